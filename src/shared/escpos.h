@@ -1,0 +1,71 @@
+// ESC/POS opcodes and frame layouts that the program sends. The only place where these bytes are
+// named; the virtual printer decodes with its own, independent definitions.
+#pragma once
+
+#include <cstdint>
+
+namespace zelta::escpos {
+
+constexpr uint8_t kLf = 10;
+constexpr uint8_t kCr = 13;
+constexpr uint8_t kDle = 16;
+constexpr uint8_t kEot = 4;
+constexpr uint8_t kEnq = 5;
+constexpr uint8_t kEsc = 27;
+constexpr uint8_t kFs = 28;
+constexpr uint8_t kGs = 29;
+constexpr uint8_t kAck = 6;
+constexpr uint8_t kNak = 21;
+constexpr uint8_t kCan = 24;
+
+// DLE EOT n: transmit real-time status.
+constexpr uint8_t kStatusPrinter = 1;
+constexpr uint8_t kStatusOffline = 2;
+constexpr uint8_t kStatusError = 3;
+constexpr uint8_t kStatusPaper = 4;
+// DLE ENQ n: real-time request to the printer (1 and 2 recover from a recoverable error).
+constexpr uint8_t kRecoverAndRestart = 1;
+constexpr uint8_t kRecoverClearBuffers = 2;
+
+// Printer status byte (DLE EOT 1).
+constexpr uint8_t kPrinterStatusOffline = 0x08;
+// Off-line cause byte (DLE EOT 2), tested in this order.
+constexpr uint8_t kOfflineCoverOpen = 0x04;
+constexpr uint8_t kOfflineFeedButton = 0x08;
+constexpr uint8_t kOfflineError = 0x40;
+constexpr uint8_t kOfflinePaperEnd = 0x20;
+// Error cause byte (DLE EOT 3).
+constexpr uint8_t kErrorUnrecoverable = 0x20;
+
+// GS ( L: NV graphics control. GS "(" "L" pL pH m fn [parameters]; m is always 48.
+constexpr uint8_t kParen = '(';
+constexpr uint8_t kL = 'L';
+constexpr uint8_t kGraphicsM = 48;
+// Functions 48 and 51 are sent with their short function numbers 0 and 3.
+constexpr uint8_t kFnCapacity = 0;
+constexpr uint8_t kFnPrintBuffer = 50;
+constexpr uint8_t kFnRemaining = 3;
+constexpr uint8_t kFnKeyCodeList = 64;
+constexpr uint8_t kFnDeleteAll = 65;
+constexpr uint8_t kFnDeleteKey = 66;
+constexpr uint8_t kFnPrintKey = 69;
+
+// Reply blocks of GS ( L: header byte, identifier byte, [status byte,] data, NUL.
+constexpr uint8_t kReplyMoreBlocks = 0x41;  // 'A': another block follows
+constexpr uint8_t kReplyLastBlock = 0x40;
+
+// GS I n: transmit printer ID.
+constexpr uint8_t kI = 'I';
+constexpr uint8_t kIdModel = 1;
+constexpr uint8_t kIdType = 2;
+constexpr uint8_t kTypePrintingOffered = 0x04;  // bit 2 of the GS I 2 answer
+
+// Others sent around printed logos and for printers without NV graphics.
+constexpr uint8_t kBang = '!';   // ESC ! n: select print mode
+constexpr uint8_t kV = 'V';      // GS V m n: select cut mode and cut
+constexpr uint8_t kCutFeed = 'B';
+constexpr uint8_t kp = 'p';      // FS p n m: print NV bit image
+constexpr uint8_t kq = 'q';      // FS q n ...: define NV bit images
+constexpr uint8_t kQuestion = '?';  // ESC ? 0: identification of some models
+
+}  // namespace zelta::escpos

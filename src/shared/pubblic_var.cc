@@ -1,0 +1,21 @@
+#include "shared/pubblic_var.h"
+
+namespace zelta {
+
+std::shared_ptr<PrinterObject> PrinterObj;
+uint8_t PrinterModelId = 0;
+std::string CurrentFormName;
+std::string AppFolder;
+bool LocalInstallation = false;
+int16_t ErrorRecoveryStep = 0;
+
+void ResetPubblicVar() {
+  PrinterObj.reset();
+  PrinterModelId = 0;
+  CurrentFormName.clear();
+  AppFolder.clear();
+  LocalInstallation = false;
+  ErrorRecoveryStep = 0;
+}
+
+}  // namespace zelta

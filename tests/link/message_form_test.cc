@@ -1,0 +1,145 @@
+// Window tests, run with the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "link/form_window.h"
+#include "link/message_form.h"
+#include "platform/qt_ui_hooks.h"
+#include "shared/pubblic_var.h"
+
+namespace zelta {
+namespace {
+
+class QtWindows : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "link_qt_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) app_ = new QApplication(argc, argv);
+    QApplication::setApplicationName("Logo");
+  }
+  void SetUp() override {
+    InstallUiHooks(&hooks_);
+    ResetPubblicVar();
+  }
+  void TearDown() override {
+    InstallUiHooks(nullptr);
+    ResetPubblicVar();
+  }
+  // Runs inspect on the modal window once it is up.
+  static void WhenModal(std::function<void(QWidget*)> inspect) {
+    QTimer::singleShot(0, [inspect] {
+      QWidget* modal = QApplication::activeModalWidget();
+      ASSERT_NE(modal, nullptr);
+      inspect(modal);
+    });
+  }
+
+  QtUiHooks hooks_;
+  static QApplication* app_;
+};
+
+QApplication* QtWindows::app_ = nullptr;
+
+TEST_F(QtWindows, MessageFormShowsItsCaptionLabelsAndTextOwnedByTheCurrentWindow) {
+  FormWindow start("StartForm");
+  FormWindow logo("LogoForm");
+  start.show();
+  logo.show();
+  CurrentFormName = "LogoForm";
+  bool seen = false;
+  WhenModal([&](QWidget* modal) {
+    auto* form = qobject_cast<MessageForm*>(modal);
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->windowTitle(), "Message info");
+    EXPECT_EQ(form->parentWidget(), &logo);
+    auto* label1 = form->findChild<QLabel*>("Label1");
+    ASSERT_NE(label1, nullptr);
+    EXPECT_EQ(label1->text(), "Information:");
+    EXPECT_EQ(form->messageTxt()->objectName(), "messageTxt");
+    EXPECT_EQ(form->messageTxt()->text(), "Raised error 5 by Port\nExtended error description: gone");
+    EXPECT_EQ(form->OKButton()->text(), "OK");
+    EXPECT_EQ(form->OKButton()->objectName(), "OKButton");
+    seen = true;
+    form->OKButton()->click();
+  });
+  ShowMessage("Raised error 5 by Port\rExtended error description: gone");
+  EXPECT_TRUE(seen);
+  // Closed and released: no message window is left behind.
+  EXPECT_EQ(logo.findChild<MessageForm*>(), nullptr);
+}
+
+TEST_F(QtWindows, TwoMessagesOpenOneWindowAfterTheOther) {
+  FormWindow logo("LogoForm");
+  CurrentFormName = "LogoForm";
+  std::vector<QString> texts;
+  std::function<void(QWidget*)> close = [&](QWidget* modal) {
+    auto* form = qobject_cast<MessageForm*>(modal);
+    ASSERT_NE(form, nullptr);
+    texts.push_back(form->messageTxt()->text());
+    form->OKButton()->click();
+  };
+  WhenModal(close);
+  ShowMessage("one");
+  WhenModal(close);
+  ShowMessage("two");
+  EXPECT_EQ(texts, (std::vector<QString>{"one", "two"}));
+}
+
+TEST_F(QtWindows, StatusTextLandsInTheWindowNamedCurrent) {
+  FormWindow start("StartForm");
+  FormWindow logo("LogoForm");
+  CurrentFormName = "LogoForm";
+  SetStatusText(1, "Printer ready...");
+  SetStatusText(2, "Ready...");
+  EXPECT_EQ(logo.StatusPanel(1)->text(), "Printer ready...");
+  EXPECT_EQ(logo.StatusPanel(2)->text(), "Ready...");
+  EXPECT_EQ(logo.StatusPanel(2)->accessibleName(), "Ready...");
+  EXPECT_EQ(start.StatusPanel(1)->text(), "Info");
+  EXPECT_EQ(start.StatusPanel(2)->text(), "Program status");
+  CurrentFormName = "StartForm";
+  SetStatusText(2, "Updating...");
+  EXPECT_EQ(start.StatusPanelText(2), "Updating...");
+  EXPECT_EQ(logo.StatusPanelText(2), "Ready...");
+}
+
+TEST_F(QtWindows, RetryPromptIsAnInformationBoxWithRetryAndCancel) {
+  FormWindow logo("LogoForm");
+  CurrentFormName = "LogoForm";
+  WhenModal([](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Printer busy.\nPlease verify...");
+    EXPECT_EQ(box->icon(), QMessageBox::Information);
+    EXPECT_EQ(box->windowTitle(), "Logo");
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Retry | QMessageBox::Cancel);
+    box->button(QMessageBox::Retry)->click();
+  });
+  EXPECT_EQ(MsgBox("Printer busy.\rPlease verify...", MsgBoxButtons::kRetryCancel, MsgBoxIcon::kInformation),
+            MsgBoxResult::kRetry);
+  WhenModal([](QWidget* modal) { qobject_cast<QMessageBox*>(modal)->button(QMessageBox::No)->click(); });
+  EXPECT_EQ(MsgBox("Delete?", MsgBoxButtons::kYesNo, MsgBoxIcon::kQuestion), MsgBoxResult::kNo);
+}
+
+TEST_F(QtWindows, BusyPointerAndEndReq) {
+  FormWindow logo("LogoForm");
+  EXPECT_FALSE(logo.Busy());
+  logo.SetBusy(true);
+  EXPECT_EQ(logo.cursor().shape(), Qt::WaitCursor);
+  logo.SetBusy(false);
+  EXPECT_EQ(logo.cursor().shape(), Qt::ArrowCursor);
+  CurrentFormName = "LogoForm";
+  EXPECT_FALSE(CurrentEndReq());
+  logo.SetEndReq(true);
+  EXPECT_TRUE(CurrentEndReq());
+}
+
+}  // namespace
+}  // namespace zelta

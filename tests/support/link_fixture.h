@@ -1,0 +1,30 @@
+// The usual set-up of a printer-link test: scripted UI with a fake clock, the logo window as the
+// current form, and a scripted printer as PrinterObj. Shared variables are reset before and after.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "shared/pubblic_var.h"
+#include "support/fake_form.h"
+#include "support/scripted_printer.h"
+#include "support/scripted_ui.h"
+
+namespace zelta::test {
+
+class LinkTest : public ::testing::Test {
+ protected:
+  LinkTest() : printer(std::make_shared<ScriptedPrinter>()), form("LogoForm") {
+    ResetPubblicVar();
+    CurrentFormName = "LogoForm";
+    PrinterObj = printer;
+  }
+  ~LinkTest() override { ResetPubblicVar(); }
+
+  ScriptedUi ui;
+  std::shared_ptr<ScriptedPrinter> printer;
+  FakeForm form;
+};
+
+}  // namespace zelta::test
