@@ -1,0 +1,175 @@
+#include <algorithm>
+
+#include "remote/connection.h"
+#include "remote/remote_objects.h"
+
+namespace zelta {
+namespace {
+
+constexpr char kSource[] = "ZeltaServer.Printer";
+
+rpc::ObjectRef Ref(uint64_t id) {
+  rpc::ObjectRef r;
+  r.set_object_id(id);
+  return r;
+}
+
+}  // namespace
+
+// One call on the printer stub: Method is a member of rpc::Printer::Stub.
+#define ZELTA_PRINTER_CALL(deadline, Method, request, reply)                                              \
+  connection_->Invoke(                                                                                    \
+      deadline, reply,                                                                                    \
+      [&](grpc::ClientContext* c) { return connection_->printer().Method(c, request, &reply); }, kSource, \
+      last_error_)
+
+RemotePrinter::RemotePrinter(std::shared_ptr<Connection> connection, uint64_t id, uint32_t lease_ms,
+                             int32_t read_timeout, int32_t write_timeout)
+    : connection_(std::move(connection)),
+      id_(id),
+      read_timeout_(read_timeout),
+      write_timeout_(write_timeout) {
+  connection_->Hold(id_, lease_ms);
+}
+
+RemotePrinter::~RemotePrinter() { connection_->Release(id_); }
+
+int RemotePrinter::Deadline(int32_t printer_timeout) const {
+  return connection_->settings().call_timeout_ms + std::clamp<int32_t>(printer_timeout, 0, 600000);
+}
+
+int32_t RemotePrinter::ClaimPrinter() {
+  rpc::ResultReply reply;
+  return ZELTA_PRINTER_CALL(Deadline(std::max(read_timeout_, write_timeout_)), ClaimPrinter, Ref(id_), reply);
+}
+
+int32_t RemotePrinter::WriteData(const Bytes& data, int32_t length, int32_t& written, int32_t mode) {
+  written = 0;
+  rpc::WriteRequest request;
+  request.set_object_id(id_);
+  // Only the bytes to be sent travel; a length beyond the data is refused by the server as such.
+  request.set_data(length >= 0 && static_cast<size_t>(length) <= data.size() ? data.substr(0, length) : data);
+  request.set_length(length);
+  request.set_mode(mode);
+  rpc::WriteReply reply;
+  int32_t result = ZELTA_PRINTER_CALL(Deadline(write_timeout_), WriteData, request, reply);
+  written = reply.written();
+  return result;
+}
+
+int32_t RemotePrinter::ReadData(std::string& buffer, int32_t length, int32_t& count) {
+  rpc::ReadRequest request;
+  request.set_object_id(id_);
+  request.set_length(length);
+  rpc::ReadResult reply;
+  int32_t result = ZELTA_PRINTER_CALL(Deadline(read_timeout_), ReadData, request, reply);
+  count = reply.count();
+  if (result == kResultOk) buffer = reply.data();
+  return result;
+}
+
+int32_t RemotePrinter::ReadReply(Bytes& data, int32_t& count, int32_t multi_block) {
+  rpc::ReadRequest request;
+  request.set_object_id(id_);
+  request.set_multi_block(multi_block);
+  rpc::ReadResult reply;
+  int32_t result = ZELTA_PRINTER_CALL(Deadline(read_timeout_), ReadReply, request, reply);
+  data = reply.data();
+  count = reply.count();
+  return result;
+}
+
+int32_t RemotePrinter::GetReadTimeout(int32_t& value) {
+  rpc::IntReply reply;
+  int32_t result = ZELTA_PRINTER_CALL(Deadline(0), GetReadTimeout, Ref(id_), reply);
+  if (result == kResultOk) read_timeout_ = reply.value();
+  value = read_timeout_;
+  return result;
+}
+
+int32_t RemotePrinter::PutReadTimeout(int32_t value) {
+  rpc::IntRequest request;
+  request.set_object_id(id_);
+  request.set_value(value);
+  rpc::IntReply reply;
+  int32_t result = ZELTA_PRINTER_CALL(Deadline(0), PutReadTimeout, request, reply);
+  if (result == kResultOk) read_timeout_ = value;
+  return result;
+}
+
+int32_t RemotePrinter::GetWriteTimeout(int32_t& value) {
+  rpc::IntReply reply;
+  int32_t result = ZELTA_PRINTER_CALL(Deadline(0), GetWriteTimeout, Ref(id_), reply);
+  if (result == kResultOk) write_timeout_ = reply.value();
+  value = write_timeout_;
+  return result;
+}
+
+int32_t RemotePrinter::PutWriteTimeout(int32_t value) {
+  rpc::IntRequest request;
+  request.set_object_id(id_);
+  request.set_value(value);
+  rpc::IntReply reply;
+  int32_t result = ZELTA_PRINTER_CALL(Deadline(0), PutWriteTimeout, request, reply);
+  if (result == kResultOk) write_timeout_ = value;
+  return result;
+}
+
+int32_t RemotePrinter::GetBusyState(int32_t& value) {
+  rpc::IntReply reply;
+  int32_t result = ZELTA_PRINTER_CALL(Deadline(read_timeout_), GetBusyState, Ref(id_), reply);
+  value = reply.value();
+  return result;
+}
+
+int32_t RemotePrinter::GetPrinterState(int32_t& state, int32_t& mode) {
+  rpc::StateRequest request;
+  request.set_object_id(id_);
+  request.set_mode(mode);
+  rpc::StateReply reply;
+  int32_t result =
+      ZELTA_PRINTER_CALL(Deadline(std::max(read_timeout_, write_timeout_)), GetPrinterState, request, reply);
+  if (reply.has_outcome()) {
+    state = reply.state();
+    mode = reply.mode();
+  }
+  return result;
+}
+
+int32_t RemotePrinter::ReleasePrinter() {
+  rpc::ResultReply reply;
+  return ZELTA_PRINTER_CALL(Deadline(write_timeout_), ReleasePrinter, Ref(id_), reply);
+}
+
+int32_t RemotePrinter::GetLastError(PrinterErrorInfo& info) {
+  info = last_error_;
+  return kResultOk;
+}
+
+int32_t RemotePrinter::ClearInput() {
+  rpc::ResultReply reply;
+  return ZELTA_PRINTER_CALL(Deadline(0), ClearInput, Ref(id_), reply);
+}
+
+int32_t RemotePrinter::ClearOutput() {
+  rpc::ResultReply reply;
+  return ZELTA_PRINTER_CALL(Deadline(0), ClearOutput, Ref(id_), reply);
+}
+
+int32_t RemotePrinter::GetDeviceDescription(std::string& text) {
+  rpc::TextReply reply;
+  int32_t result = ZELTA_PRINTER_CALL(Deadline(0), GetDeviceDescription, Ref(id_), reply);
+  text = result == kResultOk ? reply.text() + " (" + connection_->machine() + ")" : std::string();
+  return result;
+}
+
+int32_t RemotePrinter::GetDeviceKind(int32_t& value) {
+  rpc::IntReply reply;
+  int32_t result = ZELTA_PRINTER_CALL(Deadline(0), GetDeviceKind, Ref(id_), reply);
+  value = reply.value();
+  return result;
+}
+
+#undef ZELTA_PRINTER_CALL
+
+}  // namespace zelta

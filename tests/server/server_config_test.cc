@@ -1,0 +1,139 @@
+#include "server/server_config.h"
+
+#include <gtest/gtest.h>
+
+#include "remote/remote_settings.h"
+
+namespace zelta {
+namespace {
+
+TEST(ServerConfig, ReadsEveryKey) {
+  ServerConfig c;
+  std::string error;
+  const char* text =
+      "# shop counter\n"
+      "listen = 0.0.0.0\n"
+      "  port=47200  \n"
+      "server_name = COUNTER1\n"
+      "printer = Receipt, emu:36\n"
+      "printer = Kitchen, tcp:127.0.0.1:9101, escq\n"
+      "net_printer = Bar, 10.0.0.5, 9100\n"
+      "main_server = yes\n"
+      "server_list = /tmp/servers.txt\n"
+      "tls_certificate = /etc/zelta/server.crt\n"
+      "tls_key = /etc/zelta/server.key\n"
+      "access_token = s3cret\n"
+      "lease_ms = 1500\n"
+      "read_timeout_ms = 2000\n"
+      "write_timeout_ms = 3000\n";
+  ASSERT_TRUE(ParseServerConfig(text, c, error)) << error;
+  ASSERT_TRUE(ValidateServerConfig(c, error)) << error;
+  EXPECT_EQ(c.listen_address, "0.0.0.0");
+  EXPECT_EQ(c.port, 47200);
+  EXPECT_EQ(c.server_name, "COUNTER1");
+  ASSERT_EQ(c.printers.size(), 2u);
+  EXPECT_EQ(c.printers[0].name, "Receipt");
+  EXPECT_EQ(c.printers[0].port_spec, "emu:36");
+  EXPECT_EQ(c.printers[0].device_kind, 1);
+  EXPECT_EQ(c.printers[1].device_kind, 2);
+  ASSERT_EQ(c.net_printers.size(), 1u);
+  EXPECT_EQ(c.net_printers[0].host, "10.0.0.5");
+  EXPECT_EQ(c.net_printers[0].port, 9100);
+  EXPECT_TRUE(c.main_server);
+  EXPECT_EQ(c.server_list_file, "/tmp/servers.txt");
+  EXPECT_EQ(c.access_token, "s3cret");
+  EXPECT_EQ(c.lease_ms, 1500u);
+  EXPECT_EQ(c.read_timeout_ms, 2000);
+  EXPECT_EQ(c.write_timeout_ms, 3000);
+}
+
+TEST(ServerConfig, DefaultsAreLoopbackAndTheFixedPort) {
+  ServerConfig c;
+  std::string error;
+  ASSERT_TRUE(ParseServerConfig("", c, error));
+  ASSERT_TRUE(ValidateServerConfig(c, error)) << error;
+  EXPECT_EQ(c.listen_address, "127.0.0.1");
+  EXPECT_EQ(c.port, kDefaultServerPort);
+  EXPECT_FALSE(c.server_name.empty());
+  EXPECT_FALSE(c.main_server);
+}
+
+TEST(ServerConfig, BadLinesNameTheirLine) {
+  const struct {
+    const char* text;
+    const char* error;
+  } cases[] = {
+      {"port = 0", "line 1: bad port '0'"},
+      {"\nport = 70000", "line 2: bad port '70000'"},
+      {"port = 12x", "line 1: bad port '12x'"},
+      {"colour = red", "line 1: unknown key 'colour'"},
+      {"just words", "line 1: expected key = value"},
+      {"printer = OnlyName", "line 1: printer wants NAME, PORT_SPEC[, gsi|escq]"},
+      {"printer = A=B, emu:36", "line 1: bad printer name 'A=B'"},
+      {"printer = A:B, emu:36", "line 1: bad printer name 'A:B'"},
+      {"printer = A, emu:36, star", "line 1: bad device kind 'star'"},
+      {"printer = , emu:36", "line 1: bad printer name ''"},
+      {"net_printer = Bar, 10.0.0.5", "line 1: net_printer wants NAME, HOST, PORT[, gsi|escq]"},
+      {"net_printer = Bar, fe80::1, 9100", "line 1: bad net printer host 'fe80::1'"},
+      {"net_printer = Bar, host, 0", "line 1: bad net printer port '0'"},
+      {"main_server = maybe", "line 1: main_server wants yes or no"},
+      {"lease_ms = 10", "line 1: lease_ms wants 50..600000"},
+  };
+  for (const auto& c : cases) {
+    ServerConfig config;
+    std::string error;
+    EXPECT_FALSE(ParseServerConfig(c.text, config, error)) << c.text;
+    EXPECT_EQ(error, c.error) << c.text;
+  }
+}
+
+TEST(ServerConfig, WholeConfigurationChecks) {
+  const struct {
+    const char* text;
+    const char* error_part;
+  } cases[] = {
+      {"tls_certificate = a.crt", "tls_certificate and tls_key go together"},
+      {"main_server = yes", "needs server_list"},
+      {"printer = A, emu:36\nprinter = a, emu:32", "printer name 'a' given twice"},
+      {"listen = 0.0.0.0", "reaches other machines"},
+      {"listen = 192.168.1.4\naccess_token = t", "reaches other machines"},
+  };
+  for (const auto& c : cases) {
+    ServerConfig config;
+    std::string error;
+    ASSERT_TRUE(ParseServerConfig(c.text, config, error)) << error;
+    EXPECT_FALSE(ValidateServerConfig(config, error)) << c.text;
+    EXPECT_NE(error.find(c.error_part), std::string::npos) << error;
+  }
+}
+
+TEST(ServerConfig, RemoteListeningNeedsTlsAndTokenOrAnExplicitYes) {
+  ServerConfig secured, plain;
+  std::string error;
+  ASSERT_TRUE(ParseServerConfig("listen = 0.0.0.0\ntls_certificate = c\ntls_key = k\naccess_token = t",
+                                secured, error));
+  EXPECT_TRUE(ValidateServerConfig(secured, error)) << error;
+  ASSERT_TRUE(ParseServerConfig("listen = 0.0.0.0\nallow_plaintext_remote = yes", plain, error));
+  EXPECT_TRUE(ValidateServerConfig(plain, error)) << error;
+}
+
+TEST(ServerConfig, LoopbackAddresses) {
+  EXPECT_TRUE(IsLoopbackAddress("127.0.0.1"));
+  EXPECT_TRUE(IsLoopbackAddress("127.5.5.5"));
+  EXPECT_TRUE(IsLoopbackAddress("::1"));
+  EXPECT_TRUE(IsLoopbackAddress("[::1]"));
+  EXPECT_TRUE(IsLoopbackAddress("LocalHost"));
+  EXPECT_FALSE(IsLoopbackAddress("0.0.0.0"));
+  EXPECT_FALSE(IsLoopbackAddress("::"));
+  EXPECT_FALSE(IsLoopbackAddress("128.0.0.1"));
+}
+
+TEST(ServerConfig, MissingFileIsAnError) {
+  ServerConfig c;
+  std::string error;
+  EXPECT_FALSE(LoadServerConfig("/nonexistent/zelta.conf", c, error));
+  EXPECT_EQ(error, "cannot read /nonexistent/zelta.conf");
+}
+
+}  // namespace
+}  // namespace zelta
