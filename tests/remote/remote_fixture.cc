@@ -1,0 +1,152 @@
+#include "remote_fixture.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
+
+extern char** environ;
+
+namespace zelta::test {
+
+Created CreateAndWait(const RemoteSettings& settings, const std::string& prog_id,
+                      const std::string& machine) {
+  Created c;
+  auto factory = MakeGrpcCreateObj(settings);
+  bool done = false;
+  factory->OnComplete = [&done] { done = true; };
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(factory->CreateRemote(prog_id, machine), kResultOk);
+  while (!done && std::chrono::steady_clock::now() - start < std::chrono::seconds(15)) {
+    factory->DeliverEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  c.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  EXPECT_TRUE(done) << "creation of " << prog_id << " on " << machine << " did not end";
+  factory->CreatedObject(c.object);
+  int32_t result = 0;
+  factory->GetLastError(c.error, result);
+  return c;
+}
+
+PortPrinterFactory ScriptedPorts::Factory() {
+  return [this](const std::string& spec, int32_t kind, std::string&) -> std::unique_ptr<PrinterObject> {
+    auto p = std::make_unique<ScriptedPrinter>();
+    p->device_kind = kind;
+    opened_.emplace_back(spec, p.get());
+    return p;
+  };
+}
+
+ScriptedPrinter* ScriptedPorts::Printer(const std::string& spec) const {
+  for (auto it = opened_.rbegin(); it != opened_.rend(); ++it) {
+    if (it->first == spec) return it->second;
+  }
+  return nullptr;
+}
+
+std::string MakeTempDir() {
+  char pattern[] = "/tmp/zelta_remote_XXXXXX";
+  const char* dir = mkdtemp(pattern);
+  return dir ? dir : "/tmp";
+}
+
+bool Child::Start(const std::string& program, const std::vector<std::string>& args) {
+  int pipe_fds[2];
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipe_fds[1]);
+  out_ = pipe_fds[0];
+  if (rc != 0) pid_ = -1;
+  return rc == 0;
+}
+
+bool Child::ReadLine(std::string& line, std::chrono::milliseconds timeout) {
+  auto until = std::chrono::steady_clock::now() + timeout;
+  while (true) {
+    size_t nl = pending_.find('\n');
+    if (nl != std::string::npos) {
+      line = pending_.substr(0, nl);
+      pending_.erase(0, nl + 1);
+      return true;
+    }
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd p{out_, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+    char buffer[256];
+    ssize_t n = read(out_, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    pending_.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+void Child::Kill() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+}
+
+Child::~Child() {
+  Kill();
+  if (out_ >= 0) close(out_);
+}
+
+RemoteTest::RemoteTest() {
+  settings.connect_timeout_ms = 2000;
+  settings.call_timeout_ms = 2000;
+}
+
+ServerConfig RemoteTest::ShopConfig() {
+  ServerConfig c;
+  c.server_name = "SHOP1";
+  c.printers = {{"Receipt", "emu:36", 1}};
+  c.net_printers = {{"127.0.0.1", 9100, "Bar", 1}};
+  return c;
+}
+
+void RemoteTest::StartServer(ServerConfig config) {
+  config.listen_address = "127.0.0.1";
+  config.port = static_cast<uint16_t>(server_port_);  // a restart takes the same port again
+  server = std::make_unique<ZeltaServer>();
+  std::string error;
+  ASSERT_TRUE(server->Start(config, ports.Factory(), error)) << error;
+  server_port_ = server->port();
+}
+
+void RemoteTest::StopServer() {
+  if (server) server->Shutdown(0);
+  server.reset();
+}
+
+std::shared_ptr<MonitorObject> RemoteTest::Monitor() {
+  Created c = Create(kProgIdMonitor);
+  EXPECT_NE(c.monitor(), nullptr) << c.error.Description;
+  return c.monitor();
+}
+
+std::shared_ptr<PrinterObject> RemoteTest::ReceiptPrinter() {
+  auto monitor = Monitor();
+  if (!monitor) return nullptr;
+  std::string name = "Receipt", port = "emu:36";
+  std::shared_ptr<PrinterObject> printer;
+  EXPECT_EQ(monitor->GetPrinter(name, port, printer), kResultOk);
+  return printer;
+}
+
+}  // namespace zelta::test

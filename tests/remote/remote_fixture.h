@@ -1,0 +1,87 @@
+// Servers and clients on loopback for the remote tests: an in-process zelta-server over scripted
+// printers, the network factory, child processes, and bounded waits.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "remote/grpc_create_obj.h"
+#include "remote/server_objects.h"
+#include "server/zelta_server.h"
+#include "shared/result_codes.h"
+#include "support/scripted_printer.h"
+
+namespace zelta::test {
+
+// The outcome of one creation through the network factory.
+struct Created {
+  std::shared_ptr<RemoteObject> object;
+  PrinterErrorInfo error;
+  std::chrono::milliseconds took{0};
+  std::shared_ptr<MonitorObject> monitor() const { return std::dynamic_pointer_cast<MonitorObject>(object); }
+  std::shared_ptr<ServerCollectionObject> collection() const {
+    return std::dynamic_pointer_cast<ServerCollectionObject>(object);
+  }
+};
+
+// Runs one creation to its end, polling the factory as the user-interface thread does. Fails the test
+// when it does not end within 15 s.
+Created CreateAndWait(const RemoteSettings& settings, const std::string& prog_id, const std::string& machine);
+
+// A factory of scripted printers whose printers stay reachable from the test.
+class ScriptedPorts {
+ public:
+  PortPrinterFactory Factory();
+  // The printer opened for spec (the last one opened for it); null when none.
+  ScriptedPrinter* Printer(const std::string& spec) const;
+
+ private:
+  std::vector<std::pair<std::string, ScriptedPrinter*>> opened_;
+};
+
+// Writes text into a fresh file in a fresh temporary folder and returns the folder.
+std::string MakeTempDir();
+
+// A child process with its stdout on a pipe.
+class Child {
+ public:
+  // Starts program with args; false when it cannot be started.
+  bool Start(const std::string& program, const std::vector<std::string>& args);
+  // Reads one line of the child's output within timeout; false at end of output or time-out.
+  bool ReadLine(std::string& line, std::chrono::milliseconds timeout);
+  void Kill();  // SIGKILL and reap
+  ~Child();
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string pending_;
+};
+
+class RemoteTest : public ::testing::Test {
+ protected:
+  RemoteTest();
+  // Starts the in-process server with config (listen address and port are set to 127.0.0.1:0).
+  void StartServer(ServerConfig config);
+  void StopServer();
+  std::string Machine() const { return "127.0.0.1:" + std::to_string(server_port_); }
+  // The default test configuration: server SHOP1, printer Receipt on emu:36, net printer Bar.
+  static ServerConfig ShopConfig();
+
+  Created Create(const std::string& prog_id) { return CreateAndWait(settings, prog_id, Machine()); }
+  std::shared_ptr<MonitorObject> Monitor();
+  // A printer object of Receipt through a new Monitor.
+  std::shared_ptr<PrinterObject> ReceiptPrinter();
+
+  RemoteSettings settings;
+  ScriptedPorts ports;
+  std::unique_ptr<ZeltaServer> server;
+  int server_port_ = 0;
+};
+
+}  // namespace zelta::test

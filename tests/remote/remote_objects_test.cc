@@ -1,0 +1,220 @@
+// Monitor, ServerCollection and Printer calls from the network client to an in-process server.
+#include <thread>
+
+#include "remote_fixture.h"
+
+namespace zelta::test {
+namespace {
+
+using namespace std::string_literals;
+
+class RemoteObjectsTest : public RemoteTest {};
+
+TEST_F(RemoteObjectsTest, EveryMonitorCall) {
+  StartServer(ShopConfig());
+  auto monitor = Monitor();
+  ASSERT_NE(monitor, nullptr);
+  int32_t result = -1;
+  std::string list(255, ' ');
+  EXPECT_EQ(monitor->GetPrinterCollection(list, result), kResultOk);
+  EXPECT_EQ(result, kResultOk);
+  EXPECT_EQ(list, "emu:36=Receipt\0"s);
+  list.assign(255, ' ');
+  EXPECT_EQ(monitor->GetNetPrinterCollection(list, result), kResultOk);
+  EXPECT_EQ(list, "127.0.0.1:9100=Bar\0"s);
+
+  std::string name = "receipt", port = "COM1";
+  EXPECT_EQ(monitor->CheckPrinter(name, port, result), kResultOk);
+  EXPECT_EQ(result, kResultOk);
+  EXPECT_EQ(name, "Receipt");
+  EXPECT_EQ(port, "emu:36");
+
+  name = "Nobody";
+  EXPECT_EQ(monitor->CheckPrinter(name, port, result), kResultNotFound);
+  EXPECT_EQ(result, kResultNotFound);
+  std::string text;
+  EXPECT_EQ(monitor->GetResultText(result, text), kResultOk);
+  EXPECT_EQ(text, "No printer of this name is attached to the server.");
+
+  std::shared_ptr<PrinterObject> printer;
+  name = "Ghost", port = "emu:1";
+  EXPECT_EQ(monitor->GetPrinter(name, port, printer), kResultNotFound);
+  EXPECT_EQ(printer, nullptr);
+  PrinterErrorInfo info;
+  EXPECT_EQ(monitor->GetLastError(info, result), kResultOk);
+  EXPECT_EQ(info.Number, kResultNotFound);
+  EXPECT_EQ(info.Description, "No printer Ghost on emu:1 is attached to SHOP1.");
+  EXPECT_EQ(info.Source, "ZeltaServer.Monitor");
+
+  name = "Bar", port = "9100";
+  ASSERT_EQ(monitor->GetPrinter(name, port, printer), kResultOk);
+  ASSERT_NE(printer, nullptr);
+  EXPECT_EQ(port, "127.0.0.1");  // a net printer's port comes back as its host
+}
+
+TEST_F(RemoteObjectsTest, PrinterCallsReachThePrinter) {
+  StartServer(ShopConfig());
+  auto printer = ReceiptPrinter();
+  ASSERT_NE(printer, nullptr);
+  ScriptedPrinter* port = ports.Printer("emu:36");
+  int32_t v = 0, written = 0, count = 0, mode = 1;
+  EXPECT_EQ(printer->GetDeviceKind(v), kResultOk);
+  EXPECT_EQ(v, 1);
+  EXPECT_EQ(printer->ClaimPrinter(), kResultOk);
+  EXPECT_EQ(port->claims, 1);
+  EXPECT_EQ(printer->PutReadTimeout(50), kResultOk);
+  EXPECT_EQ(printer->GetReadTimeout(v), kResultOk);
+  EXPECT_EQ(v, 50);
+  Bytes data = "\x1d(L\x02\x00\x30\x31"s + std::string(1000, '\0');
+  EXPECT_EQ(printer->WriteData(data, static_cast<int32_t>(data.size()), written, kWriteOrdinary), kResultOk);
+  EXPECT_EQ(written, static_cast<int32_t>(data.size()));
+  EXPECT_EQ(port->written, data);  // every byte, NULs included
+
+  port->QueueByte(0x24);
+  std::string buffer = " ";
+  EXPECT_EQ(printer->ReadData(buffer, 1, count), kResultOk);
+  EXPECT_EQ(buffer, "\x24");
+  EXPECT_EQ(count, 1);
+  port->replies.push_back({kResultOk, "7\x31OK\0"s});
+  Bytes reply;
+  EXPECT_EQ(printer->ReadReply(reply, count, 1), kResultOk);
+  EXPECT_EQ(reply, "7\x31OK\0"s);
+  EXPECT_EQ(printer->ReadData(buffer, 1, count), kResultTimeout);  // nothing queued
+  PrinterErrorInfo info;
+  printer->GetLastError(info);
+  EXPECT_EQ(info.Number, kResultTimeout);
+
+  port->busy_states.push_back(1);
+  EXPECT_EQ(printer->GetBusyState(v), kResultOk);
+  EXPECT_EQ(v, 1);
+  port->printer_states.push_back(kStatePaperNearEnd);
+  EXPECT_EQ(printer->GetPrinterState(v, mode), kResultOk);
+  EXPECT_EQ(v, kStatePaperNearEnd);
+  EXPECT_EQ(printer->ClearInput(), kResultOk);
+  EXPECT_EQ(printer->ClearOutput(), kResultOk);
+  std::string description;
+  EXPECT_EQ(printer->GetDeviceDescription(description), kResultOk);
+  EXPECT_EQ(description, "Receipt on emu:36 (" + Machine() + ")");
+  EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
+  EXPECT_EQ(port->releases, 1);
+}
+
+TEST_F(RemoteObjectsTest, TwoClientsShareOnePrinterOneClaimAtATime) {
+  StartServer(ShopConfig());
+  auto a = ReceiptPrinter(), b = ReceiptPrinter();
+  ASSERT_TRUE(a && b);
+  ASSERT_EQ(a->ClaimPrinter(), kResultOk);
+  EXPECT_EQ(b->ClaimPrinter(), kResultClaimedElsewhere);
+  PrinterErrorInfo info;
+  b->GetLastError(info);
+  EXPECT_EQ(info.Description,
+            "The printer Receipt on emu:36 is claimed by another client. Try again when it is released.");
+  int32_t written = 0;
+  EXPECT_EQ(b->WriteData("x", 1, written, kWriteOrdinary), kResultNotClaimed);
+
+  auto monitor = Monitor();
+  std::string name = "Receipt", port = "emu:36";
+  int32_t result = 0;
+  EXPECT_EQ(monitor->CheckPrinter(name, port, result), kResultClaimedElsewhere);
+
+  EXPECT_EQ(a->ReleasePrinter(), kResultOk);
+  EXPECT_EQ(b->ClaimPrinter(), kResultOk);
+  // Dropping a printer object that holds the claim frees the printer at once.
+  b.reset();
+  EXPECT_EQ(a->ClaimPrinter(), kResultOk);
+  EXPECT_EQ(ports.Printer("emu:36")->releases, 2);
+}
+
+TEST_F(RemoteObjectsTest, ManyClientsAtOnce) {
+  ServerConfig c = ShopConfig();
+  c.printers = {{"P1", "emu:36", 1}, {"P2", "emu:32", 1}, {"P3", "emu:10", 1}};
+  StartServer(c);
+  std::atomic<int> wins{0}, busy{0}, other{0};
+  std::vector<std::thread> clients;
+  for (int i = 0; i < 6; ++i) {
+    clients.emplace_back([&, i] {
+      Created created = Create(kProgIdMonitor);
+      auto monitor = created.monitor();
+      if (!monitor) return (void)++other;
+      std::string name = "P" + std::to_string(i % 3 + 1), port;
+      std::shared_ptr<PrinterObject> printer;
+      if (monitor->GetPrinter(name, port, printer) != kResultOk) return (void)++other;
+      int32_t r = printer->ClaimPrinter();
+      if (r == kResultOk) {
+        ++wins;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // hold it while the others try
+        printer->ReleasePrinter();
+      } else {
+        (r == kResultClaimedElsewhere ? busy : other)++;
+      }
+    });
+  }
+  for (auto& t : clients) t.join();
+  EXPECT_EQ(other, 0);
+  EXPECT_EQ(wins + busy, 6);
+  EXPECT_GE(wins, 3);  // every printer was claimed by someone
+}
+
+TEST_F(RemoteObjectsTest, EveryServerCollectionCallAndTheListAfterARestart) {
+  std::string dir = MakeTempDir();
+  ServerConfig c = ShopConfig();
+  c.main_server = true;
+  c.server_list_file = dir + "/servers.txt";
+  StartServer(c);
+  {
+    Created created = Create(kProgIdServerCollection);
+    auto col = created.collection();
+    ASSERT_NE(col, nullptr) << created.error.Description;
+    int32_t result = -1;
+    EXPECT_EQ(col->AddServer("SHOP1", "", result), kResultOk);
+    EXPECT_EQ(result, kResultOk);
+    EXPECT_EQ(col->AddServer("SHOP2", "", result), kResultOk);
+    EXPECT_EQ(col->AddServer("BACK", "", result), kResultOk);
+    EXPECT_EQ(col->RemoveServer("SHOP2", result), kResultOk);
+    EXPECT_EQ(col->RemoveServer("NOWHERE", result), kResultNotFound);
+    PrinterErrorInfo info;
+    EXPECT_EQ(col->GetLastError(info, result), kResultOk);
+    EXPECT_EQ(info.Number, kResultNotFound);
+    EXPECT_EQ(info.Description, "The server NOWHERE is not in the server list.");
+    EXPECT_EQ(info.Source, "ZeltaMainServer.ServerCollection");
+    EXPECT_EQ(col->AddServer("", "", result), kResultBadArgument);
+    std::string text;
+    EXPECT_EQ(col->ServerInfo(text), kResultOk);
+    EXPECT_EQ(text, "Main server SHOP1: 2 servers registered.");
+  }
+  StopServer();
+  StartServer(c);
+  Created created = Create(kProgIdServerCollection);
+  ASSERT_NE(created.collection(), nullptr) << created.error.Description;
+  std::string list;
+  EXPECT_EQ(created.collection()->ServerList(list), kResultOk);
+  EXPECT_EQ(list, "SHOP1\0BACK\0"s);
+  std::system(("rm -rf " + dir).c_str());
+}
+
+TEST_F(RemoteObjectsTest, ClassesThatAreNotServedFailTheCreation) {
+  StartServer(ShopConfig());  // not the main server
+  Created c = Create(kProgIdServerCollection);
+  EXPECT_EQ(c.object, nullptr);
+  EXPECT_EQ(c.error.Number, kResultNotFound);
+  EXPECT_EQ(c.error.Description,
+            "The class ZeltaMainServer.ServerCollection is not served by SHOP1: it is not the main server.");
+  c = Create("ZeltaServer.Toaster");
+  EXPECT_EQ(c.object, nullptr);
+  EXPECT_EQ(c.error.Description, "The class ZeltaServer.Toaster is not served by SHOP1.");
+}
+
+TEST_F(RemoteObjectsTest, ObjectsOutliveTheirLeaseWhileTheirClientLives) {
+  ServerConfig c = ShopConfig();
+  c.lease_ms = 150;
+  StartServer(c);
+  auto a = ReceiptPrinter(), b = ReceiptPrinter();
+  ASSERT_EQ(a->ClaimPrinter(), kResultOk);
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));  // four leases without a call
+  EXPECT_EQ(b->ClaimPrinter(), kResultClaimedElsewhere);
+  int32_t written = 0;
+  EXPECT_EQ(a->WriteData("ok", 2, written, kWriteOrdinary), kResultOk);
+}
+
+}  // namespace
+}  // namespace zelta::test
