@@ -80,8 +80,8 @@ void SendGraphicsData(const Bytes& data, bool wait_on_timeout, int32_t& result) 
     }
     if (code == kResultBusy || code == kResultTimeout) {
       if (code == kResultBusy) SetStatusText(kPanelInfo, kTextPrinterError);
-      const char* text =
-          code == kResultBusy ? "Error sending data: printer busy." : "Timeout sending data: printer offline?";
+      const char* text = code == kResultBusy ? "Error sending data: printer busy."
+                                             : "Timeout sending data: printer offline?";
       if (!RetryPrompt(text)) {
         result = code;
         return;

@@ -12,10 +12,10 @@
 namespace zelta {
 
 // Results of CheckRealTimeStatus.
-constexpr int16_t kRtReady = 0;        // printer ready
-constexpr int16_t kRtWaiting = 1;      // off line for a passing cause
-constexpr int16_t kRtFailed = 2;       // failed or not recoverable: callers give up
-constexpr int16_t kRtRecovering = 3;   // recoverable error; a recovery request was just sent
+constexpr int16_t kRtReady = 0;       // printer ready
+constexpr int16_t kRtWaiting = 1;     // off line for a passing cause
+constexpr int16_t kRtFailed = 2;      // failed or not recoverable: callers give up
+constexpr int16_t kRtRecovering = 3;  // recoverable error; a recovery request was just sent
 
 // Asks the printer for its real-time status (DLE EOT 1, then 2 and 3 as needed), shows the state on
 // panel 1, and sends DLE ENQ 1 then DLE ENQ 2 in one error episode. Prompts for a retry on busy and on

@@ -87,13 +87,14 @@ void QtUiHooks::ShowMessageWindow(const std::string& text, Form* owner) {
   MessageForm::ShowModal(text, OwnerWidget(owner));
 }
 
-bool QtUiHooks::OpenFiles(const std::string& title, const std::string& filter, std::vector<std::string>& files) {
+bool QtUiHooks::OpenFiles(const std::string& title, const std::string& filter,
+                          std::vector<std::string>& files) {
   // "Bitmaps|*.bmp|All|*.*" becomes "Bitmaps (*.bmp);;All (*.*)".
   QStringList parts = QString::fromStdString(filter).split('|');
   QStringList filters;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) filters << parts[i] + " (" + parts[i + 1] + ")";
-  QStringList chosen = QFileDialog::getOpenFileNames(OwnerWidget(FindCurrentForm()), QString::fromStdString(title),
-                                                     QString(), filters.join(";;"));
+  QStringList chosen = QFileDialog::getOpenFileNames(
+      OwnerWidget(FindCurrentForm()), QString::fromStdString(title), QString(), filters.join(";;"));
   files.clear();
   for (const QString& f : chosen) files.push_back(f.toLocal8Bit().toStdString());
   return !files.empty();

@@ -10,7 +10,8 @@ class QtUiHooks : public UiHooks {
   MsgBoxResult MsgBox(const std::string& text, MsgBoxButtons buttons, MsgBoxIcon icon,
                       const std::string& title) override;
   void ShowMessageWindow(const std::string& text, Form* owner) override;
-  bool OpenFiles(const std::string& title, const std::string& filter, std::vector<std::string>& files) override;
+  bool OpenFiles(const std::string& title, const std::string& filter,
+                 std::vector<std::string>& files) override;
   void DoEvents() override;
   double Timer() override { return MonotonicSeconds(); }
   uint32_t GetTickCount() override { return MonotonicMilliseconds(); }

@@ -18,15 +18,15 @@ constexpr int32_t kResultBusy = Hr(0x80040070);
 constexpr int32_t kResultPaperOut = Hr(0x80040072);
 
 // Failures of our own objects; GetLastError gives the description.
-constexpr int32_t kResultNotClaimed = Hr(0x80040080);      // operation needs ClaimPrinter first
-constexpr int32_t kResultClaimedElsewhere = Hr(0x80040081); // another client holds the printer
-constexpr int32_t kResultPortClosed = Hr(0x80040082);      // connection to the printer lost
-constexpr int32_t kResultBadArgument = Hr(0x80040083);     // an argument out of range
-constexpr int32_t kResultNoPrinter = Hr(0x80040084);       // no printer object to talk to
-constexpr int32_t kResultUnreachable = Hr(0x80040085);     // server or machine does not answer
-constexpr int32_t kResultAccessDenied = Hr(0x80040086);    // missing or wrong access token
-constexpr int32_t kResultNotFound = Hr(0x80040087);        // no such printer, server or class
-constexpr int32_t kResultFailure = Hr(0x80004005);         // unspecified failure
+constexpr int32_t kResultNotClaimed = Hr(0x80040080);        // operation needs ClaimPrinter first
+constexpr int32_t kResultClaimedElsewhere = Hr(0x80040081);  // another client holds the printer
+constexpr int32_t kResultPortClosed = Hr(0x80040082);        // connection to the printer lost
+constexpr int32_t kResultBadArgument = Hr(0x80040083);       // an argument out of range
+constexpr int32_t kResultNoPrinter = Hr(0x80040084);         // no printer object to talk to
+constexpr int32_t kResultUnreachable = Hr(0x80040085);       // server or machine does not answer
+constexpr int32_t kResultAccessDenied = Hr(0x80040086);      // missing or wrong access token
+constexpr int32_t kResultNotFound = Hr(0x80040087);          // no such printer, server or class
+constexpr int32_t kResultFailure = Hr(0x80004005);           // unspecified failure
 
 // True for the three results the user is offered a retry for.
 inline bool IsRetryable(int32_t result) {

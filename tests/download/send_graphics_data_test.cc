@@ -28,7 +28,8 @@ TEST_F(SendGraphicsDataTest, FiveOfTwentyThenTimeoutResendsTheLastFifteenAfterRe
   ASSERT_EQ(printer->write_log.size(), 2u);
   EXPECT_EQ(printer->write_log[1].offered, kData.substr(5));
   EXPECT_EQ(printer->written, kData);
-  EXPECT_EQ(ui.PromptTexts(), std::vector<std::string>{"Timeout sending data: printer offline?\rPlease verify..."});
+  EXPECT_EQ(ui.PromptTexts(),
+            std::vector<std::string>{"Timeout sending data: printer offline?\rPlease verify..."});
 }
 
 TEST_F(SendGraphicsDataTest, SeveralPartialWritesAddUp) {
@@ -115,8 +116,9 @@ TEST_F(SendGraphicsDataTest, OtherFailureIsDescribed) {
   int32_t result = 0;
   SendGraphicsData(kData, true, result);
   EXPECT_EQ(result, kResultPortClosed);
-  EXPECT_EQ(ui.messages, std::vector<std::string>{"Raised error -2147221374 sending data to printer.\r"
-                                                  "Extended error description: Connection to the printer lost."});
+  EXPECT_EQ(ui.messages,
+            std::vector<std::string>{"Raised error -2147221374 sending data to printer.\r"
+                                     "Extended error description: Connection to the printer lost."});
 }
 
 }  // namespace

@@ -85,8 +85,9 @@ TEST_F(WaitGraphicsProcessedTest, FailedRequestOrReadReleasesAndDescribes) {
   printer->writes.push_back({kResultPortClosed, 0});
   EXPECT_EQ(Run(), kResultPortClosed);
   EXPECT_EQ(printer->releases, 1);
-  EXPECT_EQ(ui.messages.back(),
-            "Raised error -2147221374 by PortPrinter\rExtended error description: Connection to the printer lost.");
+  EXPECT_EQ(
+      ui.messages.back(),
+      "Raised error -2147221374 by PortPrinter\rExtended error description: Connection to the printer lost.");
   EXPECT_EQ(form.StatusPanelText(1), "Printer error...");
   EXPECT_EQ(form.StatusPanelText(2), "Ready...");
   EXPECT_EQ(info.Source, "PortPrinter");

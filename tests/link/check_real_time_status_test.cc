@@ -122,7 +122,8 @@ TEST_F(CheckRealTimeStatusTest, StatusTimeoutRetryStartsAgainWithTheRequest) {
   ui.answers.push_back(MsgBoxResult::kRetry);
   Answer({kOnline});
   EXPECT_EQ(CheckRealTimeStatus(), kRtReady);
-  EXPECT_EQ(ui.PromptTexts(), std::vector<std::string>{"Timeout getting status: printer offline?\rPlease verify..."});
+  EXPECT_EQ(ui.PromptTexts(),
+            std::vector<std::string>{"Timeout getting status: printer offline?\rPlease verify..."});
   EXPECT_EQ(printer->written, B({16, 4, 1, 16, 4, 1}));
 }
 
@@ -133,8 +134,9 @@ TEST_F(CheckRealTimeStatusTest, OtherFailuresAreDescribedOnce) {
   EXPECT_EQ(CheckRealTimeStatus(), kRtFailed);
   EXPECT_EQ(ErrorRecoveryStep, 0);
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0],
-            "Raised error -2147221374 by PortPrinter\rExtended error description: Connection to the printer lost.");
+  EXPECT_EQ(
+      ui.messages[0],
+      "Raised error -2147221374 by PortPrinter\rExtended error description: Connection to the printer lost.");
   EXPECT_TRUE(ui.prompts.empty());
 }
 

@@ -63,7 +63,8 @@ TEST_F(RequestReplyTest, PartialWriteResumesFromFirstByteNotWritten) {
   ASSERT_EQ(printer->write_log.size(), 2u);
   EXPECT_EQ(printer->write_log[1].offered, request.substr(4));
   EXPECT_EQ(printer->written, request);
-  EXPECT_EQ(ui.PromptTexts(), std::vector<std::string>{"Timeout sending data. Printer off-line?\rPlease verify..."});
+  EXPECT_EQ(ui.PromptTexts(),
+            std::vector<std::string>{"Timeout sending data. Printer off-line?\rPlease verify..."});
 }
 
 TEST_F(RequestReplyTest, RetryableWriteResultsPromptAndCancelReturnsEmpty) {
@@ -98,7 +99,8 @@ TEST_F(RequestReplyTest, OtherWriteFailureIsShownInTheErrorForm) {
   EXPECT_EQ(RequestReply(CmdNvRemaining(), info, 0), "");
   EXPECT_EQ(info.Number, kResultPortClosed);
   EXPECT_EQ(info.Source, "PortPrinter");
-  EXPECT_EQ(ui.messages, std::vector<std::string>{"Error -2147221374 by PortPrinter:\rConnection to the printer lost."});
+  EXPECT_EQ(ui.messages,
+            std::vector<std::string>{"Error -2147221374 by PortPrinter:\rConnection to the printer lost."});
   EXPECT_EQ(form.StatusPanelText(1), "Printer error...");
 }
 
@@ -111,8 +113,9 @@ TEST_F(RequestReplyTest, ReplyTimeoutRetriesAndCancelKeepsWhatCame) {
   PrinterErrorInfo info;
   EXPECT_EQ(RequestReply(CmdKeyCodeList(), info, 1), "010203");
   EXPECT_EQ(info.Number, kResultTimeout);
-  EXPECT_EQ(ui.PromptTexts(), (std::vector<std::string>{"Timeout getting data: printer offline?\rPlease verify...",
-                                                         "Timeout getting data: printer offline?\rPlease verify..."}));
+  EXPECT_EQ(ui.PromptTexts(),
+            (std::vector<std::string>{"Timeout getting data: printer offline?\rPlease verify...",
+                                      "Timeout getting data: printer offline?\rPlease verify..."}));
   EXPECT_EQ(form.StatusPanelText(1), "Printer error...");
 }
 

@@ -46,9 +46,9 @@ class ScriptedPrinter : public PrinterObject {
   std::function<void(const Bytes& accepted, int32_t mode)> on_write;
 
   // Logs.
-  std::vector<std::string> calls;     // operation names in call order
+  std::vector<std::string> calls;  // operation names in call order
   std::vector<WriteCall> write_log;
-  Bytes written;                      // every byte accepted, in order
+  Bytes written;  // every byte accepted, in order
   std::vector<int32_t> read_timeouts_put, write_timeouts_put;
   int32_t read_timeout = 1000, write_timeout = 1000;
   int claims = 0, releases = 0;
