@@ -11,8 +11,8 @@
 namespace zelta {
 
 // Device kinds of a port's configuration, returned by GetDeviceKind.
-constexpr int32_t kDeviceKindGsI = 1;    // identified with GS I 1
-constexpr int32_t kDeviceKindEscQ = 2;   // identified with ESC ? 0
+constexpr int32_t kDeviceKindGsI = 1;   // identified with GS I 1
+constexpr int32_t kDeviceKindEscQ = 2;  // identified with ESC ? 0
 
 // Returns a printer object over the port named by spec:
 //   tcp:HOST:PORT        raw socket (network printer)
@@ -21,6 +21,7 @@ constexpr int32_t kDeviceKindEscQ = 2;   // identified with ESC ? 0
 //   emu:MODEL_ID         virtual printer in this process
 // The port itself is opened by ClaimPrinter and closed by ReleasePrinter, so a printer that is switched
 // off can still be listed. Returns null, with a description in error, when spec is malformed.
-std::unique_ptr<PrinterObject> OpenPortPrinter(const std::string& spec, int32_t device_kind, std::string& error);
+std::unique_ptr<PrinterObject> OpenPortPrinter(const std::string& spec, int32_t device_kind,
+                                               std::string& error);
 
 }  // namespace zelta

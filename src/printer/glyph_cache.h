@@ -1,0 +1,39 @@
+// Character shapes for the virtual printer's text, rendered once per size from a monospace font.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zelta::emu {
+
+struct Glyph {
+  int width = 0;              // cell width in dots
+  int height = 0;             // cell height in dots
+  std::vector<uint8_t> dots;  // width × height, 1 = ink
+};
+
+class GlyphCache {
+ public:
+  // Loads the first font of the list that exists. Without a font, every character is drawn as a
+  // small box, so that text still shows where it was printed.
+  GlyphCache();
+  ~GlyphCache();
+  GlyphCache(const GlyphCache&) = delete;
+  GlyphCache& operator=(const GlyphCache&) = delete;
+
+  // The shape of character code (Latin-1) in a cell of cell_w × cell_h dots.
+  const Glyph& Get(uint8_t code, int cell_w, int cell_h, bool bold);
+  bool HasFont() const { return face_ != nullptr; }
+
+ private:
+  Glyph Render(uint8_t code, int cell_w, int cell_h, bool bold);
+
+  void* library_ = nullptr;  // FT_Library
+  void* face_ = nullptr;     // FT_Face
+  std::map<std::pair<uint32_t, uint32_t>, Glyph> cache_;
+};
+
+}  // namespace zelta::emu
