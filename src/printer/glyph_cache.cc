@@ -13,7 +13,10 @@ const char* const kFonts[] = {
 
 }  // namespace
 
-GlyphCache::GlyphCache() {
+GlyphCache::GlyphCache() = default;
+
+void GlyphCache::LoadFont() {
+  loaded_ = true;
   FT_Library lib = nullptr;
   if (FT_Init_FreeType(&lib) != 0) return;
   library_ = lib;
@@ -34,8 +37,10 @@ GlyphCache::~GlyphCache() {
 const Glyph& GlyphCache::Get(uint8_t code, int cell_w, int cell_h, bool bold) {
   auto key = std::make_pair((uint32_t{code} << 1) | (bold ? 1u : 0u),
                             (static_cast<uint32_t>(cell_w) << 16) | static_cast<uint32_t>(cell_h));
+  std::lock_guard<std::mutex> lk(mu_);
   auto it = cache_.find(key);
   if (it != cache_.end()) return it->second;
+  if (!loaded_) LoadFont();  // on first use: most receipts of the tests never print text
   return cache_.emplace(key, Render(code, cell_w, cell_h, bold)).first->second;
 }
 
@@ -75,6 +80,11 @@ Glyph GlyphCache::Render(uint8_t code, int cell_w, int cell_h, bool bold) {
     }
   }
   return g;
+}
+
+GlyphCache& SharedGlyphCache() {
+  static GlyphCache* cache = new GlyphCache();  // lives as long as the process
+  return *cache;
 }
 
 }  // namespace zelta::emu

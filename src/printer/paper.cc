@@ -19,7 +19,7 @@ Paper::Paper(int width, std::string dir, std::string prefix, int max_rows)
       dir_(std::move(dir)),
       prefix_(std::move(prefix)),
       max_rows_(std::max(max_rows, 64)),
-      glyphs_(std::make_unique<GlyphCache>()) {}
+      glyphs_(SharedGlyphCache()) {}
 
 Paper::~Paper() = default;
 
@@ -77,7 +77,7 @@ void Paper::PrintTextLine(const std::string& text, uint8_t mode) {
   int x = 0;
   for (char ch : text) {
     if (x + cell_w * sx > width_) break;  // the rest of the line falls off the paper
-    const Glyph& g = glyphs_->Get(static_cast<uint8_t>(ch), cell_w, cell_h, bold);
+    const Glyph& g = glyphs_.Get(static_cast<uint8_t>(ch), cell_w, cell_h, bold);
     for (int gy = 0; gy < g.height; ++gy) {
       for (int gx = 0; gx < g.width; ++gx) {
         if (!g.dots[gy * g.width + gx]) continue;

@@ -58,7 +58,7 @@ class Paper {
   int sequence_ = 0;
   std::vector<std::string> files_;
   std::string last_error_;
-  std::unique_ptr<GlyphCache> glyphs_;
+  GlyphCache& glyphs_;
 };
 
 // Writes width × height palette indices (kPaperWhite...) as a PNG file. False with error on failure.
