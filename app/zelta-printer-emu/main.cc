@@ -1,0 +1,117 @@
+// zelta-printer-emu: the virtual receipt printer as a program of its own, reachable over TCP like a
+// network printer or over a pseudo-terminal like a serial printer.
+#include <unistd.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "printer/emu_host.h"
+#include "printer/virtual_printer.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+void OnSignal(int) { g_stop = 1; }
+
+int Usage(const char* why) {
+  if (why) std::fprintf(stderr, "zelta-printer-emu: %s\n", why);
+  std::fprintf(
+      stderr,
+      "usage: zelta-printer-emu --model ID (--listen HOST:PORT | --pty) [--state FILE] [--paper DIR]\n"
+      "                         [--control SOCKET] [--timing fast|realistic] [--buffer BYTES]\n"
+      "models: %s\n",
+      zelta::emu::KnownEmuModelIds().c_str());
+  return 2;
+}
+
+bool ParseInt(const std::string& s, long lo, long hi, long& out) {
+  char* end = nullptr;
+  out = std::strtol(s.c_str(), &end, 10);
+  return !s.empty() && *end == '\0' && out >= lo && out <= hi;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  zelta::emu::EmuOptions options;
+  std::string listen, control;
+  bool pty = false, have_model = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string v;
+    long n = 0;
+    if (arg == "--model") {
+      if (!value(v) || !ParseInt(v, 0, 255, n)) return Usage("--model needs a model ID");
+      options.model_id = static_cast<int>(n);
+      have_model = true;
+    } else if (arg == "--listen") {
+      if (!value(listen)) return Usage("--listen needs HOST:PORT");
+    } else if (arg == "--pty") {
+      pty = true;
+    } else if (arg == "--state") {
+      if (!value(options.state_file)) return Usage("--state needs a file");
+    } else if (arg == "--paper") {
+      if (!value(options.paper_dir)) return Usage("--paper needs a folder");
+    } else if (arg == "--control") {
+      if (!value(control)) return Usage("--control needs a socket path");
+    } else if (arg == "--timing") {
+      if (!value(v) || (v != "fast" && v != "realistic")) return Usage("--timing is fast or realistic");
+      if (v == "realistic") options.timing = zelta::emu::EmuTiming::Realistic();
+    } else if (arg == "--buffer") {
+      if (!value(v) || !ParseInt(v, 16, 1 << 24, n)) return Usage("--buffer needs 16 to 16777216 bytes");
+      options.receive_buffer = static_cast<size_t>(n);
+    } else if (arg == "--help" || arg == "-h") {
+      Usage(nullptr);
+      return 0;
+    } else {
+      return Usage(("unknown argument " + arg).c_str());
+    }
+  }
+  if (!have_model) return Usage("--model is required");
+  if (listen.empty() == !pty) return Usage("give exactly one of --listen and --pty");
+
+  std::string error;
+  std::shared_ptr<zelta::emu::VirtualPrinter> printer = zelta::emu::VirtualPrinter::Create(options, error);
+  if (!printer) return Usage(error.c_str());
+
+  std::unique_ptr<zelta::emu::EmuTcpServer> tcp;
+  std::unique_ptr<zelta::emu::EmuPtyServer> terminal;
+  std::unique_ptr<zelta::emu::EmuControlServer> control_server;
+  if (pty) {
+    terminal = zelta::emu::EmuPtyServer::Start(printer, error);
+    if (!terminal) return Usage(error.c_str());
+    std::printf("%s\n", terminal->Path().c_str());
+  } else {
+    const size_t colon = listen.rfind(':');
+    long port = 0;
+    if (colon == std::string::npos || !ParseInt(listen.substr(colon + 1), 0, 65535, port)) {
+      return Usage("--listen needs HOST:PORT");
+    }
+    std::string host = listen.substr(0, colon);
+    if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
+    tcp = zelta::emu::EmuTcpServer::Start(printer, host, static_cast<int>(port), error);
+    if (!tcp) return Usage(error.c_str());
+    std::printf("listening on %s:%d\n", host.c_str(), tcp->Port());
+  }
+  if (!control.empty()) {
+    control_server = zelta::emu::EmuControlServer::Start(printer, control, error);
+    if (!control_server) return Usage(error.c_str());
+  }
+  std::fflush(stdout);
+
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  std::signal(SIGPIPE, SIG_IGN);
+  while (!g_stop) pause();
+  control_server.reset();
+  tcp.reset();
+  terminal.reset();
+  printer->TearOff();  // what was printed but not cut is not lost
+  return 0;
+}
