@@ -120,12 +120,12 @@ ServerConfig RemoteTest::ShopConfig() {
   return c;
 }
 
-void RemoteTest::StartServer(ServerConfig config) {
+void RemoteTest::StartServer(ServerConfig config, PortPrinterFactory factory) {
   config.listen_address = "127.0.0.1";
   config.port = static_cast<uint16_t>(server_port_);  // a restart takes the same port again
   server = std::make_unique<ZeltaServer>();
   std::string error;
-  ASSERT_TRUE(server->Start(config, ports.Factory(), error)) << error;
+  ASSERT_TRUE(server->Start(config, factory ? factory : ports.Factory(), error)) << error;
   server_port_ = server->port();
 }
 

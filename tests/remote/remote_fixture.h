@@ -66,8 +66,9 @@ class Child {
 class RemoteTest : public ::testing::Test {
  protected:
   RemoteTest();
-  // Starts the in-process server with config (listen address and port are set to 127.0.0.1:0).
-  void StartServer(ServerConfig config);
+  // Starts the in-process server with config (listen address and port are set to 127.0.0.1:0) and
+  // the printers of factory (default: scripted ones, see ports).
+  void StartServer(ServerConfig config, PortPrinterFactory factory = nullptr);
   void StopServer();
   std::string Machine() const { return "127.0.0.1:" + std::to_string(server_port_); }
   // The default test configuration: server SHOP1, printer Receipt on emu:36, net printer Bar.

@@ -155,6 +155,39 @@ TEST_F(RemoteObjectsTest, ManyClientsAtOnce) {
   EXPECT_GE(wins, 3);  // every printer was claimed by someone
 }
 
+TEST_F(RemoteObjectsTest, ASlowPrinterHoldsUpNobodyElse) {
+  ServerConfig c = ShopConfig();
+  c.printers = {{"Slow", "emu:36", 1}, {"Quick", "emu:46", 1}};
+  StartServer(c);
+  ports.Printer("emu:36")->on_write = [](const Bytes&, int32_t) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  };
+  auto monitor = Monitor();
+  std::shared_ptr<PrinterObject> slow, quick;
+  std::string name = "Slow", port;
+  ASSERT_EQ(monitor->GetPrinter(name, port, slow), kResultOk);
+  name = "Quick";
+  ASSERT_EQ(monitor->GetPrinter(name, port, quick), kResultOk);
+  ASSERT_EQ(slow->ClaimPrinter(), kResultOk);
+  std::thread stuck([&] {
+    int32_t written = 0;
+    EXPECT_EQ(slow->WriteData("slow", 4, written, kWriteOrdinary), kResultOk);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the slow write is under way
+  auto start = std::chrono::steady_clock::now();
+  Created other = Create(kProgIdMonitor);
+  ASSERT_NE(other.monitor(), nullptr);
+  std::string list;
+  int32_t result = 0, written = 0;
+  EXPECT_EQ(other.monitor()->GetPrinterCollection(list, result), kResultOk);
+  EXPECT_EQ(quick->ClaimPrinter(), kResultOk);
+  EXPECT_EQ(quick->WriteData("quick", 5, written, kWriteOrdinary), kResultOk);
+  EXPECT_EQ(quick->ReleasePrinter(), kResultOk);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(600));
+  stuck.join();
+  EXPECT_EQ(ports.Printer("emu:46")->written, "quick");
+}
+
 TEST_F(RemoteObjectsTest, EveryServerCollectionCallAndTheListAfterARestart) {
   std::string dir = MakeTempDir();
   ServerConfig c = ShopConfig();
