@@ -25,4 +25,9 @@ inline constexpr char kRemoteRegistryKey[] = "SOFTWARE\\Zelta\\Remote";
 inline constexpr char kRemoteTokenValue[] = "AccessToken";
 inline constexpr char kRemoteTrustValue[] = "TrustedCertificate";
 
+// The settings with the access token and the trusted certificate file read from the registry (key
+// kRemoteRegistryKey); a missing key or value leaves the default (no token, plain connection). Values
+// must be shorter than 128 bytes, as every registry value the program reads.
+RemoteSettings RemoteSettingsFromRegistry();
+
 }  // namespace zelta

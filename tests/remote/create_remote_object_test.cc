@@ -1,5 +1,11 @@
 #include "remote/create_remote_object.h"
 
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "platform/registry.h"
+#include "remote/remote_settings.h"
+
 #include <gtest/gtest.h>
 
 #include "shared/result_codes.h"
@@ -114,6 +120,27 @@ TEST_F(CreateRemoteObjectTest, NoFactoryInstalledIsAFailureToo) {
             "Error-2147467259 creating ZeltaServer.Monitor on SHOP1.\rNo remote object factory is installed "
             "on this "
             "machine.");
+}
+
+TEST(RemoteSettings, TokenAndTrustComeFromTheRegistry) {
+  char pattern[] = "/tmp/zelta_regXXXXXX";
+  int fd = mkstemp(pattern);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  setenv("ZELTA_REGISTRY", pattern, 1);
+  RemoteSettings none = RemoteSettingsFromRegistry();  // no key yet
+  EXPECT_EQ(none.access_token, "");
+  EXPECT_EQ(none.trusted_certificate_file, "");
+  EXPECT_EQ(none.default_port, kDefaultServerPort);
+  ASSERT_EQ(RegCreateKey("SOFTWARE\\Zelta\\Remote"), kRegSuccess);
+  ASSERT_EQ(RegWriteString("SOFTWARE\\Zelta\\Remote", "AccessToken", "counter-7f3a"), kRegSuccess);
+  ASSERT_EQ(RegWriteString("SOFTWARE\\Zelta\\Remote", "TrustedCertificate", "/etc/zelta/shop-ca.crt"),
+            kRegSuccess);
+  RemoteSettings set = RemoteSettingsFromRegistry();
+  EXPECT_EQ(set.access_token, "counter-7f3a");
+  EXPECT_EQ(set.trusted_certificate_file, "/etc/zelta/shop-ca.crt");
+  unsetenv("ZELTA_REGISTRY");
+  unlink(pattern);
 }
 
 }  // namespace
