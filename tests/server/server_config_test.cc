@@ -128,6 +128,17 @@ TEST(ServerConfig, LoopbackAddresses) {
   EXPECT_FALSE(IsLoopbackAddress("128.0.0.1"));
 }
 
+TEST(ServerConfig, TheShippedExampleIsGood) {
+  ServerConfig c;
+  std::string error;
+  ASSERT_TRUE(LoadServerConfig(ZELTA_EXAMPLE_CONFIG, c, error)) << error;
+  EXPECT_EQ(c.port, kDefaultServerPort);
+  EXPECT_EQ(c.printers.size(), 3u);
+  EXPECT_EQ(c.printers[2].device_kind, 2);
+  EXPECT_EQ(c.net_printers.size(), 1u);
+  EXPECT_TRUE(c.main_server);
+}
+
 TEST(ServerConfig, MissingFileIsAnError) {
   ServerConfig c;
   std::string error;
