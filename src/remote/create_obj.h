@@ -27,6 +27,7 @@ class CreateObj {
   virtual int32_t GetLastError(PrinterErrorInfo& info, int32_t& result) = 0;
   // Raises OnComplete on the calling thread if the creation has ended and it was not raised yet. The
   // waiting loop calls it after every DoEvents, so OnComplete always runs on the user-interface thread.
+  // It may wait a few milliseconds for the creation to end, so that the loop does not spin.
   virtual void DeliverEvents() = 0;
 
   // Raised once per creation when it has ended.

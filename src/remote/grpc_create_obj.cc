@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -56,7 +57,12 @@ class GrpcCreateObj : public CreateObj {
   }
 
   void DeliverEvents() override {
-    if (!done_ || raised_) return;
+    if (raised_) return;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      done_cv_.wait_for(lock, std::chrono::milliseconds(10), [this] { return done_.load(); });
+    }
+    if (!done_) return;
     raised_ = true;
     if (worker_.joinable()) worker_.join();
     if (OnComplete) OnComplete();
@@ -71,8 +77,9 @@ class GrpcCreateObj : public CreateObj {
       std::lock_guard<std::mutex> lock(mutex_);
       object_ = std::move(object);
       error_ = error;
+      done_ = true;
     }
-    done_ = true;
+    done_cv_.notify_all();
   }
 
   void Build(const std::string& prog_id, const std::string& machine, std::shared_ptr<RemoteObject>& object,
@@ -154,6 +161,7 @@ class GrpcCreateObj : public CreateObj {
   std::atomic<bool> done_{false};
   bool raised_ = false;
   std::mutex mutex_;
+  std::condition_variable done_cv_;
   std::shared_ptr<RemoteObject> object_;
   PrinterErrorInfo error_;
 };

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "remote_fixture.h"
+#include "server/server_list_store.h"
 
 namespace zelta::test {
 namespace {
@@ -180,6 +181,28 @@ TEST_F(RemoteFailureTest, AServerKilledDuringAWriteGivesAFailureInTime) {
   PrinterErrorInfo info;
   printer->GetLastError(info);
   EXPECT_NE(info.Description.find("was lost"), std::string::npos) << info.Description;
+}
+
+TEST_F(RemoteFailureTest, AServerListWriterKilledMidWriteLeavesAWholeList) {
+  std::string dir = MakeTempDir(), path = dir + "/servers.txt";
+  for (int round = 0; round < 4; ++round) {
+    Child child;
+    ASSERT_TRUE(child.Start(ZELTA_REMOTE_HELPER, {"churn", path}));
+    std::string line;
+    ASSERT_TRUE(child.ReadLine(line, 10s));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20 + 15 * round));
+    child.Kill();
+    // Whatever moment the kill hit, the list is SRV0, SRV1, ... without a gap or a broken name.
+    ServerListStore store(path);
+    std::string error;
+    ASSERT_TRUE(store.Load(error)) << error;
+    std::vector<std::string> names = store.Names();
+    ASSERT_FALSE(names.empty());
+    for (size_t i = 0; i < names.size(); ++i) {
+      ASSERT_EQ(names[i], "SRV" + std::to_string(i) + std::string(200, 'x')) << "round " << round;
+    }
+  }
+  std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace

@@ -3,11 +3,14 @@
 //   remote_test_helper claim MACHINE NAME PORT   claims the printer, prints "claimed", waits
 //   remote_test_helper serve                     serves printer "Slow" (emu:slow), whose writes never
 //                                                end, on 127.0.0.1; prints "port N", waits
+//   remote_test_helper churn FILE                adds servers SRV0, SRV1, ... to the server list FILE
+//                                                as fast as it can; prints "started" after the first
 #include <cstdio>
 #include <string>
 #include <thread>
 
 #include "remote_fixture.h"
+#include "server/server_list_store.h"
 
 namespace {
 
@@ -48,12 +51,28 @@ int Serve() {
   return 0;
 }
 
+int Churn(const std::string& path) {
+  zelta::ServerListStore store(path);
+  std::string error;
+  if (!store.Load(error)) return 1;
+  for (int i = 0; i < 100000; ++i) {
+    if (store.Add("SRV" + std::to_string(i) + std::string(200, 'x'), error) != 0) return 1;
+    if (i == 0) {
+      std::printf("started\n");
+      std::fflush(stdout);
+    }
+  }
+  Linger();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "claim" && argc == 5) return Claim(argv[2], argv[3], argv[4]);
   if (mode == "serve" && argc == 2) return Serve();
-  std::fprintf(stderr, "usage: remote_test_helper claim MACHINE NAME PORT | serve\n");
+  if (mode == "churn" && argc == 3) return Churn(argv[2]);
+  std::fprintf(stderr, "usage: remote_test_helper claim MACHINE NAME PORT | serve | churn FILE\n");
   return 2;
 }
