@@ -16,7 +16,8 @@ uint64_t NextId(uint64_t& state) {
 
 }  // namespace
 
-ObjectTable::ObjectTable(std::chrono::milliseconds lease) : lease_(lease) {
+ObjectTable::ObjectTable(std::chrono::milliseconds lease, size_t max_objects)
+    : lease_(lease), max_objects_(max_objects) {
   std::random_device rd;
   seed_state_ = (static_cast<uint64_t>(rd()) << 32) ^ rd();
 }
@@ -38,6 +39,7 @@ ObjectTable::~ObjectTable() {
 
 uint64_t ObjectTable::AddTagged(std::shared_ptr<void> object, const void* type) {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (entries_.size() >= max_objects_) return 0;
   uint64_t id;
   do {
     id = NextId(seed_state_);

@@ -44,7 +44,8 @@ class ObjectTable {
     std::shared_ptr<T> object_;
   };
 
-  explicit ObjectTable(std::chrono::milliseconds lease);
+  // At most max_objects live at a time, so that no client can exhaust the server.
+  explicit ObjectTable(std::chrono::milliseconds lease, size_t max_objects = 4096);
   ~ObjectTable();  // stops the reaper and drops every object
 
   std::chrono::milliseconds lease() const { return lease_; }
@@ -56,7 +57,7 @@ class ObjectTable {
     if (!object) return {};
     return Use<T>(this, id, std::static_pointer_cast<T>(object));
   }
-  // Adds object and returns its id (never 0).
+  // Adds object and returns its id; 0 (and object is dropped) when the table is full.
   template <typename T>
   uint64_t Add(std::shared_ptr<T> object) {
     return AddTagged(std::move(object), &TypeTag<T>);
@@ -89,6 +90,7 @@ class ObjectTable {
   void EndCall(uint64_t id);
 
   const std::chrono::milliseconds lease_;
+  const size_t max_objects_;
   mutable std::mutex mutex_;
   std::map<uint64_t, Entry> entries_;
   uint64_t seed_state_;

@@ -23,6 +23,9 @@ void ToRpc(const PrinterErrorInfo& info, rpc::ErrorInfo* out) {
   out->set_source(info.Source);
 }
 
+constexpr char kTooManyObjects[] =
+    "The server holds too many objects for its clients now. Try again when some are released.";
+
 }  // namespace
 
 grpc::Status CheckAccess(const ServerState& state, grpc::ServerContext* context) {
@@ -55,10 +58,11 @@ grpc::Status ObjectsService::Create(grpc::ServerContext* c, const rpc::CreateReq
   const std::string& prog_id = q->prog_id();
   std::string source = "ZeltaServer on " + state_.config.server_name;
   r->set_lease_ms(static_cast<uint32_t>(state_.objects->lease().count()));
+  uint64_t id = 0;
   if (prog_id == kProgIdMonitor) {
-    r->set_object_id(state_.objects->Add(std::make_shared<ServerMonitor>(state_)));
+    id = state_.objects->Add(std::make_shared<ServerMonitor>(state_));
   } else if (prog_id == kProgIdServerCollection && state_.server_list) {
-    r->set_object_id(state_.objects->Add(std::make_shared<ServerCollection>(state_)));
+    id = state_.objects->Add(std::make_shared<ServerCollection>(state_));
   } else {
     std::string why = prog_id == kProgIdServerCollection
                           ? "The class " + prog_id + " is not served by " + state_.config.server_name +
@@ -67,6 +71,11 @@ grpc::Status ObjectsService::Create(grpc::ServerContext* c, const rpc::CreateReq
     SetOutcome(r->mutable_outcome(), kResultNotFound, {kResultNotFound, why, source});
     return grpc::Status::OK;
   }
+  if (id == 0) {
+    SetOutcome(r->mutable_outcome(), kResultFailure, {kResultFailure, kTooManyObjects, source});
+    return grpc::Status::OK;
+  }
+  r->set_object_id(id);
   SetOutcome(r->mutable_outcome(), kResultOk, {});
   return grpc::Status::OK;
 }
@@ -114,7 +123,9 @@ grpc::Status MonitorService::GetPrinter(grpc::ServerContext* c, const rpc::Print
       r->set_read_timeout(rt);
       r->set_write_timeout(wt);
       r->set_lease_ms(static_cast<uint32_t>(state_.objects->lease().count()));
-      r->set_printer_id(state_.objects->Add(std::move(session)));
+      uint64_t id = state_.objects->Add(std::move(session));
+      r->set_printer_id(id);
+      if (id == 0) return m.Fail(kResultFailure, kTooManyObjects);
     }
     return result;
   });

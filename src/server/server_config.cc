@@ -208,6 +208,11 @@ bool ValidateServerConfig(ServerConfig& config, std::string& error) {
     if (!names.insert(Lower(p.name)).second)
       return error = "printer name '" + p.name + "' given twice", false;
   }
+  std::set<std::string> specs;
+  for (const auto& p : config.printers) {
+    if (!specs.insert(p.port_spec).second)
+      return error = "port " + p.port_spec + " is given to two printers", false;
+  }
   std::set<std::string> net_names;
   for (const auto& p : config.net_printers) {
     if (!net_names.insert(Lower(p.name) + ":" + std::to_string(p.port)).second)

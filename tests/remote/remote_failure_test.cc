@@ -101,6 +101,26 @@ TEST_F(RemoteFailureTest, CallsAfterTheServerStoppedFailWithADescription) {
   EXPECT_EQ(info.Source, "ZeltaServer.Printer");
 }
 
+TEST_F(RemoteFailureTest, ACallThatOutlivesItsDeadlineFails) {
+  ServerConfig c = ShopConfig();
+  c.write_timeout_ms = 100;  // the printer object promises an answer within 100 ms...
+  StartServer(c);
+  ports.Printer("emu:36")->on_write = [](const Bytes&, int32_t) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(900));  // ...and breaks the promise
+  };
+  settings.call_timeout_ms = 300;
+  auto printer = ReceiptPrinter();
+  ASSERT_NE(printer, nullptr);
+  ASSERT_EQ(printer->ClaimPrinter(), kResultOk);
+  auto start = std::chrono::steady_clock::now();
+  int32_t written = 0;
+  EXPECT_EQ(printer->WriteData("late", 4, written, kWriteOrdinary), kResultUnreachable);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 800ms);
+  PrinterErrorInfo info;
+  printer->GetLastError(info);
+  EXPECT_EQ(info.Description, "The server on " + Machine() + " did not answer within 400 ms.");
+}
+
 TEST_F(RemoteFailureTest, ObjectsOfAServerThatRestartedAreUnknownToIt) {
   StartServer(ShopConfig());
   auto monitor = Monitor();

@@ -30,6 +30,17 @@ TEST(ObjectTable, ObjectsAreFoundByIdAndType) {
   EXPECT_FALSE(table.Begin<Counter>(0));
 }
 
+TEST(ObjectTable, AFullTableTakesNoMore) {
+  ObjectTable table(1000ms, 2);
+  int alive = 0;
+  EXPECT_NE(table.Add(std::make_shared<Counter>(&alive)), 0u);
+  uint64_t second = table.Add(std::make_shared<Counter>(&alive));
+  EXPECT_EQ(table.Add(std::make_shared<Counter>(&alive)), 0u);
+  EXPECT_EQ(alive, 2);  // the refused one is gone
+  table.Drop(second);
+  EXPECT_NE(table.Add(std::make_shared<Counter>(&alive)), 0u);
+}
+
 TEST(ObjectTable, IdsAreNotSequential) {
   ObjectTable table(1000ms);
   std::set<uint64_t> ids;

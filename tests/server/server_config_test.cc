@@ -95,6 +95,8 @@ TEST(ServerConfig, WholeConfigurationChecks) {
       {"tls_certificate = a.crt", "tls_certificate and tls_key go together"},
       {"main_server = yes", "needs server_list"},
       {"printer = A, emu:36\nprinter = a, emu:32", "printer name 'a' given twice"},
+      {"printer = A, tcp:10.0.0.9:9100\nprinter = B, tcp:10.0.0.9:9100",
+       "port tcp:10.0.0.9:9100 is given to two printers"},
       {"listen = 0.0.0.0", "reaches other machines"},
       {"listen = 192.168.1.4\naccess_token = t", "reaches other machines"},
   };
