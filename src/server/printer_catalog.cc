@@ -14,16 +14,7 @@ bool SameName(const std::string& a, const std::string& b) {
 }  // namespace
 
 PortPrinterFactory DefaultPortPrinterFactory() {
-#ifdef ZELTA_HAVE_PORT_PRINTER
-  return [](const std::string& spec, int32_t kind, std::string& error) {
-    return OpenPortPrinter(spec, kind, error);
-  };
-#else
-  return [](const std::string& spec, int32_t, std::string& error) -> std::unique_ptr<PrinterObject> {
-    error = "port " + spec + ": this build has no printer ports";
-    return nullptr;
-  };
-#endif
+  return [](const std::string& spec, int32_t kind, std::string& error) { return OpenPortPrinter(spec, kind, error); };
 }
 
 bool PrinterPort::Reserve(uint64_t owner) {
