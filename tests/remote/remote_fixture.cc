@@ -55,12 +55,13 @@ std::string MakeTempDir() {
   return dir ? dir : "/tmp";
 }
 
-bool Child::Start(const std::string& program, const std::vector<std::string>& args) {
+bool Child::Start(const std::string& program, const std::vector<std::string>& args, bool with_stderr) {
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) return false;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+  if (with_stderr) posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));

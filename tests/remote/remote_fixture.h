@@ -50,8 +50,9 @@ std::string MakeTempDir();
 // A child process with its stdout on a pipe.
 class Child {
  public:
-  // Starts program with args; false when it cannot be started.
-  bool Start(const std::string& program, const std::vector<std::string>& args);
+  // Starts program with args (its stderr too on the pipe when with_stderr); false when it cannot be
+  // started.
+  bool Start(const std::string& program, const std::vector<std::string>& args, bool with_stderr = false);
   // Reads one line of the child's output within timeout; false at end of output or time-out.
   bool ReadLine(std::string& line, std::chrono::milliseconds timeout);
   void Kill();  // SIGKILL and reap
