@@ -122,7 +122,7 @@ double PrinterMachine::Esc(const std::string& c) {
       paper_.Feed(U8(c, 2));
       return PrintTime(paper_.Rows() - before);
     case '?':
-      if (model_.esc_q_id && U8(c, 2) == 0) {
+      if (model_.esc_q_id && (U8(c, 2) == 0 || U8(c, 2) == '0')) {
         const std::string text = kEscQModelText;
         std::string reply;
         reply.push_back('_');
