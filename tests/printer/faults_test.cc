@@ -145,5 +145,16 @@ TEST(FaultTest, ModelIdIsAnsweredOnlyAfterEverythingBefore) {
   EXPECT_EQ(p->KeyCodes(), std::vector<std::string>{"A1"});
 }
 
+TEST(RealTimeTest, RequestInsideAPacketIsAnsweredAndTakenOut) {
+  auto p = MakePrinter(46);
+  const Bytes packet = NvRasterPacket("M1", 16, 4, {Plane(16, 4, 0x5A)});
+  Send(*p, packet.substr(0, 20) + B({16, 4, 1, 16, 5, 1}) + packet.substr(20) + CmdModelId());
+  EXPECT_EQ(Collect(*p), B({0x12, 46}));
+  EXPECT_EQ(p->KeyCodes(), std::vector<std::string>{"M1"});
+  // A DLE that starts no real-time request stays in the data.
+  Send(*p, NvRasterPacket("M2", 16, 1, {B({16, 0x20})}) + CmdKeyCodeList());
+  EXPECT_EQ(Collect(*p), B({0x37, 0x72, 0x40}) + "M1M2" + B({0}));
+}
+
 }  // namespace
 }  // namespace zelta::test
