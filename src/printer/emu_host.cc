@@ -81,6 +81,10 @@ std::string ApplyControlLine(VirtualPrinter& printer, const std::string& line) {
                   printer.StatusByte(3), printer.StatusByte(4));
     return text;
   }
+  if (word == "printing" && (state == "on" || state == "off") && extra.empty()) {
+    printer.SetPrintingOffered(state == "on");
+    return "ok";
+  }
   EmuFault fault;
   if (!ParseEmuFault(word, fault)) return "error: unknown control \"" + word + "\"";
   if ((state != "on" && state != "off") || !extra.empty())

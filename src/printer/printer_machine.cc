@@ -33,7 +33,8 @@ PrinterMachine::PrinterMachine(const EmuModel& model, NvMemory& memory, Paper& p
       paper_(paper),
       timing_(timing),
       reply_(std::move(reply)),
-      nv_changed_(std::move(nv_changed)) {}
+      nv_changed_(std::move(nv_changed)),
+      type_id_(model.type_id) {}
 
 double PrinterMachine::PrintTime(int rows) const {
   if (timing_.print_mm_per_s <= 0 || rows <= 0) return 0;
@@ -86,6 +87,11 @@ double PrinterMachine::Text(uint8_t byte) {
     return PrintTime(paper_.Rows() - before);
   }
   return 0;
+}
+
+void PrinterMachine::SetPrintingOffered(bool on) {
+  constexpr uint8_t kPrintingBit = 0x04;
+  type_id_ = on ? (type_id_ | kPrintingBit) : (type_id_ & ~kPrintingBit);
 }
 
 void PrinterMachine::FlushLine() {
@@ -152,7 +158,7 @@ double PrinterMachine::Gs(const std::string& c) {
   if (op == 'I') {
     const uint8_t n = U8(c, 2);
     if (n == 1 || n == 49) reply_(std::string(1, static_cast<char>(model_.id)));
-    if (n == 2 || n == 50) reply_(std::string(1, static_cast<char>(model_.type_id)));
+    if (n == 2 || n == 50) reply_(std::string(1, static_cast<char>(type_id_)));
     if (n == 3 || n == 51) reply_(std::string(1, '\x10'));
     return 0;
   }

@@ -291,6 +291,11 @@ void VirtualPrinter::SetFault(EmuFault fault, bool on) {
   work_cv_.notify_all();
 }
 
+void VirtualPrinter::SetPrintingOffered(bool on) {
+  std::lock_guard<std::mutex> lk(mu_);
+  machine_.SetPrintingOffered(on);
+}
+
 bool VirtualPrinter::FaultOn(EmuFault fault) const {
   std::lock_guard<std::mutex> lk(mu_);
   return faults_[static_cast<int>(fault)];

@@ -75,6 +75,8 @@ class VirtualPrinter {
   // Faults, switched by the control channel or tests.
   void SetFault(EmuFault fault, bool on);
   bool FaultOn(EmuFault fault) const;
+  // Bit 2 of the answer to GS I 2 (printing offered); on at start.
+  void SetPrintingOffered(bool on);
   // The answer to DLE EOT n (n = 1..4).
   uint8_t StatusByte(int n) const;
 

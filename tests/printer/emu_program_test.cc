@@ -119,7 +119,8 @@ TEST(EmuProgramTest, ServesOverTcpWithFaultsStateAndPaper) {
 }
 
 TEST(EmuProgramTest, PtyModePrintsTheTerminalPath) {
-  EmuProcess emu({"--model", "10", "--pty"});
+  const std::string control = FreshDir("pty-program") + "/control.sock";
+  EmuProcess emu({"--model", "10", "--pty", "--control", control});
   std::string path = emu.FirstLine();
   ASSERT_FALSE(path.empty());
   path.pop_back();
@@ -133,6 +134,11 @@ TEST(EmuProgramTest, PtyModePrintsTheTerminalPath) {
   int32_t count = 0;
   ASSERT_EQ(p->ReadData(buf, 1, count), kResultOk);
   EXPECT_EQ(buf, B({0x04}));
+  // Printing can be withdrawn, as on a printer set up without it.
+  EXPECT_EQ(Control(control, "printing off"), "ok\n");
+  ASSERT_EQ(p->WriteData(CmdTypeId(), 3, written, kWriteRealTime), kResultOk);
+  ASSERT_EQ(p->ReadData(buf, 1, count), kResultOk);
+  EXPECT_EQ(buf, B({0x00}));
 }
 
 TEST(EmuProgramTest, BadArgumentsAreRefused) {
