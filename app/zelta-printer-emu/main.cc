@@ -20,6 +20,7 @@ int Usage(const char* why) {
       stderr,
       "usage: zelta-printer-emu --model ID (--listen HOST:PORT | --pty) [--state FILE] [--paper DIR]\n"
       "                         [--control SOCKET] [--timing fast|realistic] [--buffer BYTES]\n"
+      "                         [--speed MM_PER_S] [--nv-write MS] [--nv-delete MS] [--nv-clear MS]\n"
       "models: %s\n",
       zelta::emu::KnownEmuModelIds().c_str());
   return 2;
@@ -63,6 +64,15 @@ int main(int argc, char** argv) {
     } else if (arg == "--timing") {
       if (!value(v) || (v != "fast" && v != "realistic")) return Usage("--timing is fast or realistic");
       if (v == "realistic") options.timing = zelta::emu::EmuTiming::Realistic();
+    } else if (arg == "--speed") {
+      if (!value(v) || !ParseInt(v, 0, 10000, n)) return Usage("--speed needs 0 (instant) to 10000 mm/s");
+      options.timing.print_mm_per_s = static_cast<double>(n);
+    } else if (arg == "--nv-write" || arg == "--nv-delete" || arg == "--nv-clear") {
+      if (!value(v) || !ParseInt(v, 0, 600000, n)) return Usage((arg + " needs 0 to 600000 ms").c_str());
+      double& field = arg == "--nv-write"    ? options.timing.nv_write_s
+                      : arg == "--nv-delete" ? options.timing.nv_delete_s
+                                             : options.timing.nv_clear_s;
+      field = static_cast<double>(n) / 1000.0;
     } else if (arg == "--buffer") {
       if (!value(v) || !ParseInt(v, 16, 1 << 24, n)) return Usage("--buffer needs 16 to 16777216 bytes");
       options.receive_buffer = static_cast<size_t>(n);
