@@ -1,6 +1,7 @@
 // zelta-printer-emu: the virtual receipt printer as a program of its own, reachable over TCP like a
 // network printer or over a pseudo-terminal like a serial printer.
-#include <unistd.h>
+#include <pthread.h>
+#include <signal.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -10,9 +11,6 @@
 #include "printer/virtual_printer.h"
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-void OnSignal(int) { g_stop = 1; }
 
 int Usage(const char* why) {
   if (why) std::fprintf(stderr, "zelta-printer-emu: %s\n", why);
@@ -35,6 +33,15 @@ bool ParseInt(const std::string& s, long lo, long hi, long& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // SIGINT and SIGTERM end the program through sigwait below; blocked before any thread starts, so
+  // that none of the printer's threads takes them.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
   zelta::emu::EmuOptions options;
   std::string listen, control;
   bool pty = false, have_model = false;
@@ -115,10 +122,8 @@ int main(int argc, char** argv) {
   }
   std::fflush(stdout);
 
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
-  std::signal(SIGPIPE, SIG_IGN);
-  while (!g_stop) pause();
+  int signal_number = 0;
+  sigwait(&stop_signals, &signal_number);
   control_server.reset();
   tcp.reset();
   terminal.reset();
