@@ -2,7 +2,9 @@
 // processing of data, and the push-back of a full receive buffer.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "emu_test_util.h"
 #include "memory/nv_commands.h"
@@ -154,6 +156,58 @@ TEST(RealTimeTest, RequestInsideAPacketIsAnsweredAndTakenOut) {
   // A DLE that starts no real-time request stays in the data.
   Send(*p, NvRasterPacket("M2", 16, 1, {B({16, 0x20})}) + CmdKeyCodeList());
   EXPECT_EQ(Collect(*p), B({0x37, 0x72, 0x40}) + "M1M2" + B({0}));
+}
+
+TEST(ConcurrencyTest, HostsControlAndReadersAtOnce) {
+  emu::EmuOptions options;
+  options.model_id = 46;
+  options.receive_buffer = 256;
+  std::string error;
+  std::shared_ptr<emu::VirtualPrinter> p = emu::VirtualPrinter::Create(options, error);
+  ASSERT_TRUE(p) << error;
+  std::atomic<bool> stop{false};
+  std::atomic<int> replies{0};
+  std::thread reader([&] {
+    uint8_t buf[64];
+    while (!stop) replies += static_cast<int>(p->Transmit(buf, sizeof buf, 5));
+  });
+  std::thread control([&] {
+    for (int i = 0; !stop; ++i) {
+      p->SetFault(EmuFault::kCoverOpen, i % 3 == 0);
+      p->SetFault(EmuFault::kSlow, i % 5 == 0);
+      (void)p->KeyCodes();
+      (void)p->NvRemaining();
+      (void)p->StatusByte(1 + i % 4);
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  std::thread other_host([&] {
+    const Bytes status = B({16, 4, 1});
+    while (!stop) p->Receive(reinterpret_cast<const uint8_t*>(status.data()), 3, 5);
+  });
+  Bytes stream;
+  for (int i = 0; i < 300; ++i) {
+    const std::string key = {static_cast<char>('A' + i / 26), static_cast<char>('a' + i % 26)};
+    stream += NvRasterPacket(key, 16, 2, {Plane(16, 2, 0x42)}) + CmdModelId();
+  }
+  stream += CmdDeleteGraphics("Aa");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  size_t pos = 0;
+  while (pos < stream.size() && std::chrono::steady_clock::now() < deadline) {
+    pos += p->Receive(reinterpret_cast<const uint8_t*>(stream.data()) + pos, stream.size() - pos, 10);
+    if (pos % 7 == 0) p->Disconnect();  // hosts coming and going; every cut-off definition is dropped
+  }
+  stop = true;
+  reader.join();
+  control.join();
+  other_host.join();
+  p->SetFault(EmuFault::kCoverOpen, false);
+  p->SetFault(EmuFault::kSlow, false);
+  EXPECT_EQ(pos, stream.size());
+  EXPECT_TRUE(p->WaitIdle(3000));
+  EXPECT_GT(replies.load(), 0);
+  // Whatever got through was stored whole: every stored logo has the size of one.
+  EXPECT_EQ(p->NvRemaining(), 393216u - static_cast<uint32_t>(p->KeyCodes().size()) * 15u);
 }
 
 }  // namespace
