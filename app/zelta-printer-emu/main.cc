@@ -1,6 +1,7 @@
 // zelta-printer-emu: the virtual receipt printer as a program of its own, reachable over TCP like a
 // network printer or over a pseudo-terminal like a serial printer.
-#include <unistd.h>
+#include <pthread.h>
+#include <signal.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -11,15 +12,13 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
-void OnSignal(int) { g_stop = 1; }
-
 int Usage(const char* why) {
   if (why) std::fprintf(stderr, "zelta-printer-emu: %s\n", why);
   std::fprintf(
       stderr,
       "usage: zelta-printer-emu --model ID (--listen HOST:PORT | --pty) [--state FILE] [--paper DIR]\n"
       "                         [--control SOCKET] [--timing fast|realistic] [--buffer BYTES]\n"
+      "                         [--speed MM_PER_S] [--nv-write MS] [--nv-delete MS] [--nv-clear MS]\n"
       "models: %s\n",
       zelta::emu::KnownEmuModelIds().c_str());
   return 2;
@@ -34,6 +33,15 @@ bool ParseInt(const std::string& s, long lo, long hi, long& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // SIGINT and SIGTERM end the program through sigwait below; blocked before any thread starts, so
+  // that none of the printer's threads takes them.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
   zelta::emu::EmuOptions options;
   std::string listen, control;
   bool pty = false, have_model = false;
@@ -63,6 +71,15 @@ int main(int argc, char** argv) {
     } else if (arg == "--timing") {
       if (!value(v) || (v != "fast" && v != "realistic")) return Usage("--timing is fast or realistic");
       if (v == "realistic") options.timing = zelta::emu::EmuTiming::Realistic();
+    } else if (arg == "--speed") {
+      if (!value(v) || !ParseInt(v, 0, 10000, n)) return Usage("--speed needs 0 (instant) to 10000 mm/s");
+      options.timing.print_mm_per_s = static_cast<double>(n);
+    } else if (arg == "--nv-write" || arg == "--nv-delete" || arg == "--nv-clear") {
+      if (!value(v) || !ParseInt(v, 0, 600000, n)) return Usage((arg + " needs 0 to 600000 ms").c_str());
+      double& field = arg == "--nv-write"    ? options.timing.nv_write_s
+                      : arg == "--nv-delete" ? options.timing.nv_delete_s
+                                             : options.timing.nv_clear_s;
+      field = static_cast<double>(n) / 1000.0;
     } else if (arg == "--buffer") {
       if (!value(v) || !ParseInt(v, 16, 1 << 24, n)) return Usage("--buffer needs 16 to 16777216 bytes");
       options.receive_buffer = static_cast<size_t>(n);
@@ -105,10 +122,8 @@ int main(int argc, char** argv) {
   }
   std::fflush(stdout);
 
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
-  std::signal(SIGPIPE, SIG_IGN);
-  while (!g_stop) pause();
+  int signal_number = 0;
+  sigwait(&stop_signals, &signal_number);
   control_server.reset();
   tcp.reset();
   terminal.reset();

@@ -81,6 +81,10 @@ std::string ApplyControlLine(VirtualPrinter& printer, const std::string& line) {
                   printer.StatusByte(3), printer.StatusByte(4));
     return text;
   }
+  if (word == "printing" && (state == "on" || state == "off") && extra.empty()) {
+    printer.SetPrintingOffered(state == "on");
+    return "ok";
+  }
   EmuFault fault;
   if (!ParseEmuFault(word, fault)) return "error: unknown control \"" + word + "\"";
   if ((state != "on" && state != "off") || !extra.empty())
@@ -108,6 +112,10 @@ std::unique_ptr<EmuTcpServer> EmuTcpServer::Start(std::shared_ptr<VirtualPrinter
     if (fd < 0) continue;
     int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    // A modest kernel buffer (inherited by the connections), so that the printer's own buffer pushes
+    // back on the host soon, as a network printer's does, without slowing the data down.
+    int rcvbuf = 32768;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
     if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, 4) == 0) {
       s->listen_fd_ = fd;
     } else {
@@ -138,8 +146,6 @@ void EmuTcpServer::Loop() {
     if (poll(&p, 1, kPollMs) <= 0) continue;
     const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) continue;
-    int rcvbuf = 4096;  // keep the kernel's share small, so that the printer's own buffer pushes back
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
     Pump(fd, *printer_, stop_);
     close(fd);
     printer_->Disconnect();

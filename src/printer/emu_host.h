@@ -14,7 +14,8 @@ namespace zelta::emu {
 
 // Applies one control line to printer and returns the answer line: "ok" or "error: ...".
 // Lines: "NAME on", "NAME off" (NAME: cover, near-end, paper-out, error, fatal, offline, mute,
-// slow), "tear" (cut the receipt now), "status" (the four DLE EOT bytes in hex, then "ok").
+// slow), "printing on|off" (bit 2 of the GS I 2 answer), "tear" (cut the receipt now), "status" (the four DLE
+// EOT bytes in hex, then "ok").
 std::string ApplyControlLine(VirtualPrinter& printer, const std::string& line);
 
 // Serves one TCP connection at a time; a connection that closes counts as the host going away.

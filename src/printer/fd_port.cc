@@ -93,10 +93,11 @@ PortStatus FdPort::Read(uint8_t* out, size_t max, int timeout_ms, size_t& got) {
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) return Broken(Errno("poll"));
     if (r == 0) return PortStatus::kTimeout;
-    if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) && !(p.revents & POLLIN)) {
+    // A hang-up without data, or with a read that just found nothing (a terminal whose other side
+    // closed reports both "readable" and "hang-up" and then reads nothing).
+    if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) && (!(p.revents & POLLIN) || k == 0)) {
       return Broken("the connection to the printer was lost");
     }
-    if (k == 0 && !(p.revents & POLLIN)) return PortStatus::kTimeout;
   }
 }
 

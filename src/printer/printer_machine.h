@@ -52,6 +52,8 @@ class PrinterMachine {
   // Prints what is in the line buffer (ESC/POS prints a line on LF; a tear or cut prints it first).
   void FlushLine();
   const EmuTiming& Timing() const { return timing_; }
+  // Bit 2 of the GS I 2 answer: whether the printer offers printing (the model's default at start).
+  void SetPrintingOffered(bool on);
 
  private:
   double Text(uint8_t byte);
@@ -79,6 +81,7 @@ class PrinterMachine {
   ReplyFn reply_;
   NvChangedFn nv_changed_;
 
+  uint8_t type_id_;   // GS I 2
   uint8_t mode_ = 0;  // ESC !
   std::string line_;
   std::deque<std::string> blocks_;  // key-code list blocks not yet acknowledged (front = last sent)

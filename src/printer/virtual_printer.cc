@@ -10,9 +10,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr size_t kScannerKeeps = 16;  // the scanner only needs the opcodes
-constexpr size_t kMaxHeld = 12;       // longest DLE command
-
 bool IsRealTime(const std::string& c) {
   if (c.size() != 3 || static_cast<uint8_t>(c[0]) != kDle) return false;
   const uint8_t op = static_cast<uint8_t>(c[1]), n = static_cast<uint8_t>(c[2]);
@@ -74,7 +71,6 @@ std::unique_ptr<VirtualPrinter> VirtualPrinter::Create(const EmuOptions& options
 VirtualPrinter::VirtualPrinter(const EmuOptions& options, const EmuModel& model)
     : options_(options),
       model_(model),
-      scanner_(kScannerKeeps),
       framer_(options.max_command),
       memory_(model.nv_graphics, model.nv_bit_images),
       paper_(model.paper_dots, options.paper_dir, PaperPrefix(model), options.max_paper_rows),
@@ -162,38 +158,47 @@ size_t VirtualPrinter::Receive(const uint8_t* data, size_t n, int timeout_ms) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
   for (size_t i = 0; i < n; ++i) {
     const uint8_t b = data[i];
-    if (held_.empty() && !(scanner_.AtBoundary() && b == kDle)) {
-      while (buffer_.size() >= options_.receive_buffer) {
-        if (stop_) return i;
-        if (!options_.threaded) {
-          const size_t before = buffer_.size();
-          DrainLocked();
-          if (buffer_.size() == before) return i;  // off line: nothing moves
+    // Real-time requests are taken out of the stream wherever they stand, even inside the data of
+    // another command, and answered at once; a DLE is held back until its next bytes decide.
+    if (!held_.empty() || b == kDle) {
+      held_.push_back(static_cast<char>(b));
+      const uint8_t op = static_cast<uint8_t>(held_[1 < held_.size() ? 1 : 0]);
+      if (held_.size() == 1) continue;
+      if (op == kEot || op == kEnq) {
+        if (held_.size() < 3) continue;
+        if (IsRealTime(held_)) {
+          const std::string request = held_;
+          held_.clear();
+          RealTimeLocked(request);
           continue;
         }
-        if (space_cv_.wait_until(lk, deadline) == std::cv_status::timeout &&
-            buffer_.size() >= options_.receive_buffer) {
-          return i;
-        }
       }
-      scanner_.Feed(b, [](const std::string&, bool) {});
-      buffer_.push_back(b);
+      // Not a real-time request: the held bytes are ordinary data (a DLE that follows starts over).
+      std::string pass = held_;
+      held_.clear();
+      if (static_cast<uint8_t>(pass.back()) == kDle) {
+        held_.push_back(static_cast<char>(kDle));
+        pass.pop_back();
+      }
+      for (char c : pass) buffer_.push_back(static_cast<uint8_t>(c));
       work_cv_.notify_one();
       continue;
     }
-    // A DLE between commands may start a real-time request: hold it until the command is complete.
-    held_.push_back(static_cast<char>(b));
-    std::string real_time;
-    scanner_.Feed(b, [&real_time](const std::string& c, bool) {
-      if (IsRealTime(c)) real_time = c;
-    });
-    if (scanner_.AtBoundary() || held_.size() >= kMaxHeld) {
-      const size_t pass_on = held_.size() - real_time.size();
-      for (size_t j = 0; j < pass_on; ++j) buffer_.push_back(static_cast<uint8_t>(held_[j]));
-      held_.clear();
-      if (!real_time.empty()) RealTimeLocked(real_time);
-      work_cv_.notify_one();
+    while (buffer_.size() >= options_.receive_buffer) {
+      if (stop_) return i;
+      if (!options_.threaded) {
+        const size_t before = buffer_.size();
+        DrainLocked();
+        if (buffer_.size() == before) return i;  // off line: nothing moves
+        continue;
+      }
+      if (space_cv_.wait_until(lk, deadline) == std::cv_status::timeout &&
+          buffer_.size() >= options_.receive_buffer) {
+        return i;
+      }
     }
+    buffer_.push_back(b);
+    work_cv_.notify_one();
   }
   if (!options_.threaded) DrainLocked();
   return n;
@@ -213,7 +218,6 @@ size_t VirtualPrinter::Transmit(uint8_t* out, size_t max, int timeout_ms) {
 
 void VirtualPrinter::Disconnect() {
   std::lock_guard<std::mutex> lk(mu_);
-  scanner_.Reset();
   held_.clear();
   out_.clear();
   buffer_.push_back(kDisconnectMark);
@@ -278,13 +282,18 @@ bool VirtualPrinter::Full() const {
 bool VirtualPrinter::WaitIdle(int timeout_ms) {
   std::unique_lock<std::mutex> lk(mu_);
   return idle_cv_.wait_for(lk, std::chrono::milliseconds(timeout_ms),
-                           [this] { return buffer_.empty() && held_.empty() && !executing_; });
+                           [this] { return buffer_.empty() && !executing_; });
 }
 
 void VirtualPrinter::SetFault(EmuFault fault, bool on) {
   std::lock_guard<std::mutex> lk(mu_);
   faults_[static_cast<int>(fault)] = on;
   work_cv_.notify_all();
+}
+
+void VirtualPrinter::SetPrintingOffered(bool on) {
+  std::lock_guard<std::mutex> lk(mu_);
+  machine_.SetPrintingOffered(on);
 }
 
 bool VirtualPrinter::FaultOn(EmuFault fault) const {

@@ -55,7 +55,9 @@ class VirtualPrinter {
   const EmuModel& Model() const { return model_; }
 
   // Host side. Receive takes bytes in order until the receive buffer is full and stays full for
-  // timeout_ms; returns how many it took. Real-time requests among them are answered at once.
+  // timeout_ms; returns how many it took. Real-time requests (DLE EOT 1..4, DLE ENQ 1..2) among them
+  // are answered at once and taken out of the stream, wherever they stand: between commands, inside
+  // another command's data, or while the buffer is full.
   size_t Receive(const uint8_t* data, size_t n, int timeout_ms);
   // Copies up to max bytes that the printer sent, waiting up to timeout_ms for the first one.
   size_t Transmit(uint8_t* out, size_t max, int timeout_ms);
@@ -66,12 +68,15 @@ class VirtualPrinter {
   bool Busy() const;
   // True when the receive buffer cannot take another byte now.
   bool Full() const;
-  // Waits until everything received has been carried out; false on time-out (e.g. while off line).
+  // Waits until everything received has been carried out (a DLE held back for its next byte does not
+  // count); false on time-out, e.g. while off line.
   bool WaitIdle(int timeout_ms);
 
   // Faults, switched by the control channel or tests.
   void SetFault(EmuFault fault, bool on);
   bool FaultOn(EmuFault fault) const;
+  // Bit 2 of the answer to GS I 2 (printing offered); on at start.
+  void SetPrintingOffered(bool on);
   // The answer to DLE EOT n (n = 1..4).
   uint8_t StatusByte(int n) const;
 
@@ -104,9 +109,8 @@ class VirtualPrinter {
   mutable std::mutex mu_;
   std::condition_variable work_cv_, space_cv_, out_cv_, idle_cv_;
   std::deque<uint16_t> buffer_;
-  std::string held_;      // bytes of a possible real-time request not yet placed in the buffer
-  EscPosFramer scanner_;  // follows the stream on arrival, to spot real-time requests between commands
-  EscPosFramer framer_;   // the worker's reading of the same stream
+  std::string held_;     // bytes of a possible real-time request not yet placed in the buffer
+  EscPosFramer framer_;  // the worker's reading of the stream
   std::deque<uint8_t> out_;
   bool faults_[kEmuFaultCount] = {};
   bool executing_ = false;

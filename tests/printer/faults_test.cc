@@ -1,0 +1,214 @@
+// Faults of the virtual printer as the real-time status reports them, what each does to the
+// processing of data, and the push-back of a full receive buffer.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "emu_test_util.h"
+#include "memory/nv_commands.h"
+
+namespace zelta::test {
+namespace {
+
+using emu::EmuFault;
+
+Bytes AllStatus() { return B({16, 4, 1, 16, 4, 2, 16, 4, 3, 16, 4, 4}); }
+
+struct FaultCase {
+  EmuFault fault;
+  Bytes status;  // answers to DLE EOT 1, 2, 3, 4
+  bool stops;    // the printer stops carrying out data
+};
+
+class FaultStatusTest : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultStatusTest, ReportsAndStopsAsARealPrinter) {
+  const FaultCase& c = GetParam();
+  auto p = MakePrinter(46);
+  p->SetFault(c.fault, true);
+  const Bytes stream = AllStatus() + CmdModelId();
+  ASSERT_EQ(p->Receive(reinterpret_cast<const uint8_t*>(stream.data()), stream.size(), 500), stream.size());
+  const Bytes got = Collect(*p, 60);
+  EXPECT_EQ(ToHex(got), ToHex(c.stops ? c.status : c.status + B({46})));
+  // Switched off: the printer is ready again and carries out what waited.
+  p->SetFault(c.fault, false);
+  ASSERT_TRUE(p->WaitIdle(1000));
+  Send(*p, AllStatus());
+  EXPECT_EQ(ToHex(Collect(*p)),
+            ToHex(c.stops ? B({46, 0x12, 0x12, 0x12, 0x12}) : B({0x12, 0x12, 0x12, 0x12})));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FaultStatusTest,
+    ::testing::Values(FaultCase{EmuFault::kCoverOpen, B({0x1A, 0x16, 0x12, 0x12}), true},
+                      FaultCase{EmuFault::kPaperNearEnd, B({0x12, 0x12, 0x12, 0x1E}), false},
+                      FaultCase{EmuFault::kPaperOut, B({0x1A, 0x32, 0x12, 0x7E}), true},
+                      FaultCase{EmuFault::kRecoverableError, B({0x3A, 0x52, 0x1A, 0x12}), true},
+                      FaultCase{EmuFault::kUnrecoverableError, B({0x1A, 0x52, 0x32, 0x12}), true},
+                      FaultCase{EmuFault::kOffline, B({0x1A, 0x12, 0x12, 0x12}), true},
+                      FaultCase{EmuFault::kSlow, B({0x12, 0x12, 0x12, 0x12}), false}));
+
+TEST(FaultTest, MuteAnswersNothingAtAll) {
+  auto p = MakePrinter(46);
+  p->SetFault(EmuFault::kMute, true);
+  Send(*p, AllStatus() + CmdModelId() + CmdNvCapacity());
+  EXPECT_EQ(Collect(*p), "");
+  p->SetFault(EmuFault::kMute, false);
+  Send(*p, CmdModelId());
+  EXPECT_EQ(Collect(*p), B({46}));
+}
+
+TEST(FaultTest, RecoverAndRestartKeepsTheWaitingData) {
+  auto p = MakePrinter(46);
+  p->SetFault(EmuFault::kRecoverableError, true);
+  const Bytes waiting = CmdModelId();
+  p->Receive(reinterpret_cast<const uint8_t*>(waiting.data()), waiting.size(), 100);
+  EXPECT_EQ(Collect(*p), "");
+  Send(*p, B({16, 5, 1}));
+  EXPECT_FALSE(p->FaultOn(EmuFault::kRecoverableError));
+  EXPECT_EQ(Collect(*p), B({46}));
+}
+
+TEST(FaultTest, RecoverAndClearDropsTheWaitingData) {
+  auto p = MakePrinter(46);
+  p->SetFault(EmuFault::kRecoverableError, true);
+  const Bytes waiting = NvRasterPacket("A1", 8, 1, {Plane(8, 1, 1)}) + CmdModelId();
+  p->Receive(reinterpret_cast<const uint8_t*>(waiting.data()), waiting.size(), 100);
+  Send(*p, B({16, 5, 2}) + CmdTypeId());
+  EXPECT_EQ(Collect(*p), B({0x06}));  // only what came after the request
+  EXPECT_TRUE(p->KeyCodes().empty());
+}
+
+TEST(FaultTest, RecoveryRequestsDoNothingToOtherFaults) {
+  auto p = MakePrinter(46);
+  p->SetFault(EmuFault::kUnrecoverableError, true);
+  p->SetFault(EmuFault::kCoverOpen, true);
+  const Bytes stream = B({16, 5, 1, 16, 5, 2}) + AllStatus();
+  p->Receive(reinterpret_cast<const uint8_t*>(stream.data()), stream.size(), 100);
+  EXPECT_EQ(ToHex(Collect(*p)), ToHex(B({0x1A, 0x56, 0x32, 0x12})));
+  EXPECT_TRUE(p->FaultOn(EmuFault::kUnrecoverableError));
+}
+
+TEST(FaultTest, FullBufferPushesBackButRealTimeRequestsPass) {
+  emu::EmuOptions options;
+  options.model_id = 46;
+  options.receive_buffer = 64;
+  std::string error;
+  auto p = emu::VirtualPrinter::Create(options, error);
+  ASSERT_TRUE(p) << error;
+  p->SetFault(EmuFault::kCoverOpen, true);
+  const Bytes data(200, 'x');
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(p->Receive(reinterpret_cast<const uint8_t*>(data.data()), data.size(), 50), 64u);
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(45));
+  EXPECT_TRUE(p->Full());
+  EXPECT_TRUE(p->Busy());
+  const Bytes status = B({16, 4, 2});
+  EXPECT_EQ(p->Receive(reinterpret_cast<const uint8_t*>(status.data()), 3, 0), 3u);
+  EXPECT_EQ(Collect(*p), B({0x16}));
+  p->SetFault(EmuFault::kCoverOpen, false);
+  EXPECT_TRUE(p->WaitIdle(1000));
+  EXPECT_FALSE(p->Full());
+}
+
+TEST(FaultTest, SlowPrinterTakesDataAtItsOwnPace) {
+  emu::EmuOptions options;
+  options.model_id = 46;
+  options.receive_buffer = 32;
+  options.timing.slow_s_per_byte = 0.002;  // 500 bytes a second
+  std::string error;
+  auto p = emu::VirtualPrinter::Create(options, error);
+  ASSERT_TRUE(p) << error;
+  p->SetFault(EmuFault::kSlow, true);
+  const Bytes data(400, 'y');
+  const size_t taken = p->Receive(reinterpret_cast<const uint8_t*>(data.data()), data.size(), 100);
+  EXPECT_GT(taken, 32u);
+  EXPECT_LT(taken, 200u);
+}
+
+TEST(FaultTest, ModelIdIsAnsweredOnlyAfterEverythingBefore) {
+  emu::EmuOptions options;
+  options.model_id = 46;
+  options.timing.nv_write_s = 0.15;
+  std::string error;
+  auto p = emu::VirtualPrinter::Create(options, error);
+  ASSERT_TRUE(p) << error;
+  const Bytes stream = NvRasterPacket("A1", 8, 1, {Plane(8, 1, 1)}) + CmdModelId();
+  ASSERT_EQ(p->Receive(reinterpret_cast<const uint8_t*>(stream.data()), stream.size(), 100), stream.size());
+  uint8_t b = 0;
+  EXPECT_EQ(p->Transmit(&b, 1, 50), 0u);  // still writing
+  const Bytes status = B({16, 4, 1});
+  p->Receive(reinterpret_cast<const uint8_t*>(status.data()), 3, 0);
+  EXPECT_EQ(Collect(*p, 20).substr(0, 1), B({0x12}));  // real-time: at once
+  EXPECT_EQ(p->Transmit(&b, 1, 500), 1u);
+  EXPECT_EQ(b, 46);
+  EXPECT_EQ(p->KeyCodes(), std::vector<std::string>{"A1"});
+}
+
+TEST(RealTimeTest, RequestInsideAPacketIsAnsweredAndTakenOut) {
+  auto p = MakePrinter(46);
+  const Bytes packet = NvRasterPacket("M1", 16, 4, {Plane(16, 4, 0x5A)});
+  Send(*p, packet.substr(0, 20) + B({16, 4, 1, 16, 5, 1}) + packet.substr(20) + CmdModelId());
+  EXPECT_EQ(Collect(*p), B({0x12, 46}));
+  EXPECT_EQ(p->KeyCodes(), std::vector<std::string>{"M1"});
+  // A DLE that starts no real-time request stays in the data.
+  Send(*p, NvRasterPacket("M2", 16, 1, {B({16, 0x20})}) + CmdKeyCodeList());
+  EXPECT_EQ(Collect(*p), B({0x37, 0x72, 0x40}) + "M1M2" + B({0}));
+}
+
+TEST(ConcurrencyTest, HostsControlAndReadersAtOnce) {
+  emu::EmuOptions options;
+  options.model_id = 46;
+  options.receive_buffer = 256;
+  std::string error;
+  std::shared_ptr<emu::VirtualPrinter> p = emu::VirtualPrinter::Create(options, error);
+  ASSERT_TRUE(p) << error;
+  std::atomic<bool> stop{false};
+  std::atomic<int> replies{0};
+  std::thread reader([&] {
+    uint8_t buf[64];
+    while (!stop) replies += static_cast<int>(p->Transmit(buf, sizeof buf, 5));
+  });
+  std::thread control([&] {
+    for (int i = 0; !stop; ++i) {
+      p->SetFault(EmuFault::kCoverOpen, i % 3 == 0);
+      p->SetFault(EmuFault::kSlow, i % 5 == 0);
+      (void)p->KeyCodes();
+      (void)p->NvRemaining();
+      (void)p->StatusByte(1 + i % 4);
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  std::thread other_host([&] {
+    const Bytes status = B({16, 4, 1});
+    while (!stop) p->Receive(reinterpret_cast<const uint8_t*>(status.data()), 3, 5);
+  });
+  Bytes stream;
+  for (int i = 0; i < 300; ++i) {
+    const std::string key = {static_cast<char>('A' + i / 26), static_cast<char>('a' + i % 26)};
+    stream += NvRasterPacket(key, 16, 2, {Plane(16, 2, 0x42)}) + CmdModelId();
+  }
+  stream += CmdDeleteGraphics("Aa");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  size_t pos = 0;
+  while (pos < stream.size() && std::chrono::steady_clock::now() < deadline) {
+    pos += p->Receive(reinterpret_cast<const uint8_t*>(stream.data()) + pos, stream.size() - pos, 10);
+    if (pos % 7 == 0) p->Disconnect();  // hosts coming and going; every cut-off definition is dropped
+  }
+  stop = true;
+  reader.join();
+  control.join();
+  other_host.join();
+  p->SetFault(EmuFault::kCoverOpen, false);
+  p->SetFault(EmuFault::kSlow, false);
+  EXPECT_EQ(pos, stream.size());
+  EXPECT_TRUE(p->WaitIdle(3000));
+  EXPECT_GT(replies.load(), 0);
+  // Whatever got through was stored whole: every stored logo has the size of one.
+  EXPECT_EQ(p->NvRemaining(), 393216u - static_cast<uint32_t>(p->KeyCodes().size()) * 15u);
+}
+
+}  // namespace
+}  // namespace zelta::test
