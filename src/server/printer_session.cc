@@ -46,6 +46,7 @@ int32_t PrinterSession::OnPort(const char* operation, Call call) {
 }
 
 int32_t PrinterSession::ClaimPrinter() {
+  if (claimed()) return kResultOk;  // the port is open for this session already
   if (!port_->Reserve(owner_)) {
     return Fail(kResultClaimedElsewhere, "The printer " + port_->name() + " on " + port_->handed_port() +
                                              " is claimed by another client. Try again when it is released.");

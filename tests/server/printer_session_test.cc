@@ -35,7 +35,9 @@ class PrinterSessionTest : public ::testing::Test {
 TEST_F(PrinterSessionTest, AClaimIsExclusiveUntilReleased) {
   auto a = Session(1), b = Session(2);
   EXPECT_EQ(a->ClaimPrinter(), kResultOk);
-  EXPECT_EQ(a->ClaimPrinter(), kResultOk);  // claiming twice is harmless
+  printer->claim_results.push_back(kResultPortClosed);
+  EXPECT_EQ(a->ClaimPrinter(), kResultOk);  // claiming twice is harmless: the port is not asked again
+  EXPECT_EQ(printer->claims, 1);
   EXPECT_EQ(b->ClaimPrinter(), kResultClaimedElsewhere);
   EXPECT_EQ(Error(*b), kResultClaimedElsewhere);
   EXPECT_EQ(last.Description,
