@@ -38,6 +38,8 @@ TEST_F(PrinterSessionTest, AClaimIsExclusiveUntilReleased) {
   printer->claim_results.push_back(kResultPortClosed);
   EXPECT_EQ(a->ClaimPrinter(), kResultOk);  // claiming twice is harmless: the port is not asked again
   EXPECT_EQ(printer->claims, 1);
+  EXPECT_EQ(printer->claim_results.size(), 1u);
+  printer->claim_results.clear();
   EXPECT_EQ(b->ClaimPrinter(), kResultClaimedElsewhere);
   EXPECT_EQ(Error(*b), kResultClaimedElsewhere);
   EXPECT_EQ(last.Description,
