@@ -1,0 +1,104 @@
+// The server's calls as a client of another make might use them: GetLastError of each class, leases
+// renewed and dropped by id, unknown ids.
+#include <grpcpp/grpcpp.h>
+
+#include "remote_fixture.h"
+#include "zelta.grpc.pb.h"
+
+namespace zelta::test {
+namespace {
+
+class RawRpcTest : public RemoteTest {
+ protected:
+  void SetUp() override {
+    StartServer(ShopConfig());
+    channel = grpc::CreateChannel(Machine(), grpc::InsecureChannelCredentials());
+    objects = rpc::Objects::NewStub(channel);
+    monitor = rpc::Monitor::NewStub(channel);
+    printer = rpc::Printer::NewStub(channel);
+  }
+  uint64_t CreateMonitor() {
+    grpc::ClientContext c;
+    rpc::CreateRequest q;
+    q.set_prog_id(kProgIdMonitor);
+    rpc::CreateReply r;
+    EXPECT_TRUE(objects->Create(&c, q, &r).ok());
+    EXPECT_EQ(r.lease_ms(), 5000u);
+    return r.object_id();
+  }
+
+  std::shared_ptr<grpc::Channel> channel;
+  std::unique_ptr<rpc::Objects::Stub> objects;
+  std::unique_ptr<rpc::Monitor::Stub> monitor;
+  std::unique_ptr<rpc::Printer::Stub> printer;
+};
+
+TEST_F(RawRpcTest, GetLastErrorOfMonitorAndPrinterDescribesTheLastFailure) {
+  uint64_t id = CreateMonitor();
+  rpc::PrinterRef ref;
+  ref.set_object_id(id);
+  ref.set_name("Nobody");
+  rpc::PrinterRefReply checked;
+  grpc::ClientContext c1;
+  ASSERT_TRUE(monitor->CheckPrinter(&c1, ref, &checked).ok());
+  EXPECT_EQ(checked.outcome().result(), kResultNotFound);
+  EXPECT_EQ(checked.outcome().error().number(), kResultNotFound);
+
+  rpc::ObjectRef oref;
+  oref.set_object_id(id);
+  rpc::LastErrorReply last;
+  grpc::ClientContext c2;
+  ASSERT_TRUE(monitor->GetLastError(&c2, oref, &last).ok());
+  EXPECT_EQ(last.outcome().result(), kResultOk);
+  EXPECT_EQ(last.info().number(), kResultNotFound);
+  EXPECT_EQ(last.info().description(), "No printer of this name is attached to the server.");
+
+  ref.set_name("Receipt");
+  rpc::GetPrinterReply got;
+  grpc::ClientContext c3;
+  ASSERT_TRUE(monitor->GetPrinter(&c3, ref, &got).ok());
+  ASSERT_NE(got.printer_id(), 0u);
+  rpc::ObjectRef pref;
+  pref.set_object_id(got.printer_id());
+  rpc::ResultReply released;
+  grpc::ClientContext c4;
+  ASSERT_TRUE(printer->ReleasePrinter(&c4, pref, &released).ok());
+  EXPECT_EQ(released.outcome().result(), kResultNotClaimed);
+  grpc::ClientContext c5;
+  ASSERT_TRUE(printer->GetLastError(&c5, pref, &last).ok());
+  EXPECT_EQ(last.info().number(), kResultNotClaimed);
+  EXPECT_EQ(last.info().source(), "ZeltaServer.Printer");
+}
+
+TEST_F(RawRpcTest, IdsAreRenewedDroppedAndForgotten) {
+  uint64_t id = CreateMonitor();
+  rpc::RenewRequest q;
+  q.add_object_ids(id);
+  q.add_object_ids(id ^ 1);
+  rpc::RenewReply r;
+  grpc::ClientContext c1;
+  ASSERT_TRUE(objects->Renew(&c1, q, &r).ok());
+  ASSERT_EQ(r.unknown_ids_size(), 1);
+  EXPECT_EQ(r.unknown_ids(0), id ^ 1);
+
+  rpc::ObjectRef ref;
+  ref.set_object_id(id);
+  rpc::DropReply dropped;
+  grpc::ClientContext c2;
+  ASSERT_TRUE(objects->Drop(&c2, ref, &dropped).ok());
+  rpc::TextReply list;
+  grpc::ClientContext c3;
+  ASSERT_TRUE(monitor->GetPrinterCollection(&c3, ref, &list).ok());
+  EXPECT_EQ(list.outcome().result(), kResultNotFound);
+  EXPECT_EQ(list.text(), "");
+  // A Monitor id is no printer id.
+  uint64_t other = CreateMonitor();
+  ref.set_object_id(other);
+  rpc::ResultReply claim;
+  grpc::ClientContext c4;
+  ASSERT_TRUE(printer->ClaimPrinter(&c4, ref, &claim).ok());
+  EXPECT_EQ(claim.outcome().result(), kResultNotFound);
+}
+
+}  // namespace
+}  // namespace zelta::test
