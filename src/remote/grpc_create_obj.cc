@@ -27,10 +27,7 @@ class GrpcCreateObj : public CreateObj {
   }
 
   int32_t CreateRemote(const std::string& progId, const std::string& machine) override {
-    if (worker_.joinable() && !done_) {
-      error_ = {kResultBusy, "A creation is still running on this factory.", kSource};
-      return kResultBusy;
-    }
+    if (worker_.joinable() && !done_) return kResultBusy;  // the running creation keeps its state
     if (worker_.joinable()) worker_.join();
     {
       std::lock_guard<std::mutex> lock(mutex_);

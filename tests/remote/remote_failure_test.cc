@@ -64,6 +64,29 @@ TEST_F(RemoteFailureTest, AMachineThatDoesNotAnswerFailsWithinTheBound) {
   EXPECT_LT(c.took, 2500ms);
 }
 
+TEST_F(RemoteFailureTest, AFactoryRunsOneCreationAtATime) {
+  SilentListener silent;
+  settings.connect_timeout_ms = 300;
+  auto factory = MakeGrpcCreateObj(settings);
+  int completions = 0;
+  factory->OnComplete = [&] { ++completions; };
+  const std::string machine = "127.0.0.1:" + std::to_string(silent.port());
+  ASSERT_EQ(factory->CreateRemote(kProgIdMonitor, machine), kResultOk);
+  EXPECT_EQ(factory->CreateRemote(kProgIdMonitor, machine), kResultBusy);
+  auto until = std::chrono::steady_clock::now() + 5s;
+  while (completions == 0 && std::chrono::steady_clock::now() < until) factory->DeliverEvents();
+  factory->DeliverEvents();
+  EXPECT_EQ(completions, 1);  // raised once, for the creation that ran
+  PrinterErrorInfo info;
+  int32_t result = 0;
+  factory->GetLastError(info, result);
+  EXPECT_EQ(info.Number, kResultUnreachable);
+  // Once it has ended the factory takes the next one.
+  EXPECT_EQ(factory->CreateRemote(kProgIdMonitor, "no-such-machine.invalid"), kResultOk);
+  while (completions == 1 && std::chrono::steady_clock::now() < until) factory->DeliverEvents();
+  EXPECT_EQ(completions, 2);
+}
+
 TEST_F(RemoteFailureTest, ANameThatDoesNotResolveFails) {
   Created c = CreateAndWait(settings, kProgIdMonitor, "no-such-machine.invalid");
   EXPECT_EQ(c.object, nullptr);
