@@ -14,7 +14,9 @@ bool SameName(const std::string& a, const std::string& b) {
 }  // namespace
 
 PortPrinterFactory DefaultPortPrinterFactory() {
-  return [](const std::string& spec, int32_t kind, std::string& error) { return OpenPortPrinter(spec, kind, error); };
+  return [](const std::string& spec, int32_t kind, std::string& error) {
+    return OpenPortPrinter(spec, kind, error);
+  };
 }
 
 bool PrinterPort::Reserve(uint64_t owner) {
