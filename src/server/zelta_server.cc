@@ -64,6 +64,8 @@ bool ZeltaServer::Start(const ServerConfig& config, PortPrinterFactory factory, 
   if (host.find(':') != std::string::npos && host.front() != '[') host = "[" + host + "]";
   grpc::ServerBuilder builder;
   builder.AddListeningPort(host + ":" + std::to_string(config.port), credentials, &impl->port);
+  // A second server on the same port must fail, not share the port with the first.
+  builder.AddChannelArgument(GRPC_ARG_ALLOW_REUSEPORT, 0);
   builder.SetMaxReceiveMessageSize(8 << 20);
   builder.SetMaxSendMessageSize(8 << 20);
   builder.RegisterService(impl->objects.get());

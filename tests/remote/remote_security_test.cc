@@ -93,6 +93,26 @@ TEST_F(RemoteSecurityTest, TlsWithATokenServesTrustingClientsOnly) {
             "The trusted certificate file " + dir_ + "/missing.crt cannot be read.");
 }
 
+TEST_F(RemoteSecurityTest, AServerThatCannotStartSaysWhy) {
+  ServerConfig c = Secured();
+  c.tls_key_file = dir_ + "/missing.key";
+  c.listen_address = "127.0.0.1";
+  ZeltaServer missing_key;
+  std::string error;
+  EXPECT_FALSE(missing_key.Start(c, ports.Factory(), error));
+  EXPECT_EQ(error, "cannot read " + dir_ + "/missing.key");
+  EXPECT_EQ(missing_key.port(), 0);
+
+  StartServer(ShopConfig());
+  ServerConfig same_port = ShopConfig();
+  same_port.listen_address = "127.0.0.1";
+  same_port.port = static_cast<uint16_t>(server_port_);
+  ZeltaServer second;
+  EXPECT_FALSE(second.Start(same_port, ports.Factory(), error));
+  EXPECT_EQ(error,
+            "cannot listen on 127.0.0.1:" + std::to_string(server_port_) + " (address in use or not ours)");
+}
+
 TEST_F(RemoteSecurityTest, TlsWithoutTheTokenIsRefused) {
   if (!have_openssl_) GTEST_SKIP() << "openssl could not make a certificate";
   StartServer(Secured());
