@@ -52,7 +52,8 @@ class RemoteServerCollection : public ServerCollectionObject {
 };
 
 // The printer object over the network. Calls that wait for the printer get the printer's own time-out
-// on top of the call deadline.
+// on top of the call deadline. The time-outs are read from this object (only it changes them on the
+// server), so that a poll that saves, sets and restores one costs no extra round trip for the save.
 class RemotePrinter : public PrinterObject {
  public:
   RemotePrinter(std::shared_ptr<Connection> connection, uint64_t id, uint32_t lease_ms, int32_t read_timeout,

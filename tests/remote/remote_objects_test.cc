@@ -65,6 +65,10 @@ TEST_F(RemoteObjectsTest, PrinterCallsReachThePrinter) {
   EXPECT_EQ(printer->PutReadTimeout(50), kResultOk);
   EXPECT_EQ(printer->GetReadTimeout(v), kResultOk);
   EXPECT_EQ(v, 50);
+  EXPECT_EQ(printer->PutReadTimeout(-5), kResultBadArgument);  // refused by the server...
+  EXPECT_EQ(printer->GetReadTimeout(v), kResultOk);
+  EXPECT_EQ(v, 50);  // ...and not taken
+  EXPECT_EQ(port->read_timeouts_put.back(), 50);
   Bytes data = "\x1d(L\x02\x00\x30\x31"s + std::string(1000, '\0');
   EXPECT_EQ(printer->WriteData(data, static_cast<int32_t>(data.size()), written, kWriteOrdinary), kResultOk);
   EXPECT_EQ(written, static_cast<int32_t>(data.size()));
