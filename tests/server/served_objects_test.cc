@@ -38,7 +38,7 @@ ServerConfig ShopConfig() {
   ServerConfig c;
   c.server_name = "SHOP1";
   c.printers = {{"Receipt", "emu:36", 1}, {"Slip", "serial:/dev/ttyS0:9600", 2}};
-  c.net_printers = {{"10.0.0.5", 9100, "Bar", 1}, {"10.0.0.6", 9101, "Bar", 1}};
+  c.net_printers = {{"127.0.0.5", 9100, "Bar", 1}, {"127.0.0.6", 9101, "Bar", 1}};
   return c;
 }
 
@@ -47,8 +47,8 @@ TEST(ServedObjects, PrintersAreOpenedFromTheirSpecs) {
   ServerState state;
   std::string error;
   ASSERT_TRUE(state.Open(ShopConfig(), f.Make(), error)) << error;
-  EXPECT_EQ(f.specs, (std::vector<std::string>{"emu:36", "serial:/dev/ttyS0:9600", "tcp:10.0.0.5:9100",
-                                               "tcp:10.0.0.6:9101"}));
+  EXPECT_EQ(f.specs, (std::vector<std::string>{"emu:36", "serial:/dev/ttyS0:9600", "tcp:127.0.0.5:9100",
+                                               "tcp:127.0.0.6:9101"}));
 }
 
 TEST(ServedObjects, ARefusedSpecStopsTheStartWithThePrintersName) {
@@ -68,8 +68,8 @@ TEST(ServedObjects, CollectionsUseTheListFormats) {
   ServerMonitor m(state);
   EXPECT_EQ(m.PrinterCollection(), "emu:36=Receipt\0serial:/dev/ttyS0:9600=Slip\0"s);
   EXPECT_EQ(m.NetPrinterCollection(),
-            "10.0.0.5:9100=Bar\0"
-            "10.0.0.6:9101=Bar\0"s);
+            "127.0.0.5:9100=Bar\0"
+            "127.0.0.6:9101=Bar\0"s);
 }
 
 TEST(ServedObjects, CheckPrinterFindsPrintersAndSaysWhenOneIsTaken) {
@@ -106,7 +106,7 @@ TEST(ServedObjects, NetPrintersAreFoundByNameAndPortAndHandedOutWithTheirHost) {
   std::shared_ptr<PrinterSession> s;
   std::string name = "Bar", port = "9101";
   ASSERT_EQ(m.GetPrinter(name, port, s), kResultOk);
-  EXPECT_EQ(port, "10.0.0.6");
+  EXPECT_EQ(port, "127.0.0.6");
   EXPECT_EQ(&s->port(), state.catalog.Find("Bar", "9101").get());
 
   name = "Ghost", port = "9100";

@@ -17,7 +17,7 @@ TEST(ServerConfig, ReadsEveryKey) {
       "server_name = COUNTER1\n"
       "printer = Receipt, emu:36\n"
       "printer = Kitchen, tcp:127.0.0.1:9101, escq\n"
-      "net_printer = Bar, 10.0.0.5, 9100\n"
+      "net_printer = Bar, 127.0.0.5, 9100\n"
       "main_server = yes\n"
       "server_list = /tmp/servers.txt\n"
       "tls_certificate = /etc/zelta/server.crt\n"
@@ -37,7 +37,7 @@ TEST(ServerConfig, ReadsEveryKey) {
   EXPECT_EQ(c.printers[0].device_kind, 1);
   EXPECT_EQ(c.printers[1].device_kind, 2);
   ASSERT_EQ(c.net_printers.size(), 1u);
-  EXPECT_EQ(c.net_printers[0].host, "10.0.0.5");
+  EXPECT_EQ(c.net_printers[0].host, "127.0.0.5");
   EXPECT_EQ(c.net_printers[0].port, 9100);
   EXPECT_TRUE(c.main_server);
   EXPECT_EQ(c.server_list_file, "/tmp/servers.txt");
@@ -73,7 +73,7 @@ TEST(ServerConfig, BadLinesNameTheirLine) {
       {"printer = A:B, emu:36", "line 1: bad printer name 'A:B'"},
       {"printer = A, emu:36, star", "line 1: bad device kind 'star'"},
       {"printer = , emu:36", "line 1: bad printer name ''"},
-      {"net_printer = Bar, 10.0.0.5", "line 1: net_printer wants NAME, HOST, PORT[, gsi|escq]"},
+      {"net_printer = Bar, 127.0.0.5", "line 1: net_printer wants NAME, HOST, PORT[, gsi|escq]"},
       {"net_printer = Bar, fe80::1, 9100", "line 1: bad net printer host 'fe80::1'"},
       {"net_printer = Bar, host, 0", "line 1: bad net printer port '0'"},
       {"main_server = maybe", "line 1: main_server wants yes or no"},
@@ -95,8 +95,8 @@ TEST(ServerConfig, WholeConfigurationChecks) {
       {"tls_certificate = a.crt", "tls_certificate and tls_key go together"},
       {"main_server = yes", "needs server_list"},
       {"printer = A, emu:36\nprinter = a, emu:32", "printer name 'a' given twice"},
-      {"printer = A, tcp:10.0.0.9:9100\nprinter = B, tcp:10.0.0.9:9100",
-       "port tcp:10.0.0.9:9100 is given to two printers"},
+      {"printer = A, tcp:127.0.0.9:9100\nprinter = B, tcp:127.0.0.9:9100",
+       "port tcp:127.0.0.9:9100 is given to two printers"},
       {"listen = 0.0.0.0", "reaches other machines"},
       {"listen = 192.168.1.4\naccess_token = t", "reaches other machines"},
   };
