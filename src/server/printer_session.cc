@@ -67,8 +67,9 @@ int32_t PrinterSession::ClaimPrinter() {
 }
 
 int32_t PrinterSession::ReleasePrinter() {
-  if (!claimed())
-    return Fail(kResultNotClaimed, "The printer " + port_->name() + " is not claimed by this client.");
+  // Releasing a printer this session does not hold changes nothing, like the port's own release: an
+  // operation that gave up the printer on a failure path may release it once more at its end.
+  if (!claimed()) return kResultOk;
   int32_t result = OnPort("ReleasePrinter", [](PrinterObject& p) { return p.ReleasePrinter(); });
   port_->Unreserve(owner_);
   return result;

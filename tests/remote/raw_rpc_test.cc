@@ -60,10 +60,10 @@ TEST_F(RawRpcTest, GetLastErrorOfMonitorAndPrinterDescribesTheLastFailure) {
   ASSERT_NE(got.printer_id(), 0u);
   rpc::ObjectRef pref;
   pref.set_object_id(got.printer_id());
-  rpc::ResultReply released;
+  rpc::ResultReply cleared;
   grpc::ClientContext c4;
-  ASSERT_TRUE(printer->ReleasePrinter(&c4, pref, &released).ok());
-  EXPECT_EQ(released.outcome().result(), kResultNotClaimed);
+  ASSERT_TRUE(printer->ClearInput(&c4, pref, &cleared).ok());
+  EXPECT_EQ(cleared.outcome().result(), kResultNotClaimed);
   grpc::ClientContext c5;
   ASSERT_TRUE(printer->GetLastError(&c5, pref, &last).ok());
   EXPECT_EQ(last.info().number(), kResultNotClaimed);
