@@ -98,7 +98,9 @@ bool PrepareLogoImage(int16_t slot, PictureBox& source, PictureBox& destination,
     }
     info.bmiHeader.biWidth = g.W;
     info.bmiHeader.biHeight = g.H;
-    target = CreateDIBSection(info.bmiHeader, info.bmiColors.data(), info.bmiColors.size());
+    // When the source size is the loaded bitmap's, every pixel of the target is drawn below.
+    const bool covered = ws == loaded->width() && hs == loaded->height();
+    target = CreateDIBSection(info.bmiHeader, info.bmiColors.data(), info.bmiColors.size(), !covered);
   }
   if (!target) {
     ShowMessage(std::string("Raise error on read/write bytes image of current Logo.") + kCrLf +

@@ -71,10 +71,14 @@ class Dib {
   friend std::unique_ptr<Dib> CreateDIBSection(const BitmapInfoHeader&, const RgbQuad*, size_t, bool);
   Dib() = default;
 
+  struct FreeBits {
+    void operator()(uint8_t* p) const;
+  };
+
   BitmapInfoHeader header_;
   std::vector<RgbQuad> colors_;
   size_t stride_ = 0;
-  std::unique_ptr<uint8_t[]> bits_;
+  std::unique_ptr<uint8_t[], FreeBits> bits_;
 };
 
 using HBitmap = std::unique_ptr<Dib>;
@@ -82,7 +86,8 @@ using HBitmap = std::unique_ptr<Dib>;
 // A new bitmap with the header's width, height and depth and the given colour entries (copied; at most
 // 256 are used, missing ones are black). Pixels are zero when clear is true, else left undefined (the
 // caller fills every row). Returns an empty handle when the depth is unsupported, the compression is
-// not 0, width or height is not positive, or the pixels would take more than kMaxDibBytes.
+// not 0, width or height is not positive, the pixels would take more than kMaxDibBytes, or the memory
+// cannot be had.
 HBitmap CreateDIBSection(const BitmapInfoHeader& header, const RgbQuad* colors, size_t color_count,
                          bool clear = true);
 // A cleared 24-bit bitmap of width × height; empty handle when the size is refused.

@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "download/raster_conversion.h"
+#include "download/raster_packets.h"
 #include "image/read_bmp_file.h"
+#include "imglib/color_table.h"
+#include "imglib/zelta_img.h"
 #include "platform/dib.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -35,6 +39,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (zelta::HBitmap same = zelta::CreateDIBSection(h, dib->colors().data(), dib->colors().size())) {
     zelta::StretchBltHalftone(*same, 0, 0, 9, 4, *dib, 0, 0, dib->width(), dib->height());
     zelta::BitBlt(*same, -2, 1, 20, 20, *dib, 1, 0);
+  }
+  // Small pictures go the whole way: image library, colour-table conversion, packet.
+  if (dib->width() <= 64 && dib->height() <= 64) {
+    static const bool path_set = [] {
+      const std::string folder = ZELTA_FUZZ_DATA;
+      zelta::SetCurrentPath(folder, static_cast<int32_t>(folder.size()));
+      return true;
+    }();
+    (void)path_set;
+    const int32_t code = 1 + static_cast<int32_t>(size % 3);
+    std::string text(256, ' ');
+    int32_t length = 0;
+    zelta::HBitmap prepared =
+        zelta::ProcessImg(*dib, static_cast<int32_t>(size & 4 ? 1 : 0), code, text, length);
+    if (!prepared) __builtin_trap();  // the shipped colour tables always work
+    zelta::ColorTable table;
+    std::string error;
+    if (zelta::LoadColorTableFile(ZELTA_FUZZ_DATA + text.substr(0, static_cast<size_t>(length)), table,
+                                  error) != zelta::ColorTableStatus::kOk) {
+      __builtin_trap();
+    }
+    std::array<std::vector<zelta::Bytes>, 3> planes;
+    if (!zelta::ConvertWithColorTable(*prepared, table, code, planes, error)) __builtin_trap();
+    std::vector<std::vector<zelta::Bytes>> in_order(planes.begin(), planes.begin() + (code == 3   ? 3
+                                                                                      : code == 1 ? 2
+                                                                                                  : 1));
+    zelta::Writes writes;
+    if (!zelta::NvRasterWrites("00", code, prepared->width(), prepared->height(), in_order, writes))
+      __builtin_trap();
+    for (int x = 0; x < prepared->width() + 8; ++x) (void)zelta::BlackDotColumn(*prepared, x);
   }
   return 0;
 }

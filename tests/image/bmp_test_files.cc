@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
 
 namespace zelta::test {
@@ -69,7 +71,8 @@ std::string MakeBmp(const BmpSpec& spec) {
 }
 
 std::string WriteTempFile(const std::string& name, const std::string& bytes) {
-  const std::string path = ::testing::TempDir() + name;
+  // Tests run as parallel processes: each writes files of its own.
+  const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_" + name;
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
   f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return path;

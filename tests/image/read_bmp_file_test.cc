@@ -220,7 +220,7 @@ TEST(WriteBmpFile, RoundTripsEveryDepth) {
     HBitmap dib = CreateDIBSection(h, colors.data(), colors.size());
     ASSERT_TRUE(dib);
     for (size_t i = 0; i < dib->size(); ++i) dib->bits()[i] = static_cast<uint8_t>(i * 13 + 5);
-    const std::string path = ::testing::TempDir() + "round_trip.bmp";
+    const std::string path = test::WriteTempFile("round_trip.bmp", "");
     ASSERT_TRUE(WriteBmpFile(path, *dib));
     HBitmap back = ReadBmpFile(path);
     ASSERT_TRUE(back);
