@@ -7,6 +7,7 @@
 // Writes the prepared bitmap as a 24-bit BMP and, with --packet, the NV definition packet (GS 8 L
 // function 67, or 255 in colour) that a download sends for it, all writes in one file. Messages go to
 // standard error; any failure ends with exit status 1 (2 for a bad command line).
+#include <malloc.h>
 #include <unistd.h>
 
 #include <array>
@@ -189,6 +190,10 @@ int main(int argc, char** argv) {
   }
   if (o.in.empty() || o.out.empty() || o.width == 0) return Usage("IN.bmp, --width and --out are needed");
   if (!o.packet.empty() && o.key.size() != 2) return Usage("--packet needs --key with two characters");
+  // One short run: large blocks stay on the heap for reuse instead of being mapped and unmapped each
+  // time, which spares their page faults.
+  mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
   zelta::StderrUi ui;
   zelta::InstallUiHooks(&ui);
   const int rc = zelta::Run(o);

@@ -115,9 +115,9 @@ bool PrepareLogoImage(int16_t slot, PictureBox& source, PictureBox& destination,
 
   std::string text(256, ' ');
   PreparedBitmaps(slot).reset();
+  // The target's rows, in the format of its header and colour table, go to the library as they are.
   BitmapInfo target_info{target->header(), target->colors()};
-  std::vector<uint8_t> bits(target->bits(), target->bits() + target->size());
-  HBitmap picture24 = ConvertTo24Bpp(target_info, bits.data());
+  HBitmap picture24 = ConvertTo24Bpp(target_info, target->bits());
   target.reset();
 
   SetDiffusionMode(1);

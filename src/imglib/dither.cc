@@ -52,44 +52,53 @@ void Sharpen(std::vector<float>& v, int w, int h, float amount) {
   }
 }
 
+// Fixed point of the diffusion: 1.0 (full light) is kOne. Integer arithmetic keeps the chain from
+// one pixel to the next short, and the error is shared out exactly (nothing lost to rounding).
+constexpr int32_t kOne = 1 << 16;
+constexpr int32_t kHalf = kOne / 2;
+constexpr int32_t kLow = -static_cast<int32_t>(kErrorLimit * kOne);
+constexpr int32_t kHigh = kOne + static_cast<int32_t>(kErrorLimit * kOne);
+
 // Floyd–Steinberg error diffusion of N-channel values, one row at a time: fill(y, row) writes the
-// N × w values of row y, quantize(value, vertex) returns the class of a corrected value and writes the
-// value of the chosen ink to vertex. The error for the next pixel of the row stays in a register.
+// N × w values of row y (0..1), quantize(value, vertex) returns the class of a corrected value (fixed
+// point) and writes the value of the chosen ink (0 or kOne) to vertex.
 template <int N, typename Fill, typename Quantize>
 void Diffuse(int w, int h, bool serpentine, Fill fill, Quantize quantize, std::vector<uint8_t>& classes) {
   const size_t row_len = N * static_cast<size_t>(w + 2);
-  std::vector<float> buffer(2 * row_len + N * static_cast<size_t>(w), 0.0f);
-  float* cur = buffer.data();
-  float* next = cur + row_len;
-  float* row = next + row_len;
+  std::vector<int32_t> buffer(2 * row_len + N * static_cast<size_t>(w), 0);
+  std::vector<float> values(N * static_cast<size_t>(w));
+  int32_t* cur = buffer.data();
+  int32_t* next = cur + row_len;
+  int32_t* row = next + row_len;
   for (int y = 0; y < h; ++y) {
-    fill(y, row);
+    fill(y, values.data());
+    for (size_t i = 0; i < values.size(); ++i) row[i] = static_cast<int32_t>(values[i] * kOne + 0.5f);
     const bool reverse = serpentine && (y & 1);
     const int step = reverse ? -1 : 1;
     uint8_t* out = &classes[static_cast<size_t>(y) * w];
-    float carry[N] = {};
+    int32_t carry[N] = {};
     int x = reverse ? w - 1 : 0;
     for (int i = 0; i < w; ++i, x += step) {
-      float v[N], vertex[N];
-      const float* e = &cur[N * static_cast<size_t>(x + 1)];
+      int32_t v[N], vertex[N];
+      const int32_t* e = &cur[N * static_cast<size_t>(x + 1)];
       // The error from the row above is clamped off the critical path; the carry from the previous
       // pixel is added last.
-      for (int c = 0; c < N; ++c)
-        v[c] = std::clamp(row[N * x + c] + e[c], -kErrorLimit, 1.0f + kErrorLimit) + carry[c];
+      for (int c = 0; c < N; ++c) v[c] = std::clamp(row[N * x + c] + e[c], kLow, kHigh) + carry[c];
       out[x] = quantize(v, vertex);
-      float* below_behind = &next[N * static_cast<size_t>(x + 1 - step)];
-      float* below = below_behind + N * step;
-      float* below_ahead = below + N * step;
+      int32_t* below_behind = &next[N * static_cast<size_t>(x + 1 - step)];
+      int32_t* below = below_behind + N * step;
+      int32_t* below_ahead = below + N * step;
       for (int c = 0; c < N; ++c) {
-        const float err = v[c] - vertex[c];
-        carry[c] = v[c] * (7.0f / 16) - vertex[c] * (7.0f / 16);
-        below_behind[c] += err * (3.0f / 16);
-        below[c] += err * (5.0f / 16);
-        below_ahead[c] += err * (1.0f / 16);
+        const int32_t err = v[c] - vertex[c];
+        const int32_t e7 = (err * 7) >> 4, e3 = (err * 3) >> 4, e5 = (err * 5) >> 4;
+        carry[c] = e7;
+        below_behind[c] += e3;
+        below[c] += e5;
+        below_ahead[c] += err - e7 - e3 - e5;
       }
     }
     std::swap(cur, next);
-    std::fill(next, next + row_len, 0.0f);
+    std::fill(next, next + row_len, 0);
   }
 }
 
@@ -214,9 +223,9 @@ __attribute__((target_clones("arch=x86-64-v3", "default"))) void DitherToInks(co
     case InkSet::kBlackWhite:
       Diffuse<1>(
           w, h, options.serpentine, fill,
-          [](const float* v, float* vertex) -> uint8_t {
-            const bool paper = v[0] >= 0.5f;
-            vertex[0] = static_cast<float>(paper);
+          [](const int32_t* v, int32_t* vertex) -> uint8_t {
+            const bool paper = v[0] >= kHalf;
+            vertex[0] = paper ? kOne : 0;
             return static_cast<uint8_t>(paper);
           },
           classes);
@@ -224,13 +233,13 @@ __attribute__((target_clones("arch=x86-64-v3", "default"))) void DitherToInks(co
     case InkSet::kBlackRedWhite:
       Diffuse<2>(
           w, h, options.serpentine, fill,
-          [](const float* v, float* vertex) -> uint8_t {
+          [](const int32_t* v, int32_t* vertex) -> uint8_t {
             // White when it outweighs red and black (2 white + red >= 1), else red when red
             // outweighs black (white + 2 red > 1), else black.
-            const bool is_white = (2.0f * v[0] + v[1] >= 1.0f) & (v[0] >= v[1]);
-            const bool is_red = !is_white & (v[0] + 2.0f * v[1] > 1.0f);
-            vertex[0] = static_cast<float>(is_white);
-            vertex[1] = static_cast<float>(is_red);
+            const bool is_white = (2 * v[0] + v[1] >= kOne) & (v[0] >= v[1]);
+            const bool is_red = !is_white & (v[0] + 2 * v[1] > kOne);
+            vertex[0] = is_white ? kOne : 0;
+            vertex[1] = is_red ? kOne : 0;
             return static_cast<uint8_t>(2 * is_white + is_red);
           },
           classes);
@@ -238,11 +247,11 @@ __attribute__((target_clones("arch=x86-64-v3", "default"))) void DitherToInks(co
     case InkSet::kColor:
       Diffuse<3>(
           w, h, options.serpentine, fill,
-          [](const float* v, float* vertex) -> uint8_t {
+          [](const int32_t* v, int32_t* vertex) -> uint8_t {
             int cls = 0;
             for (int c = 0; c < 3; ++c) {
-              const bool on = v[c] >= 0.5f;
-              vertex[c] = static_cast<float>(on);
+              const bool on = v[c] >= kHalf;
+              vertex[c] = on ? kOne : 0;
               cls = (cls << 1) | static_cast<int>(on);
             }
             return static_cast<uint8_t>(cls);

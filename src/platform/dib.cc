@@ -174,7 +174,7 @@ constexpr size_t kHugePage = size_t{2} << 20;
 
 uint8_t* AllocateBits(size_t bytes, bool clear) {
   void* p = nullptr;
-  if (bytes >= kHugePage) {
+  if (bytes >= kHugePage / 4) {
     const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
     p = std::aligned_alloc(kHugePage, rounded);
     if (p) madvise(p, rounded, MADV_HUGEPAGE);
