@@ -56,7 +56,8 @@ class Dib {
   size_t size() const { return stride_ * static_cast<size_t>(header_.biHeight); }
   // The colour table: 2^bit_count entries for depths up to 8 (missing entries black), else empty.
   const std::vector<RgbQuad>& colors() const { return colors_; }
-  std::vector<RgbQuad>& colors() { return colors_; }
+  // Replaces entry i of the colour table. Precondition: i < colors().size().
+  void SetColor(size_t i, RgbQuad q) { colors_[i] = q; }
 
   // Scan line s (0 = bottom row of the picture). Precondition: 0 <= s < height().
   uint8_t* ScanLine(int s) { return bits_.get() + stride_ * static_cast<size_t>(s); }
