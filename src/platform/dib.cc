@@ -138,23 +138,25 @@ AxisMap MapAxis(int src_len, int dst_len) {
   return m;
 }
 
-// out[i] = linear light of byte src[i], for n values. The transfer curve is a polynomial fitted so that
-// every byte value comes back unchanged through the exact inverse (and most closely in the darks),
-// which vectorises where a table look-up cannot.
+// Linear light of a byte value. The transfer curve is a polynomial fitted so that every byte value
+// comes back unchanged through the exact inverse (and most closely in the darks), which vectorises where
+// a table look-up cannot.
+[[gnu::always_inline]] inline float LinearOf(uint8_t byte) {
+  constexpr float c1 = 0.062626662f, c2 = 0.202130308f, c3 = 2.110402063f, c4 = -3.396045998f,
+                  c5 = 3.148314615f, c6 = -1.130716206f;
+  const float s = static_cast<float>(byte) * (1.0f / 255.0f);
+  const float curve = s * (c1 + s * (c2 + s * (c3 + s * (c4 + s * (c5 + s * c6)))));
+  // Near black the exact curve is a straight line; a mask rather than a branch keeps loops vectorised.
+  const float straight = s * (1.0f / 12.92f);
+  const float beyond = static_cast<float>(s > 0.04045f);
+  return straight + beyond * (curve - straight);
+}
+
+// out[i] = linear light of src[i], for n values.
 __attribute__((target_clones("arch=x86-64-v3", "default"))) void LinearRow(float* __restrict out,
                                                                            const uint8_t* __restrict src,
                                                                            size_t n) {
-  constexpr float c1 = 0.062626662f, c2 = 0.202130308f, c3 = 2.110402063f, c4 = -3.396045998f,
-                  c5 = 3.148314615f, c6 = -1.130716206f;
-  for (size_t i = 0; i < n; ++i) {
-    const float s = static_cast<float>(src[i]) * (1.0f / 255.0f);
-    const float curve = s * (c1 + s * (c2 + s * (c3 + s * (c4 + s * (c5 + s * c6)))));
-    // Near black the exact curve is a straight line; a mask rather than a branch keeps the loop
-    // vectorised.
-    const float straight = s * (1.0f / 12.92f);
-    const float beyond = static_cast<float>(s > 0.04045f);
-    out[i] = straight + beyond * (curve - straight);
-  }
+  for (size_t i = 0; i < n; ++i) out[i] = LinearOf(src[i]);
 }
 
 // acc[i] = w × v[i] (first) or acc[i] += w × v[i], for n values.
@@ -165,6 +167,30 @@ __attribute__((target_clones("arch=x86-64-v3", "default"))) void Accumulate(floa
     for (size_t i = 0; i < n; ++i) acc[i] = w * v[i];
   } else {
     for (size_t i = 0; i < n; ++i) acc[i] += w * v[i];
+  }
+}
+
+// One source row into one or two destination rows at once: acc gets w × linear light (set when first,
+// else added); when next is not null, next is set to w_next × linear light.
+__attribute__((target_clones("arch=x86-64-v3", "default"))) void AccumulateLinear(
+    float* __restrict acc, float w, bool first, float* __restrict next, float w_next,
+    const uint8_t* __restrict src, size_t n) {
+  if (first && next) {
+    for (size_t i = 0; i < n; ++i) {
+      const float v = LinearOf(src[i]);
+      acc[i] = w * v;
+      next[i] = w_next * v;
+    }
+  } else if (next) {
+    for (size_t i = 0; i < n; ++i) {
+      const float v = LinearOf(src[i]);
+      acc[i] += w * v;
+      next[i] = w_next * v;
+    }
+  } else if (first) {
+    for (size_t i = 0; i < n; ++i) acc[i] = w * LinearOf(src[i]);
+  } else {
+    for (size_t i = 0; i < n; ++i) acc[i] += w * LinearOf(src[i]);
   }
 }
 
@@ -335,28 +361,52 @@ void StretchBltHalftone(Dib& dst, int dx, int dy, int dw, int dh, const Dib& src
   const AxisMap vy = MapAxis(sh, dh);
   const bool direct = src.bit_count() == 24;
   std::vector<uint8_t> convert(direct ? 0 : 3 * static_cast<size_t>(src.width()));
-  std::vector<float> acc(3 * static_cast<size_t>(sw)), linear(acc.size());
+  const size_t n = 3 * static_cast<size_t>(sw);
+  std::vector<float> buffers(2 * n);
+  float* acc = buffers.data();
+  float* acc_next = acc + n;
+  std::vector<float> linear;  // a converted source row, when rows are enlarged
   int linear_row = -1;
+  // When every destination row covers two or more source rows, each source row feeds at most two
+  // destination rows and is converted once, straight into both.
+  const bool reducing = sh >= 2 * dh;
+  bool started = false;  // acc already holds this destination row's first source row
+  auto source_line = [&](int s) -> const uint8_t* {
+    if (direct) return src.ScanLine(s) + 3 * static_cast<size_t>(sx);
+    ScanLineTo24(src, s, convert.data());
+    return convert.data() + 3 * static_cast<size_t>(sx);
+  };
   std::vector<uint8_t> out(3 * static_cast<size_t>(dw));
   for (int y = 0; y < dh; ++y) {
     const int ty = dy + y;
-    if (ty < 0 || ty >= dst.height()) continue;
-    for (int k = 0; k < vy.count[y]; ++k) {
-      const float wy = vy.weight[vy.offset[y] + k];
-      const int s = src.height() - 1 - (sy + vy.first[y] + k);
-      // A source row shared by two destination rows is converted once.
-      if (s != linear_row) {
-        const uint8_t* line;
-        if (direct) {
-          line = src.ScanLine(s);
-        } else {
-          ScanLineTo24(src, s, convert.data());
-          line = convert.data();
-        }
-        LinearRow(linear.data(), line + 3 * static_cast<size_t>(sx), linear.size());
-        linear_row = s;
+    const int count = vy.count[y];
+    if (reducing) {
+      bool next_started = false;
+      for (int k = started ? 1 : 0; k < count; ++k) {
+        const int row = vy.first[y] + k;
+        const bool shared = k == count - 1 && y + 1 < dh && vy.first[y + 1] == row;
+        AccumulateLinear(acc, vy.weight[vy.offset[y] + k], k == 0, shared ? acc_next : nullptr,
+                         shared ? vy.weight[vy.offset[y + 1]] : 0.0f,
+                         source_line(src.height() - 1 - (sy + row)), n);
+        next_started = shared;
       }
-      Accumulate(acc.data(), linear.data(), acc.size(), wy, k == 0);
+      started = next_started;
+    } else {
+      if (ty < 0 || ty >= dst.height()) continue;
+      linear.resize(n);
+      for (int k = 0; k < count; ++k) {
+        const int s = src.height() - 1 - (sy + vy.first[y] + k);
+        // A source row shared by several destination rows is converted once.
+        if (s != linear_row) {
+          LinearRow(linear.data(), source_line(s), n);
+          linear_row = s;
+        }
+        Accumulate(acc, linear.data(), n, vy.weight[vy.offset[y] + k], k == 0);
+      }
+    }
+    if (ty < 0 || ty >= dst.height()) {
+      if (reducing) std::swap(acc, acc_next);
+      continue;
     }
     for (int x = 0; x < dw; ++x) {
       float b = 0, g = 0, r = 0;
@@ -371,6 +421,7 @@ void StretchBltHalftone(Dib& dst, int dx, int dy, int dw, int dh, const Dib& src
       out[3 * x + 1] = ll.ToSrgb(g);
       out[3 * x + 2] = ll.ToSrgb(r);
     }
+    if (reducing) std::swap(acc, acc_next);
     uint8_t* line = dst.Row(ty);
     if (dst.bit_count() == 24 && dx >= 0 && dx + dw <= dst.width()) {
       std::memcpy(line + 3 * static_cast<size_t>(dx), out.data(), out.size());

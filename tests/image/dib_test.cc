@@ -154,3 +154,46 @@ TEST(StretchBltHalftone, EveryByteValueSurvivesAnEnlargement) {
 
 }  // namespace
 }  // namespace zelta
+
+namespace zelta {
+namespace {
+
+// Area average in linear light, computed plainly in double precision.
+double ReferenceAverage(const Dib& src, int dw, int dh, int x, int y, int channel) {
+  const double sx = static_cast<double>(src.width()) / dw, sy = static_cast<double>(src.height()) / dh;
+  double sum = 0;
+  for (int j = 0; j < src.height(); ++j) {
+    const double cy = std::max(0.0, std::min<double>(j + 1, (y + 1) * sy) - std::max<double>(j, y * sy));
+    for (int i = 0; i < src.width() && cy > 0; ++i) {
+      const double cx = std::max(0.0, std::min<double>(i + 1, (x + 1) * sx) - std::max<double>(i, x * sx));
+      sum += cx * cy * SrgbToLinear(src.Row(j)[3 * i + channel] / 255.0);
+    }
+  }
+  return sum / (sx * sy);
+}
+
+TEST(StretchBltHalftone, ReductionsMatchAPlainAreaAverage) {
+  HBitmap src = CreateDib24(41, 37);
+  uint32_t seed = 7;
+  for (int y = 0; y < 37; ++y) {
+    for (int x = 0; x < 3 * 41; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      src->Row(y)[x] = static_cast<uint8_t>(seed >> 24);
+    }
+  }
+  for (auto [dw, dh] : {std::pair{9, 8}, std::pair{20, 18}, std::pair{40, 30}, std::pair{13, 37}}) {
+    HBitmap dst = CreateDib24(dw, dh);
+    StretchBltHalftone(*dst, 0, 0, dw, dh, *src, 0, 0, 41, 37);
+    for (int y = 0; y < dh; ++y) {
+      for (int x = 0; x < dw; ++x) {
+        for (int c = 0; c < 3; ++c) {
+          const double want = LinearToSrgb(ReferenceAverage(*src, dw, dh, x, y, c)) * 255.0;
+          ASSERT_NEAR(dst->Row(y)[3 * x + c], want, 1.0) << dw << "x" << dh << " at " << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zelta
