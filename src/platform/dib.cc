@@ -152,6 +152,14 @@ AxisMap MapAxis(int src_len, int dst_len) {
   return straight + beyond * (curve - straight);
 }
 
+// A cheaper curve for reductions, where every output averages several pixels: within one level of the
+// exact curve for every byte value.
+[[gnu::always_inline]] inline float LinearOfForAverage(uint8_t byte) {
+  constexpr float c1 = 0.06009682f, c2 = 0.28914425f, c3 = 1.41039407f, c4 = -1.29218994f, c5 = 0.53798585f;
+  const float s = static_cast<float>(byte) * (1.0f / 255.0f);
+  return s * (c1 + s * (c2 + s * (c3 + s * (c4 + s * c5))));
+}
+
 // out[i] = linear light of src[i], for n values.
 __attribute__((target_clones("arch=x86-64-v3", "default"))) void LinearRow(float* __restrict out,
                                                                            const uint8_t* __restrict src,
@@ -177,20 +185,20 @@ __attribute__((target_clones("arch=x86-64-v3", "default"))) void AccumulateLinea
     const uint8_t* __restrict src, size_t n) {
   if (first && next) {
     for (size_t i = 0; i < n; ++i) {
-      const float v = LinearOf(src[i]);
+      const float v = LinearOfForAverage(src[i]);
       acc[i] = w * v;
       next[i] = w_next * v;
     }
   } else if (next) {
     for (size_t i = 0; i < n; ++i) {
-      const float v = LinearOf(src[i]);
+      const float v = LinearOfForAverage(src[i]);
       acc[i] += w * v;
       next[i] = w_next * v;
     }
   } else if (first) {
-    for (size_t i = 0; i < n; ++i) acc[i] = w * LinearOf(src[i]);
+    for (size_t i = 0; i < n; ++i) acc[i] = w * LinearOfForAverage(src[i]);
   } else {
-    for (size_t i = 0; i < n; ++i) acc[i] += w * LinearOf(src[i]);
+    for (size_t i = 0; i < n; ++i) acc[i] += w * LinearOfForAverage(src[i]);
   }
 }
 

@@ -14,7 +14,8 @@ struct LinearLight {
 
   // The sRGB byte nearest to linear value v (clamped to 0..1).
   uint8_t ToSrgb(float v) const {
-    const int k = static_cast<int>(std::clamp(v, 0.0f, 1.0f) * kEncodeSteps + 0.5f);
+    // min and max rather than a clamp: they compile to two instructions without branches.
+    const int k = static_cast<int>(std::min(std::max(v, 0.0f), 1.0f) * kEncodeSteps + 0.5f);
     return to_srgb[k];
   }
 };
