@@ -51,6 +51,7 @@ bool ColorTableConverter::Start(const Dib& prepared, const ColorTable& table, in
   height_ = prepared.height();
   row_.resize(3 * static_cast<size_t>(width_));
   cache_key_.fill(0);
+  last_key_ = 0;
   colour_mode_ = colour_code == 3;
   first_ = second_ = third_ = -1;
   if (colour_mode_) {
@@ -70,12 +71,15 @@ bool ColorTableConverter::Start(const Dib& prepared, const ColorTable& table, in
 
 int ColorTableConverter::Nearest(uint8_t r, uint8_t g, uint8_t b) {
   const uint32_t key = Key(r, g, b);
+  if (key == last_key_) return last_index_;  // neighbouring dots mostly share their colour
+  last_key_ = key;
   const size_t slot = (key * 2654435761u) >> 26;  // 64 slots
-  if (cache_key_[slot] == key) return cache_index_[slot];
-  const int n = GetNearestPaletteIndex(table_->palette, r, g, b);
-  cache_key_[slot] = key;
-  cache_index_[slot] = static_cast<int16_t>(n);
-  return n;
+  if (cache_key_[slot] != key) {
+    cache_key_[slot] = key;
+    cache_index_[slot] = static_cast<int16_t>(GetNearestPaletteIndex(table_->palette, r, g, b));
+  }
+  last_index_ = cache_index_[slot];
+  return last_index_;
 }
 
 bool ColorTableConverter::ConvertRow(int y, PlaneRow& planes, std::string& error) {

@@ -58,6 +58,8 @@ class ColorTableConverter {
   static constexpr int kCacheSize = 64;
   std::array<uint32_t, kCacheSize> cache_key_{};
   std::array<int16_t, kCacheSize> cache_index_{};
+  uint32_t last_key_ = 0;  // 0 never matches: keys have bit 24 set
+  int last_index_ = 0;
 };
 
 // Converts every row; planes[p] receives the rows of plane index p. False with error as above.
