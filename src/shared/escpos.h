@@ -61,11 +61,11 @@ constexpr uint8_t kIdType = 2;
 constexpr uint8_t kTypePrintingOffered = 0x04;  // bit 2 of the GS I 2 answer
 
 // Others sent around printed logos and for printers without NV graphics.
-constexpr uint8_t kBang = '!';  // ESC ! n: select print mode
-constexpr uint8_t kV = 'V';     // GS V m n: select cut mode and cut
+constexpr uint8_t kBang = '!';   // ESC ! n: select print mode
+constexpr uint8_t kV = 'V';      // GS V m n: select cut mode and cut
 constexpr uint8_t kCutFeed = 'B';
-constexpr uint8_t kp = 'p';         // FS p n m: print NV bit image
-constexpr uint8_t kq = 'q';         // FS q n ...: define NV bit images
+constexpr uint8_t kp = 'p';      // FS p n m: print NV bit image
+constexpr uint8_t kq = 'q';      // FS q n ...: define NV bit images
 constexpr uint8_t kQuestion = '?';  // ESC ? 0: identification of some models
 
 // GS 8 L: graphics data with a 32-bit parameter count. GS "8" "L" p1 p2 p3 p4 m fn ...; m is 48.
