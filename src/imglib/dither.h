@@ -2,9 +2,9 @@
 //
 // Diffusion works in linear light, so that the average light of every area of dots matches the
 // picture's, and scans serpentine (alternate rows run right to left), which avoids the diagonal
-// "worms" of a raster scan. Error that builds up beyond what one dot can pay back is clamped, so a
-// thin dark line next to a large light area is not eaten by the area's error, and light text on dark
-// keeps its strokes. Without diffusion the picture is cut at a threshold chosen from its own
+// "worms" of a raster scan. A pixel's value plus the error handed down from the row above is clamped
+// to half a dot beyond black and white, so error piled up by a large area does not spill far into a
+// thin line or small text next to it. Without diffusion the picture is cut at a threshold chosen from its own
 // histogram (Otsu's method on the luma), which puts the cut between ink and paper for the two-tone
 // pictures that logos mostly are.
 #pragma once
