@@ -68,4 +68,19 @@ constexpr uint8_t kp = 'p';         // FS p n m: print NV bit image
 constexpr uint8_t kq = 'q';         // FS q n ...: define NV bit images
 constexpr uint8_t kQuestion = '?';  // ESC ? 0: identification of some models
 
+// GS 8 L: graphics data with a 32-bit parameter count. GS "8" "L" p1 p2 p3 p4 m fn ...; m is 48.
+constexpr uint8_t k8 = '8';
+constexpr uint8_t kFnDefineNvRaster = 67;      // store a raster logo under a key code
+constexpr uint8_t kFnDefineNvColor = 255;      // the same for a three-plane colour logo
+constexpr uint8_t kFnStoreBufferRaster = 112;  // raster data into the print buffer
+constexpr uint8_t kRasterA = 48;               // tone: monochrome (digital)
+constexpr uint8_t kNvColorPlanes = 6;          // the byte that function 255 sends where 67 sends the planes
+constexpr uint8_t kColor1 = 49;                // colour bytes of the raster planes
+constexpr uint8_t kColor2 = 50;
+constexpr uint8_t kColor3 = 51;
+// GS v 0 m xL xH yL yH: print a raster bit image.
+constexpr uint8_t kv = 'v';
+constexpr uint8_t kRasterZero = '0';
+constexpr uint8_t kRasterNormal = 0;
+
 }  // namespace zelta::escpos

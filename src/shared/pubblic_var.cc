@@ -8,6 +8,8 @@ std::string CurrentFormName;
 std::string AppFolder;
 bool LocalInstallation = false;
 int16_t ErrorRecoveryStep = 0;
+BitmapArray LoadedBitmaps;
+BitmapArray PreparedBitmaps;
 
 void ResetPubblicVar() {
   PrinterObj.reset();
@@ -16,6 +18,8 @@ void ResetPubblicVar() {
   AppFolder.clear();
   LocalInstallation = false;
   ErrorRecoveryStep = 0;
+  LoadedBitmaps.ReDimPreserve(0);
+  PreparedBitmaps.ReDimPreserve(0);
 }
 
 }  // namespace zelta

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "shared/bitmap_array.h"
 #include "shared/printer_object.h"
 
 namespace zelta {
@@ -22,6 +23,11 @@ extern std::string AppFolder;
 extern bool LocalInstallation;
 // How many error-recovery requests were sent since the printer was last seen ready: 0, 1 or 2.
 extern int16_t ErrorRecoveryStep;
+
+// The logo window's bitmaps, indexed like its logo slots: the bitmap read from each new logo's file,
+// and the printer-ready bitmap that the image library made of it. An empty handle means none.
+extern BitmapArray LoadedBitmaps;
+extern BitmapArray PreparedBitmaps;
 
 // Puts every shared variable back to its state at program start.
 void ResetPubblicVar();

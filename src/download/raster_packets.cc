@@ -1,0 +1,126 @@
+#include "download/raster_packets.h"
+
+#include "download/send_wait.h"
+#include "shared/escpos.h"
+#include "shared/result_codes.h"
+
+namespace zelta {
+namespace {
+
+namespace e = escpos;
+
+constexpr int kMax16 = 65535;
+
+bool RowsFit(const std::vector<Bytes>& rows, size_t length) {
+  for (const Bytes& r : rows) {
+    if (r.size() != length) return false;
+  }
+  return true;
+}
+
+// GS 8 L with its 32-bit parameter count.
+Bytes Gs8L(uint32_t n, uint8_t fn) {
+  Bytes b = B({e::kGs, e::k8, e::kL});
+  AppendLe32(b, n);
+  b += B({e::kGraphicsM, fn});
+  return b;
+}
+
+}  // namespace
+
+int BytesPerRow(int width) { return (width - 1) / 8 + 1; }
+
+bool NvRasterWrites(const std::string& key, int32_t colour_code, int width, int height,
+                    const std::vector<std::vector<Bytes>>& planes, Writes& out) {
+  out.clear();
+  const size_t plane_count = colour_code == 3 ? 3 : colour_code == 1 ? 2 : 1;
+  if (key.size() != 2 || width < 1 || width > kMax16 || height < 1 || height > kMax16 ||
+      planes.size() != plane_count) {
+    return false;
+  }
+  const uint64_t b = static_cast<uint64_t>(BytesPerRow(width));
+  for (const auto& plane : planes) {
+    if (plane.size() != static_cast<size_t>(height) || !RowsFit(plane, b)) return false;
+  }
+  const uint64_t per_plane = b * height + 1;
+  const bool colour = colour_code == 3;
+  const uint64_t n = plane_count * per_plane + (colour ? 11 : 10);
+  if (n > 0xFFFFFFFFull) return false;
+  Bytes head = Gs8L(static_cast<uint32_t>(n), colour ? e::kFnDefineNvColor : e::kFnDefineNvRaster);
+  head += B({e::kRasterA});
+  head += key;
+  head += B({colour ? e::kNvColorPlanes : static_cast<int>(plane_count)});
+  AppendLe16(head, static_cast<uint32_t>(width));
+  AppendLe16(head, static_cast<uint32_t>(height));
+  if (colour) head += B({0});
+  out.reserve(plane_count * (height + 1) + 1);
+  out.push_back(std::move(head));
+  for (size_t p = 0; p < plane_count; ++p) {
+    out.push_back(B({e::kColor1 + static_cast<int>(p)}));
+    for (const Bytes& row : planes[p]) out.push_back(row);
+  }
+  return true;
+}
+
+bool PrintBufferBandWrites(int width, uint8_t colour, const std::vector<Bytes>& rows, Writes& out) {
+  out.clear();
+  if (width < 1 || width > kMax16 || rows.empty() || rows.size() > kMax16 ||
+      !RowsFit(rows, static_cast<size_t>(BytesPerRow(width)))) {
+    return false;
+  }
+  const uint64_t n = static_cast<uint64_t>(BytesPerRow(width)) * rows.size() + 10;
+  Bytes head = Gs8L(static_cast<uint32_t>(n), e::kFnStoreBufferRaster);
+  head += B({e::kRasterA, 1, 1, colour});
+  AppendLe16(head, static_cast<uint32_t>(width));
+  AppendLe16(head, static_cast<uint32_t>(rows.size()));
+  out.push_back(std::move(head));
+  out.insert(out.end(), rows.begin(), rows.end());
+  return true;
+}
+
+bool RasterBitImageWrites(int width, const std::vector<Bytes>& rows, Writes& out) {
+  out.clear();
+  if (width < 1 || width > kMax16 || rows.empty() || rows.size() > kMax16 ||
+      !RowsFit(rows, static_cast<size_t>(BytesPerRow(width)))) {
+    return false;
+  }
+  Bytes head = B({e::kGs, e::kv, e::kRasterZero, e::kRasterNormal});
+  AppendLe16(head, static_cast<uint32_t>(BytesPerRow(width)));
+  AppendLe16(head, static_cast<uint32_t>(rows.size()));
+  out.push_back(std::move(head));
+  out.insert(out.end(), rows.begin(), rows.end());
+  return true;
+}
+
+bool NvBitImageWrites(const std::vector<NvBitImage>& logos, Writes& out) {
+  out.clear();
+  if (logos.empty() || logos.size() > 255) return false;
+  Writes w;
+  w.push_back(B({e::kFs, e::kq, static_cast<int>(logos.size())}));
+  for (const NvBitImage& logo : logos) {
+    if (logo.width < 1 || logo.height < 1 || logo.width > 8 * 1023 || logo.height > 8 * 288 ||
+        logo.columns.size() != static_cast<size_t>(logo.width)) {
+      return false;
+    }
+    const int x = BytesPerRow(logo.width), y = BytesPerRow(logo.height);
+    if (!RowsFit(logo.columns, static_cast<size_t>(y))) return false;
+    Bytes size;
+    AppendLe16(size, static_cast<uint32_t>(x));
+    AppendLe16(size, static_cast<uint32_t>(y));
+    w.push_back(std::move(size));
+    w.insert(w.end(), logo.columns.begin(), logo.columns.end());
+    for (int c = logo.width; c < 8 * x; ++c) w.push_back(Bytes(static_cast<size_t>(y), '\0'));
+  }
+  out = std::move(w);
+  return true;
+}
+
+void SendWrites(const Writes& writes, int32_t& result) {
+  result = kResultOk;
+  for (size_t i = 0; i < writes.size(); ++i) {
+    SendGraphicsData(writes[i], i == 0, result);
+    if (result != kResultOk) return;
+  }
+}
+
+}  // namespace zelta

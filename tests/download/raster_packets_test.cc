@@ -1,0 +1,130 @@
+#include "download/raster_packets.h"
+
+#include <gtest/gtest.h>
+
+#include "support/link_fixture.h"
+
+namespace zelta {
+namespace {
+
+Bytes Join(const Writes& w) {
+  Bytes all;
+  for (const Bytes& b : w) all += b;
+  return all;
+}
+
+std::vector<Bytes> Rows(int count, int width, char fill) {
+  return std::vector<Bytes>(static_cast<size_t>(count), Bytes(static_cast<size_t>(BytesPerRow(width)), fill));
+}
+
+uint32_t ParamCount(const Bytes& head) {
+  return At(head, 3) | (At(head, 4) << 8) | (At(head, 5) << 16) | (static_cast<uint32_t>(At(head, 6)) << 24);
+}
+
+TEST(NvRasterWrites, BlackAndWhite576x120) {
+  Writes w;
+  ASSERT_TRUE(NvRasterWrites("03", 2, 576, 120, {Rows(120, 576, '\x0F')}, w));
+  ASSERT_EQ(w.size(), 1u + 1 + 120);
+  EXPECT_EQ(w[0], B({29, 56, 76, 203, 33, 0, 0, 48, 67, 48, '0', '3', 1, 64, 2, 120, 0}));
+  EXPECT_EQ(w[1], B({49}));
+  EXPECT_EQ(w[2].size(), 72u);
+  EXPECT_EQ(Join(w).size(), 7u + 8651);  // N counts everything after p1..p4
+}
+
+TEST(NvRasterWrites, TwoColours576x120) {
+  Writes w;
+  ASSERT_TRUE(NvRasterWrites("0A", 1, 576, 120, {Rows(120, 576, 'a'), Rows(120, 576, 'b')}, w));
+  EXPECT_EQ(ParamCount(w[0]), 17292u);
+  EXPECT_EQ(w[0].substr(3, 4), B({140, 67, 0, 0}));
+  EXPECT_EQ(At(w[0], 12), 2);
+  const Bytes all = Join(w);
+  EXPECT_EQ(all.size(), 7u + 17292);
+  EXPECT_EQ(At(all, 18 + 72 * 120), 50) << "second colour byte after the first plane";
+  EXPECT_EQ(all[19 + 72 * 120], 'b');
+  EXPECT_EQ(w[2 + 120], B({50}));
+}
+
+TEST(NvRasterWrites, ColourHasSixPlanesByteAndExtraZero) {
+  Writes w;
+  ASSERT_TRUE(NvRasterWrites("KC", 3, 10, 3, {Rows(3, 10, '3'), Rows(3, 10, '2'), Rows(3, 10, '1')}, w));
+  ASSERT_EQ(w[0].size(), 18u);
+  EXPECT_EQ(ParamCount(w[0]), 3u * (2 * 3 + 1) + 11);
+  EXPECT_EQ(At(w[0], 8), 255);
+  EXPECT_EQ(At(w[0], 12), 6);
+  EXPECT_EQ(At(w[0], 17), 0);
+  const Bytes all = Join(w);
+  EXPECT_EQ(all.size(), 7u + ParamCount(w[0]));
+  EXPECT_EQ(all.substr(18, 7), "1333333");
+  EXPECT_EQ(all.substr(25, 7), "2222222");
+  EXPECT_EQ(all.substr(32, 7), "3111111");
+}
+
+TEST(NvRasterWrites, NarrowWidthsAndBadInput) {
+  Writes w;
+  ASSERT_TRUE(NvRasterWrites("00", 2, 1, 2, {Rows(2, 1, '\x80')}, w));
+  EXPECT_EQ(w[2].size(), 1u);
+  ASSERT_TRUE(NvRasterWrites("00", 2, 9, 1, {Rows(1, 9, 0)}, w));
+  EXPECT_EQ(w[2].size(), 2u);
+  EXPECT_FALSE(NvRasterWrites("0", 2, 9, 1, {Rows(1, 9, 0)}, w));
+  EXPECT_FALSE(NvRasterWrites("00", 2, 9, 1, {Rows(1, 17, 0)}, w)) << "rows of the wrong length";
+  EXPECT_FALSE(NvRasterWrites("00", 2, 9, 2, {Rows(1, 9, 0)}, w)) << "too few rows";
+  EXPECT_FALSE(NvRasterWrites("00", 1, 9, 1, {Rows(1, 9, 0)}, w)) << "two colours need two planes";
+  EXPECT_FALSE(NvRasterWrites("00", 2, 70000, 1, {Rows(1, 70000, 0)}, w));
+  EXPECT_TRUE(w.empty());
+}
+
+TEST(PrintBufferBandWrites, TwoColourBandOf470Rows) {
+  Writes first, second;
+  ASSERT_TRUE(PrintBufferBandWrites(576, 49, Rows(470, 576, 'x'), first));
+  ASSERT_TRUE(PrintBufferBandWrites(576, 50, Rows(470, 576, 'y'), second));
+  EXPECT_EQ(first[0], B({29, 56, 76, 58, 132, 0, 0, 48, 112, 48, 1, 1, 49, 64, 2, 214, 1}));
+  EXPECT_EQ(At(second[0], 12), 50);
+  EXPECT_EQ(first.size(), 471u);
+  EXPECT_EQ(Join(first).size(), 7u + 33850);
+}
+
+TEST(RasterBitImageWrites, HeaderCountsBytesNotDots) {
+  Writes w;
+  ASSERT_TRUE(RasterBitImageWrites(100, Rows(300, 100, 'z'), w));
+  EXPECT_EQ(w[0], B({29, 118, 48, 0, 13, 0, 44, 1}));
+  EXPECT_EQ(w.size(), 301u);
+  EXPECT_FALSE(RasterBitImageWrites(100, {}, w));
+}
+
+TEST(NvBitImageWrites, PaddingColumnsFillTheLastByteOfWidth) {
+  NvBitImage a{100, 50, std::vector<Bytes>(100, Bytes(7, '\x55'))};
+  NvBitImage b{8, 8, std::vector<Bytes>(8, Bytes(1, '\x01'))};
+  Writes w;
+  ASSERT_TRUE(NvBitImageWrites({a, b}, w));
+  EXPECT_EQ(w[0], B({28, 113, 2}));
+  EXPECT_EQ(w[1], B({13, 0, 7, 0}));
+  for (int c = 0; c < 104; ++c) ASSERT_EQ(w[2 + c], Bytes(7, c < 100 ? '\x55' : '\0')) << c;
+  EXPECT_EQ(w[106], B({1, 0, 1, 0}));
+  EXPECT_EQ(w.size(), 1u + 1 + 104 + 1 + 8);
+  EXPECT_FALSE(NvBitImageWrites({}, w));
+  a.columns.pop_back();
+  EXPECT_FALSE(NvBitImageWrites({a}, w));
+}
+
+using SendWritesTest = test::LinkTest;
+
+TEST_F(SendWritesTest, OnlyTheFirstWriteWaitsOutATimeout) {
+  printer->writes = {{kResultTimeout, 0}, {}, {}, {kResultTimeout, 0}};  // head resent, row1, row2 times out
+  ui.answers = {MsgBoxResult::kCancel};
+  int32_t result = 0;
+  SendWrites({"head", "row1", "row2", "row3"}, result);
+  EXPECT_NE(result, kResultOk);
+  EXPECT_EQ(printer->written, "headrow1");
+  EXPECT_EQ(ui.prompts.size(), 1u) << "the timed-out first write was resent without asking";
+}
+
+TEST_F(SendWritesTest, AllWritesArriveInOrder) {
+  int32_t result = -1;
+  SendWrites({"a", "bc", "def"}, result);
+  EXPECT_EQ(result, kResultOk);
+  EXPECT_EQ(printer->written, "abcdef");
+  EXPECT_EQ(printer->write_log.size(), 3u);
+}
+
+}  // namespace
+}  // namespace zelta

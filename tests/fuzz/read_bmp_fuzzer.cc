@@ -1,0 +1,74 @@
+// libFuzzer target: any bytes as a BMP file. The file is an in-memory file reached through its
+// /proc/self/fd path, so the reader runs exactly as it does on disk. A bitmap that is read is also
+// converted to 24 bits and stretched, which exercises every pixel format.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "download/raster_conversion.h"
+#include "download/raster_packets.h"
+#include "image/read_bmp_file.h"
+#include "imglib/color_table.h"
+#include "imglib/zelta_img.h"
+#include "platform/dib.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const int fd = memfd_create("bmp", 0);
+  if (fd < 0) return 0;
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(fd, data + done, size - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  zelta::HBitmap dib = zelta::ReadBmpFile("/proc/self/fd/" + std::to_string(fd));
+  close(fd);
+  if (!dib) return 0;
+  std::vector<uint8_t> rows;
+  zelta::GetDIBits24(*dib, rows);
+  if (zelta::HBitmap small = zelta::CreateDib24(7, 5)) {
+    zelta::StretchBltHalftone(*small, 0, 0, 7, 5, *dib, 0, 0, dib->width(), dib->height());
+  }
+  zelta::BitmapInfoHeader h = dib->header();
+  h.biWidth = 9;
+  h.biHeight = 4;
+  if (zelta::HBitmap same = zelta::CreateDIBSection(h, dib->colors().data(), dib->colors().size())) {
+    zelta::StretchBltHalftone(*same, 0, 0, 9, 4, *dib, 0, 0, dib->width(), dib->height());
+    zelta::BitBlt(*same, -2, 1, 20, 20, *dib, 1, 0);
+  }
+  // Small pictures go the whole way: image library, colour-table conversion, packet.
+  if (dib->width() <= 64 && dib->height() <= 64) {
+    static const bool path_set = [] {
+      const std::string folder = ZELTA_FUZZ_DATA;
+      zelta::SetCurrentPath(folder, static_cast<int32_t>(folder.size()));
+      return true;
+    }();
+    (void)path_set;
+    const int32_t code = 1 + static_cast<int32_t>(size % 3);
+    std::string text(256, ' ');
+    int32_t length = 0;
+    zelta::HBitmap prepared =
+        zelta::ProcessImg(*dib, static_cast<int32_t>(size & 4 ? 1 : 0), code, text, length);
+    if (!prepared) __builtin_trap();  // the shipped colour tables always work
+    zelta::ColorTable table;
+    std::string error;
+    if (zelta::LoadColorTableFile(ZELTA_FUZZ_DATA + text.substr(0, static_cast<size_t>(length)), table,
+                                  error) != zelta::ColorTableStatus::kOk) {
+      __builtin_trap();
+    }
+    std::array<std::vector<zelta::Bytes>, 3> planes;
+    if (!zelta::ConvertWithColorTable(*prepared, table, code, planes, error)) __builtin_trap();
+    std::vector<std::vector<zelta::Bytes>> in_order(planes.begin(), planes.begin() + (code == 3   ? 3
+                                                                                      : code == 1 ? 2
+                                                                                                  : 1));
+    zelta::Writes writes;
+    if (!zelta::NvRasterWrites("00", code, prepared->width(), prepared->height(), in_order, writes))
+      __builtin_trap();
+    for (int x = 0; x < prepared->width() + 8; ++x) (void)zelta::BlackDotColumn(*prepared, x);
+  }
+  return 0;
+}
