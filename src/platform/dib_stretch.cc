@@ -1,6 +1,7 @@
 // The half-tone stretch: area averaging in linear light.
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "platform/dib.h"
@@ -132,79 +133,101 @@ void StretchBltHalftone(Dib& dst, int dx, int dy, int dw, int dh, const Dib& src
   const AxisMap hx = MapAxis(sw, dw);
   const AxisMap vy = MapAxis(sh, dh);
   const bool direct = src.bit_count() == 24;
-  std::vector<uint8_t> convert(direct ? 0 : 3 * static_cast<size_t>(src.width()));
   const size_t n = 3 * static_cast<size_t>(sw);
-  std::vector<float> buffers(2 * n);
-  float* acc = buffers.data();
-  float* acc_next = acc + n;
-  std::vector<float> linear;  // a converted source row, when rows are enlarged
-  int linear_row = -1;
   // When every destination row covers two or more source rows, each source row feeds at most two
   // destination rows and is converted once, straight into both.
   const bool reducing = sh >= 2 * dh;
-  bool started = false;  // acc already holds this destination row's first source row
-  auto source_line = [&](int s) -> const uint8_t* {
-    if (direct) return src.ScanLine(s) + 3 * static_cast<size_t>(sx);
-    ScanLineTo24(src, s, convert.data());
-    return convert.data() + 3 * static_cast<size_t>(sx);
-  };
-  std::vector<uint8_t> out(3 * static_cast<size_t>(dw));
-  for (int y = 0; y < dh; ++y) {
-    const int ty = dy + y;
-    const int count = vy.count[y];
-    if (reducing) {
-      bool next_started = false;
-      for (int k = started ? 1 : 0; k < count; ++k) {
-        const int row = vy.first[y] + k;
-        const bool shared = k == count - 1 && y + 1 < dh && vy.first[y + 1] == row;
-        AccumulateLinear(acc, vy.weight[vy.offset[y] + k], k == 0, shared ? acc_next : nullptr,
-                         shared ? vy.weight[vy.offset[y + 1]] : 0.0f,
-                         source_line(src.height() - 1 - (sy + row)), n);
-        next_started = shared;
-      }
-      started = next_started;
-    } else {
-      if (ty < 0 || ty >= dst.height()) continue;
-      linear.resize(n);
-      for (int k = 0; k < count; ++k) {
-        const int s = src.height() - 1 - (sy + vy.first[y] + k);
-        // A source row shared by several destination rows is converted once.
-        if (s != linear_row) {
-          LinearRow(linear.data(), source_line(s), n);
-          linear_row = s;
+
+  // Destination rows [y_begin, y_end), with buffers of their own: two bands of rows run at once.
+  auto rows = [&](int y_begin, int y_end) {
+    std::vector<uint8_t> convert(direct ? 0 : 3 * static_cast<size_t>(src.width()));
+    std::vector<float> buffers(2 * n);
+    float* acc = buffers.data();
+    float* acc_next = acc + n;
+    std::vector<float> linear;  // a converted source row, when rows are enlarged
+    int linear_row = -1;
+    bool started = false;  // acc already holds this destination row's first source row
+    auto source_line = [&](int s) -> const uint8_t* {
+      if (direct) return src.ScanLine(s) + 3 * static_cast<size_t>(sx);
+      ScanLineTo24(src, s, convert.data());
+      return convert.data() + 3 * static_cast<size_t>(sx);
+    };
+    std::vector<uint8_t> out(3 * static_cast<size_t>(dw));
+    for (int y = y_begin; y < y_end; ++y) {
+      const int ty = dy + y;
+      const int count = vy.count[y];
+      if (reducing) {
+        bool next_started = false;
+        for (int k = started ? 1 : 0; k < count; ++k) {
+          const int row = vy.first[y] + k;
+          const bool shared = k == count - 1 && y + 1 < y_end && vy.first[y + 1] == row;
+          AccumulateLinear(acc, vy.weight[vy.offset[y] + k], k == 0, shared ? acc_next : nullptr,
+                           shared ? vy.weight[vy.offset[y + 1]] : 0.0f,
+                           source_line(src.height() - 1 - (sy + row)), n);
+          next_started = shared;
         }
-        Accumulate(acc, linear.data(), n, vy.weight[vy.offset[y] + k], k == 0);
+        started = next_started;
+      } else {
+        if (ty < 0 || ty >= dst.height()) continue;
+        linear.resize(n);
+        for (int k = 0; k < count; ++k) {
+          const int s = src.height() - 1 - (sy + vy.first[y] + k);
+          // A source row shared by several destination rows is converted once.
+          if (s != linear_row) {
+            LinearRow(linear.data(), source_line(s), n);
+            linear_row = s;
+          }
+          Accumulate(acc, linear.data(), n, vy.weight[vy.offset[y] + k], k == 0);
+        }
       }
-    }
-    if (ty < 0 || ty >= dst.height()) {
+      if (ty < 0 || ty >= dst.height()) {
+        if (reducing) std::swap(acc, acc_next);
+        continue;
+      }
+      for (int x = 0; x < dw; ++x) {
+        float b = 0, g = 0, r = 0;
+        const float* wx = &hx.weight[hx.offset[x]];
+        const float* a = &acc[3 * static_cast<size_t>(hx.first[x])];
+        for (int k = 0; k < hx.count[x]; ++k) {
+          b += wx[k] * a[3 * k];
+          g += wx[k] * a[3 * k + 1];
+          r += wx[k] * a[3 * k + 2];
+        }
+        out[3 * x] = ll.ToSrgb(b);
+        out[3 * x + 1] = ll.ToSrgb(g);
+        out[3 * x + 2] = ll.ToSrgb(r);
+      }
       if (reducing) std::swap(acc, acc_next);
-      continue;
-    }
-    for (int x = 0; x < dw; ++x) {
-      float b = 0, g = 0, r = 0;
-      const float* wx = &hx.weight[hx.offset[x]];
-      const float* a = &acc[3 * static_cast<size_t>(hx.first[x])];
-      for (int k = 0; k < hx.count[x]; ++k) {
-        b += wx[k] * a[3 * k];
-        g += wx[k] * a[3 * k + 1];
-        r += wx[k] * a[3 * k + 2];
+      uint8_t* line = dst.Row(ty);
+      if (dst.bit_count() == 24 && dx >= 0 && dx + dw <= dst.width()) {
+        std::memcpy(line + 3 * static_cast<size_t>(dx), out.data(), out.size());
+        continue;
       }
-      out[3 * x] = ll.ToSrgb(b);
-      out[3 * x + 1] = ll.ToSrgb(g);
-      out[3 * x + 2] = ll.ToSrgb(r);
+      for (int x = 0; x < dw; ++x) {
+        const int tx = dx + x;
+        if (tx < 0 || tx >= dst.width()) continue;
+        dib_internal::StoreColor(dst, line, tx, &out[3 * x], BayerThreshold(tx, ty));
+      }
     }
-    if (reducing) std::swap(acc, acc_next);
-    uint8_t* line = dst.Row(ty);
-    if (dst.bit_count() == 24 && dx >= 0 && dx + dw <= dst.width()) {
-      std::memcpy(line + 3 * static_cast<size_t>(dx), out.data(), out.size());
-      continue;
+  };
+
+  // Large pictures are worth a second thread: the bands write different rows and only read the source.
+  // Packed destinations below 8 bits share bytes between neighbouring pixels but never between rows.
+  constexpr size_t kThreadedPixels = size_t{1} << 20;
+  if (static_cast<size_t>(sw) * static_cast<size_t>(sh) >= kThreadedPixels && dh >= 16 &&
+      std::thread::hardware_concurrency() >= 2) {
+    const int half = dh / 2;
+    std::thread second;
+    try {
+      second = std::thread(rows, half, dh);
+    } catch (...) {
+      rows(half, dh);  // no thread to be had: do it here
     }
-    for (int x = 0; x < dw; ++x) {
-      const int tx = dx + x;
-      if (tx < 0 || tx >= dst.width()) continue;
-      dib_internal::StoreColor(dst, line, tx, &out[3 * x], BayerThreshold(tx, ty));
-    }
+    rows(0, half);
+    if (second.joinable()) second.join();
+    return;
   }
+  rows(0, dh);
 }
 
 }  // namespace zelta

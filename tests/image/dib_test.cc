@@ -195,5 +195,32 @@ TEST(StretchBltHalftone, ReductionsMatchAPlainAreaAverage) {
   }
 }
 
+// Pictures of a million pixels or more are stretched in two bands at once; the rows on both sides of
+// the band boundary must come out as a plain area average too.
+TEST(StretchBltHalftone, LargePicturesInTwoBandsMatchAPlainAreaAverage) {
+  constexpr int kW = 1100, kH = 1000;
+  HBitmap src = CreateDib24(kW, kH);
+  uint32_t seed = 11;
+  for (int y = 0; y < kH; ++y) {
+    for (int x = 0; x < 3 * kW; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      src->Row(y)[x] = static_cast<uint8_t>(seed >> 24);
+    }
+  }
+  for (auto [dw, dh] : {std::pair{97, 91}, std::pair{550, 500}, std::pair{300, 700}}) {
+    HBitmap dst = CreateDib24(dw, dh);
+    StretchBltHalftone(*dst, 0, 0, dw, dh, *src, 0, 0, kW, kH);
+    // The first and last rows, and every row near the middle where the bands meet.
+    for (int y : {0, dh / 2 - 3, dh / 2 - 2, dh / 2 - 1, dh / 2, dh / 2 + 1, dh / 2 + 2, dh - 1}) {
+      for (int x = y % 3; x < dw; x += 3) {
+        for (int c = 0; c < 3; ++c) {
+          const double want = LinearToSrgb(ReferenceAverage(*src, dw, dh, x, y, c)) * 255.0;
+          ASSERT_NEAR(dst->Row(y)[3 * x + c], want, 1.0) << dw << "x" << dh << " at " << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zelta
