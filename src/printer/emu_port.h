@@ -12,7 +12,7 @@
 namespace zelta {
 
 // The process's virtual printer for spec (a port spec starting "emu:"), created on first use.
-// Null with error when the spec or the state file is bad. ZELTA_EMU_TIMING=realistic in the
+// Null with error when the port spec or the state file is bad. ZELTA_EMU_TIMING=realistic in the
 // environment gives it the times of a real printer (default: instant).
 std::shared_ptr<emu::VirtualPrinter> SharedVirtualPrinter(const std::string& spec, std::string& error);
 

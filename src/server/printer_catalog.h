@@ -15,7 +15,7 @@
 
 namespace zelta {
 
-// Makes the printer object over a port; null with error when the spec is refused.
+// Makes the printer object over a port; null with error when the port spec is refused.
 using PortPrinterFactory = std::function<std::unique_ptr<PrinterObject>(
     const std::string& spec, int32_t device_kind, std::string& error)>;
 
