@@ -26,6 +26,7 @@
 #include "remote/grpc_create_obj.h"
 #include "shared/bytes.h"
 #include "shared/result_codes.h"
+#include "support/free_port.h"
 
 extern char** environ;
 
@@ -48,17 +49,7 @@ Bytes Header() {
 const Bytes kRow(kRowBytes, '\x55');
 const Bytes kModelRequest = B({0x1d, 0x49, 0x01});
 
-int FreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  bind(fd, reinterpret_cast<sockaddr*>(&a), len);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  close(fd);
-  return ntohs(a.sin_port);
-}
+using test::FreePort;
 
 // The virtual printer, zelta-server in its own process, and the relays.
 struct Setup {

@@ -6,24 +6,13 @@
 #include <fstream>
 
 #include "remote_fixture.h"
+#include "support/free_port.h"
 
 namespace zelta::test {
 namespace {
 
 using namespace std::chrono_literals;
 using namespace std::string_literals;
-
-int FreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  bind(fd, reinterpret_cast<sockaddr*>(&a), len);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  close(fd);
-  return ntohs(a.sin_port);
-}
 
 class ServerProgramTest : public RemoteTest {
  protected:
