@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/ui_hooks.h"
@@ -9,6 +10,16 @@
 
 namespace zelta {
 namespace {
+
+struct StartFormShower {
+  std::function<void()> show;
+  int count = 0;
+};
+
+StartFormShower& Shower() {
+  static StartFormShower shower;
+  return shower;
+}
 
 std::vector<Form*>& OpenForms() {
   static std::vector<Form*> forms;
@@ -44,5 +55,17 @@ bool CurrentEndReq() {
   Form* form = FindCurrentForm();
   return form && form->EndReq();
 }
+
+void SetStartFormShower(std::function<void()> show) {
+  Shower().show = std::move(show);
+  Shower().count = 0;
+}
+
+void ShowStartForm() {
+  ++Shower().count;
+  if (Shower().show) Shower().show();
+}
+
+int StartFormShowCount() { return Shower().count; }
 
 }  // namespace zelta

@@ -2,6 +2,7 @@
 // is open; FindCurrentForm looks it up by the shared CurrentFormName.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace zelta {
@@ -36,5 +37,12 @@ void ShowMessage(const std::string& text);
 
 // True when the current window asks for the running operation to end.
 bool CurrentEndReq();
+
+// How the browser window is shown again (created when it is not loaded) once the logo window has
+// gone. The program installs it at start; without one ShowStartForm only records the request.
+void SetStartFormShower(std::function<void()> show);
+void ShowStartForm();
+// How many times ShowStartForm ran since the shower was last set (for tests and diagnostics).
+int StartFormShowCount();
 
 }  // namespace zelta
