@@ -92,18 +92,36 @@ bool RasterBitImageWrites(int width, const std::vector<Bytes>& rows, Writes& out
   return true;
 }
 
-bool NvBitImageWrites(const std::vector<NvBitImage>& logos, Writes& out) {
+bool NvBitImageWrites(const std::vector<NvBitImage>& logos, Writes& out, std::string* why) {
   out.clear();
-  if (logos.empty() || logos.size() > 255) return false;
+  auto refuse = [&](const std::string& reason) {
+    if (why) *why = reason;
+    return false;
+  };
+  if (logos.empty()) return refuse("There is no logo to define.");
+  if (logos.size() > 255) {
+    return refuse(std::to_string(logos.size()) + " logos were chosen; the printer stores at most 255.");
+  }
   Writes w;
   w.push_back(B({e::kFs, e::kq, static_cast<int>(logos.size())}));
-  for (const NvBitImage& logo : logos) {
-    if (logo.width < 1 || logo.height < 1 || logo.width > 8 * 1023 || logo.height > 8 * 288 ||
-        logo.columns.size() != static_cast<size_t>(logo.width)) {
-      return false;
+  for (size_t n = 0; n < logos.size(); ++n) {
+    const NvBitImage& logo = logos[n];
+    const std::string name = "Logo " + std::to_string(n + 1) + " is ";
+    if (logo.width < 1 || logo.height < 1) return refuse(name + "empty.");
+    if (logo.width > kNvBitImageMaxWidth) {
+      return refuse(name + std::to_string(logo.width) + " dots wide; the printer takes at most " +
+                    std::to_string(kNvBitImageMaxWidth) + ".");
+    }
+    if (logo.height > kNvBitImageMaxHeight) {
+      return refuse(name + std::to_string(logo.height) + " dots tall; the printer takes at most " +
+                    std::to_string(kNvBitImageMaxHeight) + ".");
     }
     const int x = BytesPerRow(logo.width), y = BytesPerRow(logo.height);
-    if (!RowsFit(logo.columns, static_cast<size_t>(y))) return false;
+    if (logo.columns.size() != static_cast<size_t>(logo.width) ||
+        !RowsFit(logo.columns, static_cast<size_t>(y))) {
+      return refuse(name + "not made of " + std::to_string(logo.width) + " columns of " + std::to_string(y) +
+                    " bytes.");
+    }
     Bytes size;
     AppendLe16(size, static_cast<uint32_t>(x));
     AppendLe16(size, static_cast<uint32_t>(y));

@@ -37,10 +37,14 @@ struct NvBitImage {
   std::vector<Bytes> columns;  // width columns, left to right
 };
 
+// Largest NV bit image that FS q can define: 1023 × 8 dots wide, 288 × 8 dots tall.
+constexpr int kNvBitImageMaxWidth = 8184;
+constexpr int kNvBitImageMaxHeight = 2304;
+
 // FS q: defines the logos as NV bit images 1 .. n, in order; columns W .. 8X - 1 are sent as zero
 // padding columns. False when there are no logos or more than 255, or a logo's size or columns are
-// wrong.
-bool NvBitImageWrites(const std::vector<NvBitImage>& logos, Writes& out);
+// wrong; why (when given) then receives a sentence that says which logo and why, fit for the user.
+bool NvBitImageWrites(const std::vector<NvBitImage>& logos, Writes& out, std::string* why = nullptr);
 
 // Sends the writes with SendGraphicsData, the first with wait on time-out; stops at the first failure.
 // result: 0 when all were sent, else the code of the failed write.

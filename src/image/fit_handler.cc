@@ -41,9 +41,16 @@ std::vector<std::pair<std::string, int32_t>> PaperWidths(uint8_t model_id) {
   }
 }
 
+std::vector<std::pair<std::string, int32_t>> ColorModes(uint8_t model_id) {
+  std::vector<std::pair<std::string, int32_t>> modes{{"Black & white", 2}};
+  if (model_id == 46) modes.emplace_back("Two colors", 1);
+  if (model_id == 36) modes.emplace_back("Color", 3);
+  return modes;
+}
+
 void chkFit_Click(LogoWindowState& state, int16_t i) {
   if (state.busy) return;
-  state.busy = true;
+  SetHourglass(state, true);
   DoEvents();
   LogoSlot& slot = state.Slot(i);
   float width = static_cast<float>(slot.cmbPaperWidth.SelectedData());
@@ -65,7 +72,18 @@ void chkFit_Click(LogoWindowState& state, int16_t i) {
   canvas.top = 0;
   LayOutScrollBar(slot.vsbSlide, canvas.outer_h(), slot.picFrameSlide.outer_h());
   LayOutScrollBar(slot.hsbSlide, canvas.outer_w(), slot.picFrame.outer_w());
-  state.busy = false;
+  SetHourglass(state, false);
 }
+
+void cmbPaperWidth_Click(LogoWindowState& state, int16_t i) { chkFit_Click(state, i); }
+
+void cmbColor_Click(LogoWindowState& state, int16_t i) {
+  if (state.busy) return;
+  const int32_t code = state.Slot(i).cmbColor.SelectedData();
+  state.cmdPrintLogo.enabled = code == 1 || code == 2;
+  chkFit_Click(state, i);
+}
+
+void chkErrorDiffusion_Click(LogoWindowState& state, int16_t i) { chkFit_Click(state, i); }
 
 }  // namespace zelta

@@ -79,6 +79,7 @@ bool PrepareLogoImage(int16_t slot, PictureBox& source, PictureBox& destination,
     if (pixels && destination.picture) {
       StretchBltHalftone(*destination.picture, g.X, g.Y, g.W, g.H, *pixels, 0, 0, ws, hs);
     }
+    ++destination.drawn;
     return true;
   }
   if (color_code < 0 || color_code > 3) return true;
@@ -132,6 +133,7 @@ bool PrepareLogoImage(int16_t slot, PictureBox& source, PictureBox& destination,
   destination.tag = text.substr(0, static_cast<size_t>(std::clamp<int32_t>(text_length, 0, 256)));
   ResizeOuter(destination, outer_w, outer_h);
   if (destination.picture) BitBlt(*destination.picture, g.X, g.Y, g.W, g.H, *PreparedBitmaps(slot), 0, 0);
+  ++destination.drawn;
   return true;
 }
 

@@ -15,8 +15,15 @@ constexpr int kViewWidth = 280;
 constexpr int kViewHeight = 180;
 constexpr int kPaneBorder = 4;
 constexpr int kCaptionHeight = 20;
-constexpr int kThumbFrameSize = 120;
-constexpr int kThumbSize = 96;
+// Thumbnail frame, thumbnail picture and the empty source picture of a stored logo.
+constexpr int kThumbFrameWidth = 73;
+constexpr int kThumbFrameHeight = 97;
+constexpr int kThumbWidth = 43;
+constexpr int kThumbHeight = 57;
+constexpr int kEmptyPictureSize = 80;
+// The visible area of the gallery.
+constexpr int kGalleryWidth = kPageWidth;
+constexpr int kGalleryHeight = kPageHeight;
 
 PictureBox Box(int left, int top, int inner_w, int inner_h, int border) {
   PictureBox b;
@@ -42,10 +49,10 @@ void SetSelected(LogoSlot& slot, bool selected) {
 
 LogoSlot DesignSlot() {
   LogoSlot s;
-  s.picThumbFrame = Box(0, 0, kThumbFrameSize, kThumbFrameSize, 2);
-  s.picThumb = Box(12, 4, kThumbSize, kThumbSize, 0);
+  s.picThumbFrame = Box(0, 0, kThumbFrameWidth, kThumbFrameHeight, 0);
+  s.picThumb = Box(16, 8, kThumbWidth, kThumbHeight, 0);
   s.picFrame = Box(0, 0, kPageWidth, kPageHeight, 0);
-  s.picLoad = Box(0, 0, 0, 0, 0);
+  s.picLoad = Box(0, 0, kEmptyPictureSize, kEmptyPictureSize, 0);
   s.picFrameSlide = Box(0, 100, kSlideWidth, kSlideHeight, 0);
   s.picSlide = Box(0, 0, kSlideWidth, kSlideHeight, 0);
   s.picView = Box(kMargin, kMargin + kCaptionHeight, kViewWidth, kViewHeight, kPaneBorder);
@@ -55,10 +62,24 @@ LogoSlot DesignSlot() {
   return s;
 }
 
+void SetHourglass(LogoWindowState& state, bool on) {
+  state.busy = on;
+  state.Changed();
+}
+
 void InitLogoWindowState(LogoWindowState& state) {
+  LogoWindowView* view = state.view;
   state = LogoWindowState{};
+  state.view = view;
   state.slots.push_back(DesignSlot());
-  state.tabs.push_back(Tab{"All logos", "All logos", 0});
+  state.tabs.push_back(Tab{"ALL", "All logos", 0});
+  state.picFrameAll = Box(0, 0, kGalleryWidth, kGalleryHeight, 0);
+  state.picSlideAll = Box(0, 0, kGalleryWidth, 0, 0);
+  state.picFrameAll.visible = state.picSlideAll.visible = true;
+  // Until the printer has been read only closing and clearing are offered.
+  for (Control* c : {&state.cmdAddLogo, &state.cmdDwldLogo, &state.cmdDelLogo, &state.cmdPrintLogo,
+                     &state.cmdPrintMemLogos, &state.cmdSelectAll, &state.cmdSelectNone})
+    c->enabled = false;
   LoadedBitmaps.ReDimPreserve(1);
   PreparedBitmaps.ReDimPreserve(1);
   LoadedBitmaps.DeleteAll();

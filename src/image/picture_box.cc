@@ -5,6 +5,7 @@
 namespace zelta {
 
 void Cls(PictureBox& box) {
+  ++box.drawn;
   const bool same_size =
       box.picture && box.picture->width() == box.inner_w && box.picture->height() == box.inner_h;
   if (!same_size) {

@@ -32,13 +32,14 @@ struct PictureBox {
   bool visible = false;
   bool enabled = true;
   bool auto_redraw = false;  // keeps what is drawn
+  uint64_t drawn = 0;        // counts the drawings, so that a window redraws only what changed
 
   int outer_w() const { return inner_w + border; }
   int outer_h() const { return inner_h + border; }
 };
 
 // Clears the drawing: a picture of the inner size filled with the paper colour (none when the inner
-// size is empty).
+// size is empty). Counts as a drawing.
 void Cls(PictureBox& box);
 // Sets the outer size; the inner size follows (never below 0) and the drawing is cleared.
 void ResizeOuter(PictureBox& box, int outer_w, int outer_h);

@@ -31,10 +31,11 @@ class File {
   File& operator=(const File&) = delete;
   int fd() const { return fd_; }
 
-  // Reads exactly n bytes; false on a short read or an error.
+  // Reads exactly n bytes; false on a short read (errno 0) or an error (errno set).
   bool ReadExactly(void* buf, size_t n) {
     auto* p = static_cast<uint8_t*>(buf);
     while (n > 0) {
+      errno = 0;
       const ssize_t got = read(fd_, p, n);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) return false;
@@ -81,14 +82,20 @@ BitmapInfoHeader ParseInfoHeader(const uint8_t* p) {
 }  // namespace
 
 HBitmap ReadBmpFile(const std::string& path) {
-  File file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.fd() < 0) {
+  auto open_failed = [&](const std::string& description) {
     ShowMessage("Raise error for open the file " + path + "." + kCrLf +
-                "Extended error description: " + std::strerror(errno));
+                "Extended error description: " + description);
     return nullptr;
-  }
+  };
+  File file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.fd() < 0) return open_failed(std::strerror(errno));
+  // A path that opens but holds no file to read (a folder, say) fails like one that does not open.
+  struct stat st {};
+  if (fstat(file.fd(), &st) == 0 && S_ISDIR(st.st_mode)) return open_failed(std::strerror(EISDIR));
   uint8_t headers[kFileHeaderSize + kInfoHeaderSize];
-  if (!file.ReadExactly(headers, sizeof headers)) return nullptr;
+  if (!file.ReadExactly(headers, sizeof headers)) {
+    return open_failed(errno ? std::strerror(errno) : "The file is shorter than the headers of a bitmap.");
+  }
   const uint32_t pixel_offset = Le32(headers + 10);
   const BitmapInfoHeader info = ParseInfoHeader(headers + kFileHeaderSize);
   if (info.biCompression != 0) return nullptr;
@@ -118,8 +125,7 @@ HBitmap ReadBmpFile(const std::string& path) {
       info.biWidth > 0 ? (static_cast<uint64_t>(info.biWidth) * info.biBitCount + 31) / 32 * 4 : 0;
   const uint64_t buffer_size = row_size * static_cast<uint64_t>(info.biHeight);
   if (buffer_size > 0xFFFFFFFFull) return nullptr;
-  struct stat st {};
-  if (fstat(file.fd(), &st) == 0 && S_ISREG(st.st_mode) &&
+  if (S_ISREG(st.st_mode) &&
       buffer_size > static_cast<uint64_t>(st.st_size) - std::min<uint64_t>(st.st_size, pixel_offset)) {
     return nullptr;
   }

@@ -75,8 +75,9 @@ HBitmap CreateDIBSection(const BitmapInfoHeader& header, const RgbQuad* colors, 
     const size_t entries = size_t{1} << header.biBitCount;
     dib->colors_.assign(entries, RgbQuad{});
     std::copy_n(colors, std::min(color_count, entries), dib->colors_.begin());
-    dib->header_.biClrUsed = 0;
-    dib->header_.biClrImportant = 0;
+    // The counts of used and important entries stay as given, within the table.
+    dib->header_.biClrUsed = header.biClrUsed <= entries ? header.biClrUsed : 0;
+    dib->header_.biClrImportant = header.biClrImportant <= entries ? header.biClrImportant : 0;
   } else {
     dib->header_.biClrUsed = 0;
     dib->header_.biClrImportant = 0;

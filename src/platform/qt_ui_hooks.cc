@@ -92,7 +92,11 @@ bool QtUiHooks::OpenFiles(const std::string& title, const std::string& filter,
   // "Bitmaps|*.bmp|All|*.*" becomes "Bitmaps (*.bmp);;All (*.*)".
   QStringList parts = QString::fromStdString(filter).split('|');
   QStringList filters;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) filters << parts[i] + " (" + parts[i + 1] + ")";
+  // A description that already names its pattern ("BMP Files (*.bmp)") is taken as it is.
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    const QString named = " (" + parts[i + 1] + ")";
+    filters << (parts[i].endsWith(named) ? parts[i] : parts[i] + named);
+  }
   QStringList chosen = QFileDialog::getOpenFileNames(
       OwnerWidget(FindCurrentForm()), QString::fromStdString(title), QString(), filters.join(";;"));
   files.clear();

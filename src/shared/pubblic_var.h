@@ -11,6 +11,9 @@
 
 namespace zelta {
 
+// The program's title: window captions and the title of plain message boxes.
+inline constexpr char kProgramTitle[] = "Logo";
+
 // The printer object of the connected printer; empty when none.
 extern std::shared_ptr<PrinterObject> PrinterObj;
 // The printer's answer to GS I 1; 0 when no model was identified.

@@ -106,6 +106,33 @@ TEST(NvBitImageWrites, PaddingColumnsFillTheLastByteOfWidth) {
   EXPECT_FALSE(NvBitImageWrites({a}, w));
 }
 
+TEST(NvBitImageWrites, LimitsOfTheCommandAreRefusedWithTheReason) {
+  auto logo = [](int w, int h) {
+    return NvBitImage{w, h,
+                      std::vector<Bytes>(static_cast<size_t>(w), Bytes(static_cast<size_t>((h + 7) / 8), 0))};
+  };
+  const struct {
+    int w, h;
+    const char* why;  // empty: accepted
+  } cases[] = {
+      {8184, 2304, ""},
+      {8185, 8, "Logo 1 is 8185 dots wide; the printer takes at most 8184."},
+      {8, 2305, "Logo 1 is 2305 dots tall; the printer takes at most 2304."},
+      {0, 8, "Logo 1 is empty."},
+  };
+  for (const auto& c : cases) {
+    Writes w;
+    std::string why;
+    const bool ok = NvBitImageWrites({logo(c.w, c.h)}, w, &why);
+    EXPECT_EQ(ok, why.empty()) << c.w << "x" << c.h;
+    EXPECT_EQ(why, c.why);
+  }
+  std::string why;
+  Writes w;
+  EXPECT_FALSE(NvBitImageWrites(std::vector<NvBitImage>(256, logo(8, 8)), w, &why));
+  EXPECT_EQ(why, "256 logos were chosen; the printer stores at most 255.");
+}
+
 using SendWritesTest = test::LinkTest;
 
 TEST_F(SendWritesTest, OnlyTheFirstWriteWaitsOutATimeout) {

@@ -43,6 +43,23 @@ TEST(CreateDIBSection, RefusesWhatCannotBeABitmap) {
   EXPECT_EQ(DibStride(13, 24), 40u);
 }
 
+TEST(CreateDIBSection, KeepsTheCountsOfUsedAndImportantColoursWithinTheTable) {
+  BitmapInfoHeader h;
+  h.biWidth = h.biHeight = 2;
+  const struct {
+    uint16_t bits;
+    uint32_t important, kept;
+  } cases[] = {{4, 3, 3}, {4, 16, 16}, {4, 17, 0}, {8, 200, 200}, {24, 5, 0}};
+  for (const auto& c : cases) {
+    h.biBitCount = c.bits;
+    h.biClrImportant = h.biClrUsed = c.important;
+    HBitmap d = CreateDIBSection(h, nullptr, 0);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->header().biClrImportant, c.kept) << c.bits << "/" << c.important;
+    EXPECT_EQ(d->header().biClrUsed, c.kept);
+  }
+}
+
 TEST(StretchBltHalftone, AveragesInLinearLight) {
   // A 2 × 2 checker of black and white becomes one pixel of half the light: sRGB 188, not 128.
   HBitmap src = CreateDib24(2, 2);
