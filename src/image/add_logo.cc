@@ -107,9 +107,12 @@ void cmdAddLogo_Click(LogoWindowState& state) {
   }
   // One file is named by its full path, several by their names in the chosen folder.
   const bool several = files.size() > 1;
+  // Several files show their progress in panel 3.
+  state.panel3_visible = state.progress.visible = several;
+  state.progress.max = static_cast<int>(files.size());
+  state.progress.value = 0;
   for (const std::string& path : files) {
     DoEvents();
-    if (state.unloaded) return;
     const std::string name = several ? BaseName(path) : path;
     if (HasBmpExtension(name) && state.LogoCount >= kMaxLogos) {
       ArrangeThumbnails(state, 0);
@@ -117,7 +120,10 @@ void cmdAddLogo_Click(LogoWindowState& state) {
       break;
     }
     AddLogoFile(state, path, name);
+    ++state.progress.value;
+    state.Changed();
   }
+  state.panel3_visible = state.progress.visible = false;
   ArrangeThumbnails(state, 0);
   SetHourglass(state, false);
 }

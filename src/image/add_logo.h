@@ -20,7 +20,8 @@ inline constexpr char kAddLogoFilter[] = "BMP Files (*.bmp)|*.bmp";
 // 200 logos are refused with their messages while the others are still added. Each logo gets a slot,
 // the next free key code, the caption "New(key)", the paper widths and colour modes of PrinterModelId,
 // a thumbnail, a tab, its unconverted view and a first black and white preview at the first paper width
-// (none for a model without paper widths). Yields to the event loop between the steps of each file.
+// (none for a model without paper widths). Yields to the event loop between the steps of each file;
+// several files show their count done on the progress bar, hidden again at the end.
 void cmdAddLogo_Click(LogoWindowState& state);
 
 // Adds the logo of one file as the add operation does (no dialog, no busy test); shown_name is the name

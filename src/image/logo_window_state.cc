@@ -59,6 +59,9 @@ LogoSlot DesignSlot() {
   s.picPreview = Box(kMargin, kMargin + 2 * kCaptionHeight + kViewHeight + kPaneBorder + kMargin, kViewWidth,
                      kViewHeight, kPaneBorder);
   s.picView.auto_redraw = s.picPreview.auto_redraw = true;
+  // Inside their hidden containers these show as soon as the containers do.
+  for (PictureBox* b : {&s.picThumb, &s.picFrameSlide, &s.picSlide, &s.picView, &s.picPreview})
+    b->visible = true;
   return s;
 }
 

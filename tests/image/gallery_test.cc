@@ -220,7 +220,15 @@ TEST_F(GalleryTest, AddingTakesGoodFilesInOrderAndRefusesTheOthers) {
   }();
   ui.open_results.push_back({good, text, broken, compressed, upper, dir.path() + "/folder.bmp"});
   std::filesystem::create_directory(dir.path() + "/folder.bmp");
+  std::vector<int> progress;
+  ui.on_do_events = [&] {
+    if (state.progress.visible && (progress.empty() || progress.back() != state.progress.value))
+      progress.push_back(state.progress.value);
+  };
   cmdAddLogo_Click(state);
+  EXPECT_EQ(progress, (std::vector<int>{0, 1, 2, 3, 4, 5})) << "one step per file";
+  EXPECT_EQ(state.progress.max, 6);
+  EXPECT_FALSE(state.progress.visible || state.panel3_visible);
   ASSERT_EQ(ui.open_titles, std::vector<std::string>{"Select one or more files"});
   EXPECT_EQ(Captions(), (std::vector<std::string>{"New(00)", "New(01)"}));
   ASSERT_EQ(state.tabs.size(), 3u);
