@@ -12,7 +12,17 @@
 namespace zelta {
 namespace {
 
-QWidget* OwnerWidget(Form* form) { return dynamic_cast<QWidget*>(form); }
+// The window of a form: the form itself when it is a widget, else the visible top-level window that
+// bears its name (a window that draws a record registered as the form).
+QWidget* OwnerWidget(Form* form) {
+  if (!form) return nullptr;
+  if (auto* widget = dynamic_cast<QWidget*>(form)) return widget;
+  const QString name = QString::fromStdString(form->Name());
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->isVisible() && top->objectName() == name) return top;
+  }
+  return nullptr;
+}
 
 QString FromBytes(const std::string& s) {
   QString out = QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include "link/message_form.h"
 #include "platform/qt_ui_hooks.h"
 #include "shared/pubblic_var.h"
+#include "support/fake_form.h"
 
 namespace zelta {
 namespace {
@@ -126,6 +128,31 @@ TEST_F(QtWindows, RetryPromptIsAnInformationBoxWithRetryAndCancel) {
             MsgBoxResult::kRetry);
   WhenModal([](QWidget* modal) { qobject_cast<QMessageBox*>(modal)->button(QMessageBox::No)->click(); });
   EXPECT_EQ(MsgBox("Delete?", MsgBoxButtons::kYesNo, MsgBoxIcon::kQuestion), MsgBoxResult::kNo);
+}
+
+TEST_F(QtWindows, DialogsBelongToTheWindowOfAFormThatIsNotAWidgetAndShowTheFilterOnce) {
+  test::FakeForm record("LogoForm");  // a form whose window only draws it
+  QWidget window;
+  window.setObjectName("LogoForm");
+  window.show();
+  CurrentFormName = "LogoForm";
+  WhenModal([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->parentWidget(), &window);
+    EXPECT_EQ(dialog->windowTitle(), "Select one or more files");
+    EXPECT_EQ(dialog->nameFilters(), QStringList{"BMP Files (*.bmp)"});
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+    dialog->reject();
+  });
+  std::vector<std::string> files{"left over"};
+  EXPECT_FALSE(Ui().OpenFiles("Select one or more files", "BMP Files (*.bmp)|*.bmp", files));
+  EXPECT_TRUE(files.empty());
+  WhenModal([&](QWidget* modal) {
+    EXPECT_EQ(modal->parentWidget(), &window);
+    qobject_cast<MessageForm*>(modal)->OKButton()->click();
+  });
+  ShowMessage("owned");
 }
 
 TEST_F(QtWindows, BusyPointerAndEndReq) {
