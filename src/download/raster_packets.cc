@@ -30,29 +30,36 @@ Bytes Gs8L(uint32_t n, uint8_t fn) {
 
 int BytesPerRow(int width) { return (width - 1) / 8 + 1; }
 
-bool NvRasterWrites(const std::string& key, int32_t colour_code, int width, int height,
-                    const std::vector<std::vector<Bytes>>& planes, Writes& out) {
-  out.clear();
-  const size_t plane_count = colour_code == 3 ? 3 : colour_code == 1 ? 2 : 1;
-  if (key.size() != 2 || width < 1 || width > kMax16 || height < 1 || height > kMax16 ||
-      planes.size() != plane_count) {
-    return false;
-  }
-  const uint64_t b = static_cast<uint64_t>(BytesPerRow(width));
-  for (const auto& plane : planes) {
-    if (plane.size() != static_cast<size_t>(height) || !RowsFit(plane, b)) return false;
-  }
-  const uint64_t per_plane = b * height + 1;
+bool NvRasterHeader(const std::string& key, int32_t colour_code, int width, int height, Bytes& head,
+                    uint32_t& n) {
+  if (key.size() != 2 || width < 1 || width > kMax16 || height < 1 || height > kMax16) return false;
   const bool colour = colour_code == 3;
-  const uint64_t n = plane_count * per_plane + (colour ? 11 : 10);
-  if (n > 0xFFFFFFFFull) return false;
-  Bytes head = Gs8L(static_cast<uint32_t>(n), colour ? e::kFnDefineNvColor : e::kFnDefineNvRaster);
+  const uint64_t plane_count = colour ? 3 : colour_code == 1 ? 2 : 1;
+  const uint64_t per_plane = static_cast<uint64_t>(BytesPerRow(width)) * height + 1;
+  const uint64_t count = plane_count * per_plane + (colour ? 11 : 10);
+  if (count > 0xFFFFFFFFull) return false;
+  n = static_cast<uint32_t>(count);
+  head = Gs8L(n, colour ? e::kFnDefineNvColor : e::kFnDefineNvRaster);
   head += B({e::kRasterA});
   head += key;
   head += B({colour ? e::kNvColorPlanes : static_cast<int>(plane_count)});
   AppendLe16(head, static_cast<uint32_t>(width));
   AppendLe16(head, static_cast<uint32_t>(height));
   if (colour) head += B({0});
+  return true;
+}
+
+bool NvRasterWrites(const std::string& key, int32_t colour_code, int width, int height,
+                    const std::vector<std::vector<Bytes>>& planes, Writes& out) {
+  out.clear();
+  const size_t plane_count = colour_code == 3 ? 3 : colour_code == 1 ? 2 : 1;
+  Bytes head;
+  uint32_t n = 0;
+  if (!NvRasterHeader(key, colour_code, width, height, head, n) || planes.size() != plane_count) return false;
+  const size_t b = static_cast<size_t>(BytesPerRow(width));
+  for (const auto& plane : planes) {
+    if (plane.size() != static_cast<size_t>(height) || !RowsFit(plane, b)) return false;
+  }
   out.reserve(plane_count * (height + 1) + 1);
   out.push_back(std::move(head));
   for (size_t p = 0; p < plane_count; ++p) {
@@ -92,6 +99,23 @@ bool RasterBitImageWrites(int width, const std::vector<Bytes>& rows, Writes& out
   return true;
 }
 
+bool NvBitImageFits(int width, int height, size_t number, std::string* why) {
+  auto refuse = [&](const std::string& reason) {
+    if (why) *why = "Logo " + std::to_string(number) + " is " + reason;
+    return false;
+  };
+  if (width < 1 || height < 1) return refuse("empty.");
+  if (width > kNvBitImageMaxWidth) {
+    return refuse(std::to_string(width) + " dots wide; the printer takes at most " +
+                  std::to_string(kNvBitImageMaxWidth) + ".");
+  }
+  if (height > kNvBitImageMaxHeight) {
+    return refuse(std::to_string(height) + " dots tall; the printer takes at most " +
+                  std::to_string(kNvBitImageMaxHeight) + ".");
+  }
+  return true;
+}
+
 bool NvBitImageWrites(const std::vector<NvBitImage>& logos, Writes& out, std::string* why) {
   out.clear();
   auto refuse = [&](const std::string& reason) {
@@ -106,21 +130,12 @@ bool NvBitImageWrites(const std::vector<NvBitImage>& logos, Writes& out, std::st
   w.push_back(B({e::kFs, e::kq, static_cast<int>(logos.size())}));
   for (size_t n = 0; n < logos.size(); ++n) {
     const NvBitImage& logo = logos[n];
-    const std::string name = "Logo " + std::to_string(n + 1) + " is ";
-    if (logo.width < 1 || logo.height < 1) return refuse(name + "empty.");
-    if (logo.width > kNvBitImageMaxWidth) {
-      return refuse(name + std::to_string(logo.width) + " dots wide; the printer takes at most " +
-                    std::to_string(kNvBitImageMaxWidth) + ".");
-    }
-    if (logo.height > kNvBitImageMaxHeight) {
-      return refuse(name + std::to_string(logo.height) + " dots tall; the printer takes at most " +
-                    std::to_string(kNvBitImageMaxHeight) + ".");
-    }
+    if (!NvBitImageFits(logo.width, logo.height, n + 1, why)) return false;
     const int x = BytesPerRow(logo.width), y = BytesPerRow(logo.height);
     if (logo.columns.size() != static_cast<size_t>(logo.width) ||
         !RowsFit(logo.columns, static_cast<size_t>(y))) {
-      return refuse(name + "not made of " + std::to_string(logo.width) + " columns of " + std::to_string(y) +
-                    " bytes.");
+      return refuse("Logo " + std::to_string(n + 1) + " is not made of " + std::to_string(logo.width) +
+                    " columns of " + std::to_string(y) + " bytes.");
     }
     Bytes size;
     AppendLe16(size, static_cast<uint32_t>(x));

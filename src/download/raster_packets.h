@@ -16,6 +16,11 @@ using Writes = std::vector<Bytes>;
 // Bytes per row of a raster W dots wide: ((W - 1) div 8) + 1. Precondition: width >= 1.
 int BytesPerRow(int width);
 
+// The head of a GS 8 L function 67 or 255 packet (up to the first colour byte, not included) and its
+// parameter count N. False when key is not two characters or the size is outside 1..65535.
+bool NvRasterHeader(const std::string& key, int32_t colour_code, int width, int height, Bytes& head,
+                    uint32_t& n);
+
 // GS 8 L function 67 (colour_code 2: one plane; 1: two planes) or 255 (colour_code 3: three planes)
 // that stores a logo under key. planes holds the rows of each plane in sent order (first colour
 // first), each plane height rows of BytesPerRow(width) bytes. Returns false, out empty, when key is
@@ -40,6 +45,10 @@ struct NvBitImage {
 // Largest NV bit image that FS q can define: 1023 × 8 dots wide, 288 × 8 dots tall.
 constexpr int kNvBitImageMaxWidth = 8184;
 constexpr int kNvBitImageMaxHeight = 2304;
+
+// True when a logo of width × height dots fits an FS q definition; otherwise why (when given) says which
+// logo (number, counted from 1) and why.
+bool NvBitImageFits(int width, int height, size_t number, std::string* why);
 
 // FS q: defines the logos as NV bit images 1 .. n, in order; columns W .. 8X - 1 are sent as zero
 // padding columns. False when there are no logos or more than 255, or a logo's size or columns are

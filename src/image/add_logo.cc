@@ -87,7 +87,6 @@ bool AddLogoFile(LogoWindowState& state, const std::string& path, const std::str
   // The first colour entry is chosen while busy, so its click does nothing; the first paper width then
   // builds the first preview through its click.
   state.Slot(i).cmbColor.selected = state.Slot(i).cmbColor.items.empty() ? -1 : 0;
-  cmbColor_Click(state, i);
   SetHourglass(state, false);
   if (!state.Slot(i).cmbPaperWidth.items.empty()) {
     state.Slot(i).cmbPaperWidth.selected = 0;

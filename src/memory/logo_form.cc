@@ -14,10 +14,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "download/download_logo.h"
 #include "image/add_logo.h"
 #include "image/fit_handler.h"
 #include "image/gallery.h"
 #include "image/thumbnails.h"
+#include "memory/delete_logos.h"
 #include "memory/logo_widgets.h"
 #include "memory/printer_info.h"
 
@@ -126,6 +128,12 @@ LogoForm::LogoForm(QWidget* owner) : QMainWindow(owner, Qt::Window) {
           [this] { Run([](LogoWindowState& s) { cmdSelectAll_Click(s); }); });
   connect(cmdSelectNone, &QPushButton::clicked, this,
           [this] { Run([](LogoWindowState& s) { cmdSelectNone_Click(s); }); });
+  connect(cmdDwldLogo, &QPushButton::clicked, this,
+          [this] { Run([](LogoWindowState& s) { cmdDwldLogo_Click(s); }); });
+  connect(cmdDelLogo, &QPushButton::clicked, this,
+          [this] { Run([](LogoWindowState& s) { cmdDelLogo_Click(s); }); });
+  connect(cmdClearMem, &QPushButton::clicked, this,
+          [this] { Run([](LogoWindowState& s) { cmdClearMem_Click(s); }); });
   connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
   connect(TabStrip, &QTabBar::currentChanged, this, [this](int index) {
     if (syncing_) return;

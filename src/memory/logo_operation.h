@@ -1,0 +1,31 @@
+// What every printer operation of the logo window shares: claiming the printer with the failure path,
+// the progress bar in panel 3, the selected logos and the removal of a new logo's tab.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/logo_window_state.h"
+
+namespace zelta {
+
+// Claims PrinterObj. On failure: "Printer error..." on panel 1, the "Raised error" message, "Ready..." on
+// panel 2 and the normal pointer; false. On success "Printer ready..." is on panel 1.
+bool ClaimForOperation(LogoWindowState& state);
+
+// The progress bar: shown in panel 3 with value 0 and max; set; hidden with panel 3.
+void ShowProgress(LogoWindowState& state, int max);
+void SetProgress(LogoWindowState& state, int value);
+void HideProgress(LogoWindowState& state);
+
+// Visible, selected slots in index order: the new logos ("New(") or the stored ones.
+std::vector<int16_t> SelectedSlots(const LogoWindowState& state, bool new_logos);
+
+// Removes the tab whose key is key, if any. The selected tab stays, or the gallery when it was that one.
+void RemoveTab(LogoWindowState& state, const std::string& key);
+
+// Deletes slot i's two bitmaps and hides its frame.
+void ClearSlot(LogoWindowState& state, int16_t i);
+
+}  // namespace zelta
