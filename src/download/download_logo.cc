@@ -145,15 +145,16 @@ bool DownloadGraphics(LogoWindowState& state, int16_t i) {
       DoEvents();
     }
   }
-  // Stored: the logo loses its page and takes the caption of a stored logo.
-  RemoveTab(state, slot.picThumbFrame.tag);
-  slot.picThumbFrame.tag = "Logo(" + key + ")";
-  ++slot.picThumbFrame.drawn;
   SetProgress(state, 0);
   PrinterErrorInfo info;
   int32_t result = kResultOk;
   WaitGraphicsProcessed(info, result);
+  // A logo the printer did not confirm stays new, with its page, so that it can be sent again.
   if (result != kResultOk) return WaitFailed(state), false;
+  // Stored: the logo loses its page and takes the caption of a stored logo.
+  RemoveTab(state, slot.picThumbFrame.tag);
+  slot.picThumbFrame.tag = "Logo(" + key + ")";
+  ++slot.picThumbFrame.drawn;
   SetStatusText(kPanelProgram, "Updating...");
   ShowMemoryInfo(state, info);
   SetProgress(state, 0);

@@ -1,0 +1,211 @@
+// The logo window's operations end to end: a virtual printer of each model behind zelta-server, the
+// window's record driven as a technician drives it, and the printer's NV memory checked afterwards.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "browser/configuration.h"
+#include "download/download_logo.h"
+#include "image/add_logo.h"
+#include "image/bmp_test_files.h"
+#include "image/fit_handler.h"
+#include "image/gallery.h"
+#include "imglib/zelta_img.h"
+#include "memory/delete_logos.h"
+#include "memory/logo_window.h"
+#include "memory/printer_info.h"
+#include "printer/emu_host.h"
+#include "remote/remote_fixture.h"
+#include "shared/pubblic_var.h"
+#include "support/scripted_ui.h"
+#include "support/temp_dir.h"
+
+namespace zelta::test {
+namespace {
+
+class LogoRoadTest : public RemoteTest {
+ protected:
+  void SetUp() override {
+    ResetPubblicVar();
+    InitProgramPaths("/nonexistent/zelta/Logo");
+    AppFolder = ZELTA_TEST_DATA;
+    SetCurrentPath(ZELTA_TEST_DATA, static_cast<int32_t>(AppFolder.size()));
+  }
+  void TearDown() override {
+    window.reset();
+    PrinterObj.reset();
+    ResetPubblicVar();
+  }
+  // A virtual printer of model behind zelta-server, as PrinterObj.
+  void Connect(uint8_t model) {
+    std::string error;
+    emu::EmuOptions options;
+    options.model_id = model;
+    options.paper_dir = paper.path();
+    emu = emu::VirtualPrinter::Create(options, error);
+    ASSERT_TRUE(emu) << error;
+    tcp = emu::EmuTcpServer::Start(emu, "127.0.0.1", 0, error);
+    ASSERT_TRUE(tcp) << error;
+    ServerConfig c = ShopConfig();
+    c.printers = {{"Counter", "tcp:127.0.0.1:" + std::to_string(tcp->Port()), 1}};
+    c.net_printers.clear();
+    StopServer();
+    StartServer(c, DefaultPortPrinterFactory());
+    std::string name = "Counter", port;
+    ASSERT_EQ(Monitor()->GetPrinter(name, port, PrinterObj), kResultOk);
+    PrinterModelId = model;
+  }
+  LogoWindowState& Open() {
+    window = std::make_unique<LogoWindow>();
+    StartTimer_Timer(window->state);
+    return window->state;
+  }
+  // Adds a picture of w × h: a black frame around a red square on white.
+  int16_t Add(int w, int h) {
+    BmpSpec spec;
+    spec.width = w;
+    spec.height = h;
+    spec.pixel = [w, h](int x, int y) {
+      if (x < 4 || y < 4 || x >= w - 4 || y >= h - 4) return 0u;
+      return (x > w / 3 && x < 2 * w / 3) ? 0xFF0000u : 0xFFFFFFu;
+    };
+    ui.open_results.push_back({pictures.Write("logo" + std::to_string(++added) + ".bmp", MakeBmp(spec))});
+    cmdAddLogo_Click(window->state);
+    return static_cast<int16_t>(window->state.tabs.back().tag);
+  }
+
+  ScriptedUi ui;
+  TempDir pictures, paper;
+  int added = 0;
+  std::shared_ptr<emu::VirtualPrinter> emu;
+  std::unique_ptr<emu::EmuTcpServer> tcp;
+  std::unique_ptr<LogoWindow> window;
+};
+
+TEST_F(LogoRoadTest, AddDownloadDeleteAndClearOnEveryModel) {
+  for (uint8_t model : {46, 36, 161, 32, 10}) {
+    SCOPED_TRACE(int(model));
+    Connect(model);
+    const bool bit_images = model == 32 || model == 10;
+    LogoWindowState& s = Open();
+    const std::string free_before = s.lblMemFree;
+    const int16_t a = Add(200, 60);
+    const int16_t b = Add(120, 40);
+    if (model == 46) {
+      s.Slot(b).cmbColor.selected = 1;  // two colours
+      cmbColor_Click(s, b);
+    }
+    SetSelected(s.Slot(a), true);
+    SetSelected(s.Slot(b), true);
+    cmdDwldLogo_Click(s);
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+    EXPECT_FALSE(s.busy);
+    if (bit_images) {
+      EXPECT_EQ(emu->BitImageCount(), 2u);
+      ASSERT_NE(emu->BitImageForTest(1), nullptr);
+      EXPECT_EQ(s.Slot(a).picThumbFrame.tag, "New(00)");
+    } else {
+      EXPECT_EQ(emu->KeyCodes(), (std::vector<std::string>{"00", "01"}));
+      EXPECT_EQ(s.Slot(a).picThumbFrame.tag, "Logo(00)");
+      EXPECT_EQ(s.lblMemFree, std::to_string(emu->NvRemaining()));
+      EXPECT_NE(s.lblMemFree, free_before);
+      EXPECT_EQ(s.tabs.size(), 1u);
+    }
+
+    // The next opening lists them; delete one, then clear all.
+    window.reset();
+    LogoWindowState& again = Open();
+    if (!bit_images) {
+      ASSERT_EQ(again.LogoCount, 2);
+      EXPECT_EQ(again.Slot(2).picThumbFrame.tag, "Logo(01)");
+      SetSelected(again.Slot(1), true);
+      ui.answers = {MsgBoxResult::kYes};
+      cmdDelLogo_Click(again);
+      EXPECT_EQ(emu->KeyCodes(), std::vector<std::string>{"01"});
+      EXPECT_EQ(again.LogoCount, 1);
+      EXPECT_EQ(again.lblMemFree, std::to_string(emu->NvRemaining()));
+    }
+    ui.answers = {MsgBoxResult::kYes};
+    cmdClearMem_Click(again);
+    EXPECT_TRUE(emu->KeyCodes().empty());
+    EXPECT_EQ(emu->BitImageCount(), 0u);
+    EXPECT_FALSE(again.unloaded);
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+    EXPECT_EQ(ui.unexpected_prompts, 0);
+    if (!bit_images) {
+      EXPECT_EQ(again.lblMemFree, std::to_string(emu->NvRemaining()));
+    }
+    window.reset();
+    PrinterObj.reset();
+  }
+}
+
+// A fault in the middle of a download: the user is told, the printer is released, the window stays
+// usable and the printer holds the logo whole or not at all.
+TEST_F(LogoRoadTest, FaultInTheMiddleOfADownloadLeavesNoHalfLogo) {
+  enum { kDropped = 100 };
+  const struct {
+    const char* name;
+    int fault;  // an EmuFault, or kDropped
+  } cases[] = {
+      {"cover open", static_cast<int>(emu::EmuFault::kCoverOpen)},
+      {"paper out", static_cast<int>(emu::EmuFault::kPaperOut)},
+      {"recoverable error", static_cast<int>(emu::EmuFault::kRecoverableError)},
+      {"unrecoverable error", static_cast<int>(emu::EmuFault::kUnrecoverableError)},
+      {"no answer", static_cast<int>(emu::EmuFault::kMute)},
+      {"connection dropped", kDropped},
+
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Connect(46);
+    LogoWindowState& s = Open();
+    const int16_t i = Add(560, 600);  // 42 000 bytes of rows: ten receive buffers
+    SetSelected(s.Slot(i), true);
+    const uint32_t free_before = emu->NvRemaining();
+    ui.step = 0.5;  // the waits for a printer that does not answer pass in a few turns
+    ui.messages.clear();
+    ui.prompts.clear();
+    ui.on_do_events = [&, done = false]() mutable {
+      if (done || s.progress.value < 100) return;
+      done = true;
+      if (c.fault == kDropped) {
+        tcp.reset();
+      } else {
+        emu->SetFault(static_cast<emu::EmuFault>(c.fault), true);
+      }
+    };
+    cmdDwldLogo_Click(s);  // every prompt is answered Cancel
+    ui.on_do_events = nullptr;
+    ui.step = 0.01;
+    EXPECT_FALSE(ui.messages.empty() && ui.prompts.empty()) << "the user is told";
+    EXPECT_FALSE(s.busy || s.progress.visible) << "the window is usable";
+    EXPECT_EQ(s.Slot(i).picThumbFrame.tag, "New(00)");
+    // The printer is back to normal and nobody holds it: another client claims it and finds no logo.
+    if (c.fault == kDropped) {
+      std::string error;
+      tcp = emu::EmuTcpServer::Start(emu, "127.0.0.1", 0, error);
+      ASSERT_TRUE(tcp);
+    } else {
+      emu->SetFault(static_cast<emu::EmuFault>(c.fault), false);
+    }
+    emu->WaitIdle(2000);
+    // Data that reached the printer whole may still be stored once it is back; a cut-off one never.
+    const std::vector<std::string> keys = emu->KeyCodes();
+    EXPECT_TRUE(keys.empty() || (keys == std::vector<std::string>{"00"} &&
+                                 free_before - emu->NvRemaining() == 70u * 600 + 11))
+        << "no half logo";
+    window.reset();
+    if (c.fault != kDropped) {
+      std::shared_ptr<PrinterObject> other;
+      std::string name = "Counter", port;
+      ASSERT_EQ(Monitor()->GetPrinter(name, port, other), kResultOk);
+      EXPECT_EQ(other->ClaimPrinter(), kResultOk) << "released";
+      other->ReleasePrinter();
+    }
+    PrinterObj.reset();
+  }
+}
+
+}  // namespace
+}  // namespace zelta::test
