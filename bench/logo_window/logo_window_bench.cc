@@ -28,79 +28,13 @@
 #include "server/zelta_server.h"
 #include "shared/pubblic_var.h"
 #include "shared/result_codes.h"
+#include "support/counting_printer.h"
+#include "support/remote_printer.h"
 
 namespace zelta::bench {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Forwards every call to a printer object, counting them and the time they take.
-class CountingPrinter : public PrinterObject {
- public:
-  explicit CountingPrinter(std::shared_ptr<PrinterObject> inner) : inner_(std::move(inner)) {}
-  int calls = 0;
-  double seconds = 0;
-
-  template <typename F>
-  int32_t Count(F f) {
-    const auto start = Clock::now();
-    const int32_t r = f();
-    seconds += std::chrono::duration<double>(Clock::now() - start).count();
-    ++calls;
-    return r;
-  }
-  int32_t ClaimPrinter() override {
-    return Count([&] { return inner_->ClaimPrinter(); });
-  }
-  int32_t WriteData(const Bytes& d, int32_t n, int32_t& w, int32_t m) override {
-    return Count([&] { return inner_->WriteData(d, n, w, m); });
-  }
-  int32_t ReadData(std::string& b, int32_t n, int32_t& c) override {
-    return Count([&] { return inner_->ReadData(b, n, c); });
-  }
-  int32_t ReadReply(Bytes& d, int32_t& c, int32_t m) override {
-    return Count([&] { return inner_->ReadReply(d, c, m); });
-  }
-  int32_t GetReadTimeout(int32_t& v) override {
-    return Count([&] { return inner_->GetReadTimeout(v); });
-  }
-  int32_t PutReadTimeout(int32_t v) override {
-    return Count([&] { return inner_->PutReadTimeout(v); });
-  }
-  int32_t GetWriteTimeout(int32_t& v) override {
-    return Count([&] { return inner_->GetWriteTimeout(v); });
-  }
-  int32_t PutWriteTimeout(int32_t v) override {
-    return Count([&] { return inner_->PutWriteTimeout(v); });
-  }
-  int32_t GetBusyState(int32_t& v) override {
-    return Count([&] { return inner_->GetBusyState(v); });
-  }
-  int32_t GetPrinterState(int32_t& s, int32_t& m) override {
-    return Count([&] { return inner_->GetPrinterState(s, m); });
-  }
-  int32_t ReleasePrinter() override {
-    return Count([&] { return inner_->ReleasePrinter(); });
-  }
-  int32_t GetLastError(PrinterErrorInfo& i) override {
-    return Count([&] { return inner_->GetLastError(i); });
-  }
-  int32_t ClearInput() override {
-    return Count([&] { return inner_->ClearInput(); });
-  }
-  int32_t ClearOutput() override {
-    return Count([&] { return inner_->ClearOutput(); });
-  }
-  int32_t GetDeviceDescription(std::string& t) override {
-    return Count([&] { return inner_->GetDeviceDescription(t); });
-  }
-  int32_t GetDeviceKind(int32_t& v) override {
-    return Count([&] { return inner_->GetDeviceKind(v); });
-  }
-
- private:
-  std::shared_ptr<PrinterObject> inner_;
-};
 
 // The Qt hooks, with the Open dialog answered by a list of files.
 class BenchHooks : public QtUiHooks {
@@ -118,24 +52,6 @@ class BenchHooks : public QtUiHooks {
 BenchHooks& Hooks() {
   static BenchHooks hooks;
   return hooks;
-}
-
-std::shared_ptr<PrinterObject> RemotePrinter(int port) {
-  auto factory = MakeGrpcCreateObj(RemoteSettings{});
-  bool done = false;
-  factory->OnComplete = [&] { done = true; };
-  factory->CreateRemote(kProgIdMonitor, "127.0.0.1:" + std::to_string(port));
-  while (!done) {
-    factory->DeliverEvents();
-    QThread::msleep(1);
-  }
-  std::shared_ptr<RemoteObject> object;
-  factory->CreatedObject(object);
-  auto monitor = std::dynamic_pointer_cast<MonitorObject>(object);
-  std::shared_ptr<PrinterObject> printer;
-  std::string name = "Counter", port_name;
-  if (monitor) monitor->GetPrinter(name, port_name, printer);
-  return printer;
 }
 
 // Stores count one-colour logos of 384 × 96 dots.
@@ -189,7 +105,7 @@ void OpenWith45StoredLogos(benchmark::State& state) {
   config.printers = {{"Counter", "tcp:127.0.0.1:" + std::to_string(tcp->Port()), 1}};
   if (!tcp || !server.Start(config, DefaultPortPrinterFactory(), error))
     return state.SkipWithError(error.c_str());
-  auto remote = RemotePrinter(server.port());
+  auto remote = RemotePrinterOf(server.port(), "Counter");
   if (!remote || !StoreLogos(*remote, 45)) return state.SkipWithError("could not store the logos");
   auto counting = std::make_shared<CountingPrinter>(remote);
   double link_seconds = 0;
@@ -206,8 +122,7 @@ void OpenWith45StoredLogos(benchmark::State& state) {
       warm = true;
       state.ResumeTiming();
     }
-    counting->calls = 0;
-    counting->seconds = 0;
+    counting->Reset();
     PrinterObj = counting;
     PrinterModelId = 46;
     auto* form = new LogoForm();
