@@ -69,18 +69,31 @@ bool NvRasterWrites(const std::string& key, int32_t colour_code, int width, int 
   return true;
 }
 
+Bytes PrintBufferBandHeader(int width, uint8_t colour, int rows) {
+  if (width < 1 || width > kMax16 || rows < 1 || rows > kMax16) return {};
+  const uint64_t n = static_cast<uint64_t>(BytesPerRow(width)) * static_cast<uint64_t>(rows) + 10;
+  Bytes head = Gs8L(static_cast<uint32_t>(n), e::kFnStoreBufferRaster);
+  head += B({e::kRasterA, 1, 1, colour});
+  AppendLe16(head, static_cast<uint32_t>(width));
+  AppendLe16(head, static_cast<uint32_t>(rows));
+  return head;
+}
+
+Bytes RasterBitImageHeader(int width, int height) {
+  if (width < 1 || width > kMax16 || height < 1 || height > kMax16) return {};
+  Bytes head = B({e::kGs, e::kv, e::kRasterZero, e::kRasterNormal});
+  AppendLe16(head, static_cast<uint32_t>(BytesPerRow(width)));
+  AppendLe16(head, static_cast<uint32_t>(height));
+  return head;
+}
+
 bool PrintBufferBandWrites(int width, uint8_t colour, const std::vector<Bytes>& rows, Writes& out) {
   out.clear();
   if (width < 1 || width > kMax16 || rows.empty() || rows.size() > kMax16 ||
       !RowsFit(rows, static_cast<size_t>(BytesPerRow(width)))) {
     return false;
   }
-  const uint64_t n = static_cast<uint64_t>(BytesPerRow(width)) * rows.size() + 10;
-  Bytes head = Gs8L(static_cast<uint32_t>(n), e::kFnStoreBufferRaster);
-  head += B({e::kRasterA, 1, 1, colour});
-  AppendLe16(head, static_cast<uint32_t>(width));
-  AppendLe16(head, static_cast<uint32_t>(rows.size()));
-  out.push_back(std::move(head));
+  out.push_back(PrintBufferBandHeader(width, colour, static_cast<int>(rows.size())));
   out.insert(out.end(), rows.begin(), rows.end());
   return true;
 }
@@ -91,10 +104,7 @@ bool RasterBitImageWrites(int width, const std::vector<Bytes>& rows, Writes& out
       !RowsFit(rows, static_cast<size_t>(BytesPerRow(width)))) {
     return false;
   }
-  Bytes head = B({e::kGs, e::kv, e::kRasterZero, e::kRasterNormal});
-  AppendLe16(head, static_cast<uint32_t>(BytesPerRow(width)));
-  AppendLe16(head, static_cast<uint32_t>(rows.size()));
-  out.push_back(std::move(head));
+  out.push_back(RasterBitImageHeader(width, static_cast<int>(rows.size())));
   out.insert(out.end(), rows.begin(), rows.end());
   return true;
 }

@@ -29,6 +29,14 @@ bool NvRasterHeader(const std::string& key, int32_t colour_code, int width, int 
 bool NvRasterWrites(const std::string& key, int32_t colour_code, int width, int height,
                     const std::vector<std::vector<Bytes>>& planes, Writes& out);
 
+// The header of GS 8 L function 112 for a band of rows rows of a raster width dots wide in colour
+// (49 or 50), for a caller that converts and sends the rows one by one. Empty when width or rows is
+// outside 1..65535.
+Bytes PrintBufferBandHeader(int width, uint8_t colour, int rows);
+// The 8-byte header of GS v 0 for height rows of a raster width dots wide. Empty when width or height
+// is outside 1..65535.
+Bytes RasterBitImageHeader(int width, int height);
+
 // GS 8 L function 112: one band of rows of one colour (colour byte 49 or 50) into the print buffer.
 bool PrintBufferBandWrites(int width, uint8_t colour, const std::vector<Bytes>& rows, Writes& out);
 

@@ -15,12 +15,14 @@
 #include <QVBoxLayout>
 
 #include "download/download_logo.h"
+#include "download/print_logo.h"
 #include "image/add_logo.h"
 #include "image/fit_handler.h"
 #include "image/gallery.h"
 #include "image/thumbnails.h"
 #include "memory/delete_logos.h"
 #include "memory/logo_widgets.h"
+#include "memory/print_stored.h"
 #include "memory/printer_info.h"
 
 namespace zelta {
@@ -134,6 +136,10 @@ LogoForm::LogoForm(QWidget* owner) : QMainWindow(owner, Qt::Window) {
           [this] { Run([](LogoWindowState& s) { cmdDelLogo_Click(s); }); });
   connect(cmdClearMem, &QPushButton::clicked, this,
           [this] { Run([](LogoWindowState& s) { cmdClearMem_Click(s); }); });
+  connect(cmdPrintLogo, &QPushButton::clicked, this,
+          [this] { Run([](LogoWindowState& s) { cmdPrintLogo_Click(s); }); });
+  connect(cmdPrintMemLogos, &QPushButton::clicked, this,
+          [this] { Run([](LogoWindowState& s) { cmdPrintMemLogos_Click(s); }); });
   connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
   connect(TabStrip, &QTabBar::currentChanged, this, [this](int index) {
     if (syncing_) return;

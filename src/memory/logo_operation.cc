@@ -11,13 +11,18 @@
 
 namespace zelta {
 
-bool ClaimForOperation(LogoWindowState& state) {
+bool ClaimPrinterOrTell() {
   const int32_t result = PrinterObj ? PrinterObj->ClaimPrinter() : kResultNoPrinter;
-  if (result != kResultOk) {
-    SetStatusText(kPanelInfo, kTextPrinterError);
-    PrinterErrorInfo info = LastPrinterError();
-    if (info.Number == kResultOk) info.Number = result;
-    ShowMessage(RaisedErrorMessage(info));
+  if (result == kResultOk) return true;
+  SetStatusText(kPanelInfo, kTextPrinterError);
+  PrinterErrorInfo info = LastPrinterError();
+  if (info.Number == kResultOk) info.Number = result;
+  ShowMessage(RaisedErrorMessage(info));
+  return false;
+}
+
+bool ClaimForOperation(LogoWindowState& state) {
+  if (!ClaimPrinterOrTell()) {
     SetStatusText(kPanelProgram, kTextReady);
     SetHourglass(state, false);
     return false;

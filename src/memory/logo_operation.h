@@ -10,8 +10,12 @@
 
 namespace zelta {
 
-// Claims PrinterObj. On failure: "Printer error..." on panel 1, the "Raised error" message, "Ready..." on
-// panel 2 and the normal pointer; false. On success "Printer ready..." is on panel 1.
+// Claims PrinterObj. On failure "Printer error..." on panel 1 and the message "Raised error ..." are
+// shown and false is returned; nothing is then to be released.
+bool ClaimPrinterOrTell();
+
+// Claims PrinterObj as ClaimPrinterOrTell; on failure also "Ready..." on panel 2 and the normal
+// pointer. On success "Printer ready..." is on panel 1.
 bool ClaimForOperation(LogoWindowState& state);
 
 // The progress bar: shown in panel 3 with value 0 and max; set; hidden with panel 3.

@@ -98,8 +98,9 @@ int32_t ScriptedPrinter::GetBusyState(int32_t& value) {
 
 int32_t ScriptedPrinter::GetPrinterState(int32_t& state, int32_t&) {
   calls.push_back("GetPrinterState");
-  state = Pop(printer_states, 0);
-  return kResultOk;
+  const int32_t r = Pop(printer_state_results, kResultOk);
+  state = r == kResultOk ? Pop(printer_states, 0) : 0;
+  return Fail(r);
 }
 
 int32_t ScriptedPrinter::ReleasePrinter() {

@@ -36,6 +36,7 @@ class ScriptedPrinter : public PrinterObject {
   std::deque<int32_t> busy_states;
   int32_t busy_default = 0;
   std::deque<int32_t> printer_states;
+  std::deque<int32_t> printer_state_results;  // GetPrinterState results; a failed call takes no state
   std::deque<int32_t> claim_results;
   std::deque<int32_t> release_results;
   int32_t device_kind = 1;

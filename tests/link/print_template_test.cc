@@ -1,0 +1,244 @@
+#include "link/print_template.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "support/link_fixture.h"
+
+namespace zelta::test {
+namespace {
+
+const Bytes kEsc = B({27});
+
+TemplateClock FixedClock(TemplateTime t, std::string date_sep = "/", std::string time_sep = ":") {
+  TemplateClock clock;
+  clock.now = [t] { return t; };
+  clock.date_separator = std::move(date_sep);
+  clock.time_separator = std::move(time_sep);
+  return clock;
+}
+
+class PrintTemplateTest : public LinkTest {
+ protected:
+  std::vector<Bytes> Writes() const {
+    std::vector<Bytes> out;
+    for (const auto& w : printer->write_log) out.push_back(w.offered);
+    return out;
+  }
+  const TemplateClock clock = FixedClock({2026, 3, 7, 14, 5, 9});
+};
+
+TEST_F(PrintTemplateTest, SyntaxTurnsEachLineIntoOneWrite) {
+  const struct {
+    std::string text;
+    std::vector<Bytes> writes;
+  } cases[] = {
+      // Lines and comments.
+      {"abc/* note */def", {"abcdef"}},
+      {"/* only a comment */", {}},
+      {"", {}},
+      {"\r\n", {""}},  // an empty line is an empty write
+      {"a\r\n\r\nb", {"a", "", "b"}},
+      {"a\r\n/* x */\r\nb\r\n", {"a", "b"}},
+      {"a\rb\nc", {"a\rb\nc"}},  // only CR LF separates lines
+      {"x/* open\r\nnext", {"x", "next"}},
+      {"a/*/b", {"ab"}},  // "*/" is searched from the "/*" on
+      {"a/* 1 */b/* 2 */c", {"abc"}},
+      {"//*x*/*y", {}},  // the removal brings "/" and "*" together: another comment
+      {"a*/b/", {"a*/b/"}},
+      // Byte escapes.
+      {"A<27,64>B", {B({65, 27, 64, 66})}},
+      {"A<300>B", {"A<300>B"}},
+      {"A<1,x>B", {"A<1,x>B"}},
+      {"< 27 , 64 >", {B({27, 64})}},
+      {"<0><255><0027>", {B({0, 255, 27})}},
+      {"<256>", {"<256>"}},
+      {"<>", {"<>"}},
+      {"<1,,2>", {"<1,,2>"}},
+      {"<-1><+1><2 7><1.0>", {"<-1><+1><2 7><1.0>"}},
+      {"a<27", {"a<27"}},
+      {"a>b<c", {"a>b<c"}},
+      {"<<27>", {"<<27>"}},
+      {"<27\r\n>", {"<27", ">"}},         // the ">" must be on the same line
+      {"<27/* c */,64>", {B({27, 64})}},  // comments go first
+      {"<47,42>x<42,47>", {"/*x*/"}},     // escapes never make comments
+      {"<28,112,60,0>", {B({28, 112, 60, 0})}},
+      // Date and time fields: 7 March 2026, 14:05:09.
+      {"<27,35,116,1>", {"14:05:09"}},
+      {"<27,35,116,0>", {"14:05"}},
+      {"<27,35,116,2>", {"14:05"}},
+      {"<27,35,100,1>", {"07/03/2026"}},
+      {"<27,35,100,2>", {"0703"}},
+      {"<27,35,100,0>", {"07/03/26"}},
+      {"<27,35,0,1>", {"07/03/2026"}},
+      {"< 27, 35, 116, 1, 99 >", {"14:05:09"}},  // bytes after the fourth are dropped
+      {"<27,35,116>", {B({27, 35, 116})}},       // too short: sent as bytes
+      {"<27,36,116,1>", {B({27, 36, 116, 1})}},
+      {"T=<27,35,116,1>;D=<27,35,100,2>", {"T=14:05:09;D=0703"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ToHex(c.text));
+    printer->write_log.clear();
+    printer->written.clear();
+    EXPECT_EQ(PrintTemplate(c.text, clock), kTemplatePrinted);
+    EXPECT_EQ(Writes(), c.writes);
+    Bytes all;
+    for (const Bytes& w : c.writes) all += w;
+    EXPECT_EQ(printer->written, all);
+  }
+  EXPECT_TRUE(ui.prompts.empty());
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(PrintTemplateTest, DateAndTimeUseTheGivenSeparatorsAndTwoDigitFields) {
+  const struct {
+    TemplateTime t;
+    std::string date_sep, time_sep;
+    Bytes expected;
+  } cases[] = {
+      {{2026, 3, 7, 14, 5, 9}, ".", "-", "07.03.2026 07.03.26 14-05-09 14-05"},
+      {{1999, 12, 31, 0, 0, 0}, "/", ":", "31/12/1999 31/12/99 00:00:00 00:00"},
+      {{2000, 1, 1, 23, 59, 59}, "-", ".", "01-01-2000 01-01-00 23.59.59 23.59"},
+  };
+  for (const auto& c : cases) {
+    printer->written.clear();
+    PrintTemplate("<27,35,100,1> <27,35,100,3> <27,35,116,1> <27,35,116,9>",
+                  FixedClock(c.t, c.date_sep, c.time_sep));
+    EXPECT_EQ(printer->written, c.expected);
+  }
+  // The system clock names the separators of its locale (the C locale's are "/" and ":").
+  const TemplateClock system = SystemTemplateClock();
+  EXPECT_EQ(system.date_separator, "/");
+  EXPECT_EQ(system.time_separator, ":");
+  ASSERT_TRUE(system.now);
+  EXPECT_GE(system.now().year, 2024);
+}
+
+// Prompt texts by letter: T time-out, B busy, P paper out.
+std::vector<std::string> Prompts(const std::string& letters) {
+  std::vector<std::string> out;
+  for (char c : letters) {
+    out.push_back(std::string(c == 'T'   ? "Timeout sending data. Printer off-line?"
+                              : c == 'B' ? "Printer busy."
+                                         : "Paper out.") +
+                  "\rPlease verify...");
+  }
+  return out;
+}
+std::string ErrorBy(int32_t n) {
+  return "Error " + std::to_string(n) + " by ScriptedPrinter:\rScripted failure";
+}
+
+TEST_F(PrintTemplateTest, LineWritesResumeAfterRetryAndStopOnCancelOrFailure) {
+  using W = ScriptedPrinter::Write;
+  constexpr auto R = MsgBoxResult::kRetry, C = MsgBoxResult::kCancel;
+  const struct {
+    std::vector<W> writes;
+    std::vector<MsgBoxResult> answers;
+    std::vector<Bytes> offered;  // every write of the text, in order
+    std::string prompts;
+    int32_t failure;  // the code the message names; 0: none, everything sent
+  } cases[] = {
+      // clang-format off
+      {{{kResultOk}, {kResultTimeout, 3}}, {R}, {"ab", "cdefgh", "fgh"}, "T", 0},
+      {{{kResultOk}, {kResultBusy, 0}}, {R}, {"ab", "cdefgh", "cdefgh"}, "B", 0},
+      {{{kResultPaperOut, 1}, {kResultPaperOut, 0}}, {R, R}, {"ab", "b", "b", "cdefgh"}, "PP", 0},
+      {{{kResultBusy, 1}}, {C}, {"ab"}, "B", kResultBusy},
+      {{{kResultOk}, {kResultPortClosed, 2}}, {}, {"ab", "cdefgh"}, "", kResultPortClosed},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.prompts + std::to_string(c.failure));
+    printer = std::make_shared<ScriptedPrinter>();
+    PrinterObj = printer;
+    ui.prompts.clear();
+    ui.messages.clear();
+    printer->writes.assign(c.writes.begin(), c.writes.end());
+    ui.answers.assign(c.answers.begin(), c.answers.end());
+    EXPECT_EQ(PrintTemplate("ab\r\ncdefgh", clock), c.failure ? kTemplateStopped : kTemplatePrinted);
+    EXPECT_EQ(Writes(), c.offered);
+    EXPECT_EQ(ui.PromptTexts(), Prompts(c.prompts));
+    EXPECT_EQ(printer->Count("GetPrinterState"), c.failure ? 1 : 2) << "no wait after a stopped text";
+    EXPECT_EQ(form.StatusPanelText(2), "Ready...");
+    EXPECT_EQ(ui.messages,
+              c.failure ? std::vector<std::string>{ErrorBy(c.failure)} : std::vector<std::string>{});
+    if (!c.failure) {
+      EXPECT_EQ(printer->written, "abcdefgh");
+    }
+    EXPECT_EQ(printer->claims + printer->releases, 0) << "the caller owns the claim";
+  }
+}
+
+TEST_F(PrintTemplateTest, WaitsForAReadyPrinterBeforeAndAfterTheText) {
+  // Panel 1 texts by letter.
+  const std::map<char, std::string> text = {{'R', "Printer ready..."},
+                                            {'C', "Cover open. Waiting..."},
+                                            {'N', "Paper is near end. Waiting..."},
+                                            {'U', "Unknown offline status. Waiting..."},
+                                            {'A', "Unknown answer. Waiting..."},
+                                            {'O', "Paper out. Waiting..."},
+                                            {'X', "Unrecoverable printer error. Please check printer..."},
+                                            {'E', "Printer error..."}};
+  constexpr auto R = MsgBoxResult::kRetry, C = MsgBoxResult::kCancel;
+  const int32_t busy = kResultBusy, paper = kResultPaperOut, closed = kResultPortClosed;
+  const struct {
+    std::vector<int32_t> results;  // GetPrinterState results, in order (then 0)
+    std::vector<int32_t> states;   // the states of the calls that succeed
+    std::vector<MsgBoxResult> answers;
+    bool end_req;  // the window is asked to close during the third pause
+    bool sent;
+    int16_t result;
+    std::string panel1, prompts;
+    int32_t failure;     // the code the message names; 0: no message
+    double min_seconds;  // time the waits took at least
+  } cases[] = {
+      // clang-format off
+      {{}, {0, 0}, {}, false, true, 0, "RR", "", 0, 0},
+      {{}, {1, 7, 0, 0}, {}, false, true, 0, "CNRR", "", 0, 0.8},
+      {{}, {6, -1, 10, 9, 0, 8, 0}, {}, false, true, 0, "UUUAROR", "", 0, 2.0},
+      {{}, {5}, {}, false, false, 2, "X", "", 0, 0},
+      {{}, {0, 5}, {}, false, true, 2, "RX", "", 0, 0},
+      {{busy}, {0, 0}, {R}, false, true, 0, "ERR", "B", 0, 0},
+      {{paper}, {}, {C}, false, false, 2, "E", "P", 0, 0},  // no message before the text
+      {{0, paper}, {0}, {C}, false, true, 2, "R", "P", paper, 0},
+      {{closed}, {}, {}, false, false, 2, "", "", closed, 0},
+      {{}, std::vector<int32_t>(1000, 1), {}, true, false, 2, "CCC", "", 0, 0.8},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.panel1 + "/" + c.prompts);
+    printer = std::make_shared<ScriptedPrinter>();
+    PrinterObj = printer;
+    form.history.clear();
+    form.SetEndReq(false);
+    ui.prompts.clear();
+    ui.messages.clear();
+    printer->printer_state_results.assign(c.results.begin(), c.results.end());
+    printer->printer_states.assign(c.states.begin(), c.states.end());
+    ui.answers.assign(c.answers.begin(), c.answers.end());
+    const int end_at = ui.do_events + 85;
+    ui.on_do_events = [&] {
+      if (c.end_req && ui.do_events == end_at) form.SetEndReq(true);
+    };
+    const double t0 = ui.now;
+    EXPECT_EQ(PrintTemplate("xy", clock), c.result);
+    ui.on_do_events = nullptr;
+    EXPECT_EQ(printer->written, c.sent ? "xy" : "");
+    std::vector<std::string> panel1;
+    for (char k : c.panel1) panel1.push_back(text.at(k));
+    EXPECT_EQ(form.PanelHistory(1), panel1);
+    EXPECT_EQ(ui.PromptTexts(), Prompts(c.prompts));
+    EXPECT_EQ(ui.messages,
+              c.failure ? std::vector<std::string>{ErrorBy(c.failure)} : std::vector<std::string>{});
+    EXPECT_GE(ui.now - t0, c.min_seconds - 1e-9);
+    EXPECT_LT(ui.now - t0, c.min_seconds + 0.45);
+    const auto panel2 = form.PanelHistory(2);
+    ASSERT_FALSE(panel2.empty());
+    EXPECT_EQ(panel2.front(), "Printing...");
+    EXPECT_EQ(panel2.back(), "Ready...");
+  }
+}
+
+}  // namespace
+}  // namespace zelta::test
