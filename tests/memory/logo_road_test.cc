@@ -2,10 +2,12 @@
 // window's record driven as a technician drives it, and the printer's NV memory checked afterwards.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <memory>
 
 #include "browser/configuration.h"
 #include "download/download_logo.h"
+#include "download/print_logo.h"
 #include "image/add_logo.h"
 #include "image/bmp_test_files.h"
 #include "image/fit_handler.h"
@@ -13,10 +15,12 @@
 #include "imglib/zelta_img.h"
 #include "memory/delete_logos.h"
 #include "memory/logo_window.h"
+#include "memory/print_stored.h"
 #include "memory/printer_info.h"
 #include "printer/emu_host.h"
 #include "remote/remote_fixture.h"
 #include "shared/pubblic_var.h"
+#include "support/forwarding_printer.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
@@ -54,6 +58,7 @@ class LogoRoadTest : public RemoteTest {
     std::string name = "Counter", port;
     ASSERT_EQ(Monitor()->GetPrinter(name, port, PrinterObj), kResultOk);
     PrinterModelId = model;
+    receipts_seen = 0;
   }
   LogoWindowState& Open() {
     window = std::make_unique<LogoWindow>();
@@ -74,7 +79,18 @@ class LogoRoadTest : public RemoteTest {
     return static_cast<int16_t>(window->state.tabs.back().tag);
   }
 
+  // The receipt just printed: cut off by the printer, or torn off here after its line feeds.
+  std::string Receipt() {
+    emu->WaitIdle(5000);
+    emu->TearOff();
+    const std::vector<std::string> files = emu->PaperFiles();
+    if (files.size() <= receipts_seen) return "";
+    receipts_seen = files.size();
+    return files.back();
+  }
+
   ScriptedUi ui;
+  size_t receipts_seen = 0;
   TempDir pictures, paper;
   int added = 0;
   std::shared_ptr<emu::VirtualPrinter> emu;
@@ -135,6 +151,52 @@ TEST_F(LogoRoadTest, AddDownloadDeleteAndClearOnEveryModel) {
     if (!bit_images) {
       EXPECT_EQ(again.lblMemFree, std::to_string(emu->NvRemaining()));
     }
+    window.reset();
+    PrinterObj.reset();
+  }
+}
+
+// Rows of a receipt that hold a dark dot, from the top.
+std::vector<int> InkedRows(const std::string& png) {
+  QImage image(QString::fromStdString(png));
+  std::vector<int> rows;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (qGray(image.pixel(x, y)) < 128) {
+        rows.push_back(y);
+        break;
+      }
+    }
+  }
+  return rows;
+}
+
+TEST_F(LogoRoadTest, StoredAndNewLogosComeOutOnPaperUnderTheirCaptions) {
+  for (uint8_t model : {46, 161}) {
+    SCOPED_TRACE(int(model));
+    Connect(model);
+    LogoWindowState& s = Open();
+    const int16_t a = Add(200, 120);
+    SetSelected(s.Slot(a), true);
+    cmdDwldLogo_Click(s);
+    ASSERT_EQ(s.Slot(a).picThumbFrame.tag, "Logo(00)");
+    cmdPrintMemLogos_Click(s);
+    const std::string stored = Receipt();
+    ASSERT_FALSE(stored.empty());
+    // The caption's text rows come first, then a gap, then the 120 rows of the logo.
+    const std::vector<int> inked = InkedRows(stored);
+    ASSERT_GT(inked.size(), 120u);
+    EXPECT_LT(inked.front() + 20, inked.back() - 119) << "the logo stands below its caption";
+
+    const int16_t b = Add(160, 500);
+    ASSERT_TRUE(SelectTab(s, 1));
+    cmdPrintLogo_Click(s);
+    const std::string fresh = Receipt();
+    ASSERT_FALSE(fresh.empty());
+    EXPECT_GE(InkedRows(fresh).size(), 500u) << "all rows of the new logo, in one piece or in bands";
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+    EXPECT_EQ(s.Slot(b).picThumbFrame.tag, "New(01)") << "printing does not store it";
+    EXPECT_EQ(emu->KeyCodes(), std::vector<std::string>{"00"});
     window.reset();
     PrinterObj.reset();
   }
@@ -203,6 +265,95 @@ TEST_F(LogoRoadTest, FaultInTheMiddleOfADownloadLeavesNoHalfLogo) {
       EXPECT_EQ(other->ClaimPrinter(), kResultOk) << "released";
       other->ReleasePrinter();
     }
+    PrinterObj.reset();
+  }
+}
+
+// Faults during a delete, a clear and a print: the user is told, the printer is released, and the
+// window closes (a wait given up, a close request) or stays usable as each operation has it.
+TEST_F(LogoRoadTest, FaultsDuringDeleteClearAndPrint) {
+  enum Op { kDelete, kClear, kPrintNew, kPrintStored };
+  const struct {
+    const char* name;
+    Op op;
+    emu::EmuFault fault;
+    bool when_printing;  // the fault comes once the key list is read, and the user then closes the window
+    bool closed;
+  } cases[] = {
+      {"delete, cover open", kDelete, emu::EmuFault::kCoverOpen, false, true},
+      {"delete, no answer", kDelete, emu::EmuFault::kMute, false, true},
+      {"clear, cover open", kClear, emu::EmuFault::kCoverOpen, false, true},
+      {"print new logo, cover open", kPrintNew, emu::EmuFault::kCoverOpen, false, false},
+      {"print stored logos, cover opened before the job, window closed", kPrintStored,
+       emu::EmuFault::kCoverOpen, true, true},
+      {"print stored logos, paper out", kPrintStored, emu::EmuFault::kPaperOut, false, false},
+      {"print stored logos, unrecoverable error", kPrintStored, emu::EmuFault::kUnrecoverableError, false,
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Connect(46);
+    LogoWindowState& s = Open();
+    const int16_t a = Add(64, 32);
+    SetSelected(s.Slot(a), true);
+    cmdDwldLogo_Click(s);
+    ASSERT_EQ(emu->KeyCodes(), std::vector<std::string>{"00"});
+    const int16_t b = Add(64, 32);
+    ui.messages.clear();
+    ui.prompts.clear();
+    // Yes to the question of a delete or clear; every other prompt is answered Cancel.
+    if (c.op == kDelete || c.op == kClear) ui.answers = {MsgBoxResult::kYes};
+    ui.step = 0.5;
+    // The print job waits for the printer: after 20 turns the user asks to close the window.
+    int waited = 0;
+    auto hooked = std::make_shared<ForwardingPrinter>(PrinterObj);
+    hooked->after = [&](const char* op, int32_t) {
+      if (c.when_printing && std::string(op) == "ReadReply") emu->SetFault(c.fault, true);
+    };
+    PrinterObj = hooked;
+    ui.on_do_events = [&] {
+      if (c.when_printing && emu->FaultOn(c.fault) && ++waited == 20) {
+        EXPECT_FALSE(QueryUnload(s)) << "refused while the job runs";
+      }
+    };
+    if (!c.when_printing) emu->SetFault(c.fault, true);
+    switch (c.op) {
+      case kDelete:
+        cmdDelLogo_Click(s);
+        break;
+      case kClear:
+        cmdClearMem_Click(s);
+        break;
+      case kPrintNew:
+        ASSERT_TRUE(SelectTab(s, 1));
+        cmdPrintLogo_Click(s);
+        break;
+      case kPrintStored:
+        cmdPrintMemLogos_Click(s);
+        break;
+    }
+    ui.on_do_events = nullptr;
+    ui.step = 0.01;
+    EXPECT_TRUE(!ui.messages.empty() || !ui.prompts.empty() || c.when_printing) << "the user is told";
+    if (c.when_printing) {
+      EXPECT_GE(waited, 20);
+      EXPECT_TRUE(s.EndReq);
+    }
+    EXPECT_EQ(s.unloaded, c.closed);
+    if (!c.closed) {
+      EXPECT_FALSE(s.busy || s.progress.visible);
+      EXPECT_TRUE(s.Slot(b).picThumbFrame.visible);
+    }
+    emu->SetFault(c.fault, false);
+    emu->WaitIdle(3000);
+    const std::vector<std::string> keys = emu->KeyCodes();
+    EXPECT_TRUE(keys.empty() || keys == std::vector<std::string>{"00"});
+    std::shared_ptr<PrinterObject> other;
+    std::string name = "Counter", port;
+    ASSERT_EQ(Monitor()->GetPrinter(name, port, other), kResultOk);
+    EXPECT_EQ(other->ClaimPrinter(), kResultOk) << "released";
+    other->ReleasePrinter();
+    window.reset();
     PrinterObj.reset();
   }
 }
