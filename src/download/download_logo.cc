@@ -151,13 +151,24 @@ bool DownloadGraphics(LogoWindowState& state, int16_t i) {
   WaitGraphicsProcessed(info, result);
   // A logo the printer did not confirm stays new, with its page, so that it can be sent again.
   if (result != kResultOk) return WaitFailed(state), false;
+  SetStatusText(kPanelProgram, "Updating...");
+  ShowMemoryInfo(state, info);
+  SetProgress(state, 0);
+  // A printer whose memory filled up meanwhile (another client stored logos since the figures were
+  // read) drops the definition and still answers: its key-code list tells.
+  PrinterErrorInfo list_info;
+  const Bytes keys = RequestReply(CmdKeyCodeList(), list_info, 1);
+  bool listed = list_info.Number != kResultOk;  // no list: the printer's answer above is taken as it is
+  for (size_t k = 0; k + 1 < keys.size() && !listed; k += 2) listed = keys.compare(k, 2, key) == 0;
+  if (!listed) {
+    ShowMessage("The printer did not store " + slot.picThumbFrame.tag + ": its memory is full.\r\n" +
+                "Delete logos to make room, then download it again.");
+    return true;
+  }
   // Stored: the logo loses its page and takes the caption of a stored logo.
   RemoveTab(state, slot.picThumbFrame.tag);
   slot.picThumbFrame.tag = "Logo(" + key + ")";
   ++slot.picThumbFrame.drawn;
-  SetStatusText(kPanelProgram, "Updating...");
-  ShowMemoryInfo(state, info);
-  SetProgress(state, 0);
   return true;
 }
 

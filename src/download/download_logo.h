@@ -10,9 +10,10 @@ namespace zelta {
 // on models 32 and 10 all at once as NV bit images (FS q, black dots only); on the others each as NV
 // graphics (GS 8 L) under its key code, after checking that the free memory shown holds it (OK skips
 // the logo, Cancel ends). Rows and columns are sent one write each with a yield in between, the
-// progress bar following. A stored logo loses its tab and becomes "Logo(kc)"; the memory figures are
-// read again after each. Every path releases the printer; a close request is applied at the end of a
-// download that ran to its end.
+// progress bar following. After each logo the memory figures are read again and the key-code list
+// tells whether the printer holds it: then it loses its tab and becomes "Logo(kc)", else it stays new
+// and the user is told that the printer's memory is full. Every path releases the printer; a close request is
+// applied at the end of a download that ran to its end.
 void cmdDwldLogo_Click(LogoWindowState& state);
 
 }  // namespace zelta

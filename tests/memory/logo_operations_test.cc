@@ -24,6 +24,7 @@ namespace {
 Bytes Block(const std::string& digits) { return B({0x37, 0x30}) + digits + B({0}); }
 const Bytes kModelRequest = B({29, 73, 1});
 const Bytes kMemoryRequests = B({29, 40, 76, 2, 0, 48, 0, 29, 40, 76, 2, 0, 48, 3});
+const Bytes kListRequest = B({29, 40, 76, 4, 0, 48, 64, 'K', 'C'});
 
 class LogoOperationsTest : public ::testing::Test {
  protected:
@@ -69,11 +70,12 @@ class LogoOperationsTest : public ::testing::Test {
     SetSelected(s.Slot(i), true);
     return i;
   }
-  // Answers GS I 1 and the memory figures after each logo.
-  void AnswerLogo(const std::string& free) {
+  // Answers GS I 1, the memory figures and the key-code list after each logo.
+  void AnswerLogo(const std::string& free, const std::string& keys) {
     printer->QueueByte(PrinterModelId);
     printer->replies.push_back({kResultOk, Block("393216")});
     printer->replies.push_back({kResultOk, Block(free)});
+    printer->replies.push_back({kResultOk, B({0x37, 0x72, 0x40}) + keys + B({0})});
   }
 
   ScriptedUi ui;
@@ -96,15 +98,15 @@ TEST_F(LogoOperationsTest, DownloadStoresEachLogoUnderItsKeyAndMakesItAStoredLog
   LogoWindowState& s = Open(46);
   const int16_t a = Fresh(10, 3);
   const int16_t b = Fresh(16, 2);
-  AnswerLogo("99975");
-  AnswerLogo("99950");
+  AnswerLogo("99975", "00");
+  AnswerLogo("99950", "0001");
   cmdDwldLogo_Click(s);
   // Five black dots then white; the red middle row is dark enough to print black in black and white.
   const Bytes row10 = B({0xF8, 0x00});
-  EXPECT_EQ(
-      ToHex(printer->written),
-      ToHex(Expected67("00", 10, {row10, B({0xFF, 0xC0}), row10}) + kModelRequest + kMemoryRequests +
-            Expected67("01", 16, {B({0xFF, 0x00}), B({0xFF, 0xFF})}) + kModelRequest + kMemoryRequests));
+  EXPECT_EQ(ToHex(printer->written),
+            ToHex(Expected67("00", 10, {row10, B({0xFF, 0xC0}), row10}) + kModelRequest + kMemoryRequests +
+                  kListRequest + Expected67("01", 16, {B({0xFF, 0x00}), B({0xFF, 0xFF})}) + kModelRequest +
+                  kMemoryRequests + kListRequest));
   EXPECT_EQ(s.Slot(a).picThumbFrame.tag, "Logo(00)");
   EXPECT_EQ(s.Slot(b).picThumbFrame.tag, "Logo(01)");
   EXPECT_EQ(s.tabs.size(), 1u) << "stored logos have no page";
@@ -121,7 +123,7 @@ TEST_F(LogoOperationsTest, DownloadStoresEachLogoUnderItsKeyAndMakesItAStoredLog
 TEST_F(LogoOperationsTest, TwoColoursSendTheRedPlaneAfterTheBlackOne) {
   LogoWindowState& s = Open(46);
   Fresh(8, 3, 1);  // "Two colors"
-  AnswerLogo("1000");
+  AnswerLogo("1000", "00");
   cmdDwldLogo_Click(s);
   const Bytes head = B({29, 56, 76, 18, 0, 0, 0, 48, 67, 48, '0', '0', 2, 8, 0, 3, 0});
   EXPECT_EQ(ToHex(printer->written.substr(0, 17 + 1 + 3 + 1 + 3)),
@@ -147,7 +149,7 @@ TEST_F(LogoOperationsTest, MemoryCheckSkipsStopsOrRereadsTheFigures) {
     ui.answers = {c.answer};
     LogoWindowState& s = Open(46, c.free);
     const int16_t i = Fresh(560, 124);
-    if (c.sent) AnswerLogo("0");
+    if (c.sent) AnswerLogo("0", "00");
     cmdDwldLogo_Click(s);
     SCOPED_TRACE(c.free);
     EXPECT_EQ(printer->written.size() > 8691, c.sent);
@@ -179,7 +181,7 @@ TEST_F(LogoOperationsTest, LogoThatFailsWhileSendingStaysNewAndTheOnesBeforeStay
   LogoWindowState& s = Open(36);
   const int16_t a = Fresh(8, 1);
   const int16_t b = Fresh(8, 2);
-  AnswerLogo("5000");
+  AnswerLogo("5000", "00");
   // The second logo's second row: the connection is gone.
   printer->on_write = [&, writes = 0](const Bytes&, int32_t) mutable {
     if (++writes == 9) printer->writes.push_back({kResultPortClosed, 0});

@@ -269,6 +269,43 @@ TEST_F(LogoRoadTest, FaultInTheMiddleOfADownloadLeavesNoHalfLogo) {
   }
 }
 
+TEST_F(LogoRoadTest, MemoryThatFilledUpMeanwhileKeepsTheLogoNewAndSaysWhy) {
+  Connect(46);
+  LogoWindowState& s = Open();
+  const int16_t i = Add(560, 400);  // 28 011 bytes
+  SetSelected(s.Slot(i), true);
+  // Another client fills the memory after this window read its figures: about 12 000 bytes stay free.
+  {
+    std::shared_ptr<PrinterObject> other;
+    std::string name = "Counter", port;
+    ASSERT_EQ(Monitor()->GetPrinter(name, port, other), kResultOk);
+    ASSERT_EQ(other->ClaimPrinter(), kResultOk);
+    const uint32_t rows = (emu->NvRemaining() - 12000 - 11) / 500, n = 11 + 500 * rows;
+    Bytes define = B({0x1d, 0x38, 0x4c});
+    AppendLe32(define, n);
+    define += B({48, 67, 48, 'Z', 'Z', 1});
+    AppendLe16(define, 4000);
+    AppendLe16(define, rows);
+    define += B({49}) + Bytes(500 * rows, '\x55');
+    define += B({0x1d, 0x49, 0x01});  // answered once the printer has stored it
+    int32_t written = 0, count = 0;
+    ASSERT_EQ(other->WriteData(define, static_cast<int32_t>(define.size()), written, kWriteOrdinary),
+              kResultOk);
+    std::string reply(1, ' ');
+    ASSERT_EQ(other->ReadData(reply, 1, count), kResultOk);
+    other->ReleasePrinter();
+  }
+  cmdDwldLogo_Click(s);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0],
+            "The printer did not store New(00): its memory is full.\r\nDelete logos to make room, "
+            "then download it again.");
+  EXPECT_EQ(s.Slot(i).picThumbFrame.tag, "New(00)");
+  EXPECT_EQ(s.tabs.size(), 2u) << "its page stays";
+  EXPECT_EQ(s.lblMemFree, std::to_string(emu->NvRemaining()));
+  EXPECT_FALSE(s.busy);
+}
+
 // Faults during a delete, a clear and a print: the user is told, the printer is released, and the
 // window closes (a wait given up, a close request) or stays usable as each operation has it.
 TEST_F(LogoRoadTest, FaultsDuringDeleteClearAndPrint) {
