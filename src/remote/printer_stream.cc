@@ -134,8 +134,11 @@ int32_t PrinterStream::Write(const Bytes& data, int32_t length, int timeout_ms, 
       continue;
     }
     ++waits_;
+    // Wait for a good share of the queue to free up, not for the first byte of it: the waits then
+    // stay about two per queue's worth of data whatever the size of the writes.
+    const uint64_t wanted = std::min<uint64_t>(static_cast<uint64_t>(length - written), capacity_ / 2);
     const bool moved = cv_.wait_for(lk, std::chrono::milliseconds(std::max(timeout_ms, 0)), [&] {
-      return broken_ || FailurePendingLocked() || sent_ - std::min(done_, sent_) < capacity_;
+      return broken_ || FailurePendingLocked() || capacity_ - (sent_ - std::min(done_, sent_)) >= wanted;
     });
     if (FailurePendingLocked()) return report_failure();
     if (!moved) {
