@@ -7,6 +7,7 @@
 // Writes the prepared bitmap as a 24-bit BMP and, with --packet, the NV definition packet (GS 8 L
 // function 67, or 255 in colour) that a download sends for it, all writes in one file. Messages go to
 // standard error; any failure ends with exit status 1 (2 for a bad command line).
+#include "bmp_check.h"
 #include <malloc.h>
 #include <unistd.h>
 
@@ -83,6 +84,11 @@ int Run(const Options& o) {
   AppFolder = ProgramFolder();
   SetCurrentPath(AppFolder, static_cast<int32_t>(AppFolder.size()));
 
+  // The reader refuses a file that is no BMP with the not-loaded message only; say why first.
+  if (const std::string why = WhyNotABmpFile(o.in); !why.empty()) {
+    std::cerr << "zelta-logo-tool: " << why << "\nThe new logo <" << o.in << "> is not loaded.\n";
+    return 1;
+  }
   HBitmap loaded = ReadBmpFile(o.in);
   if (!loaded) {
     std::cerr << "Raise error on load the current picture.\nThe new logo <" << o.in << "> is not loaded.\n";
