@@ -7,9 +7,9 @@
 // Writes the prepared bitmap as a 24-bit BMP and, with --packet, the NV definition packet (GS 8 L
 // function 67, or 255 in colour) that a download sends for it, all writes in one file. Messages go to
 // standard error; any failure ends with exit status 1 (2 for a bad command line).
-#include "bmp_check.h"
 #include <malloc.h>
 #include <unistd.h>
+#include "bmp_check.h"
 
 #include <array>
 #include <cstdio>

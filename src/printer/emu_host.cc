@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -19,11 +20,18 @@ namespace {
 
 constexpr int kPollMs = 100;
 
+constexpr int kBacklog = 16;
+
 // Moves bytes both ways between fd and the printer until the other side goes away or stop is set.
-// Returns true when the other side went away (EOF, hang-up or error).
-bool Pump(int fd, VirtualPrinter& printer, const std::atomic<bool>& stop) {
+// Returns true when the other side went away (EOF, hang-up or error) or, with idle_ms > 0, sent
+// nothing for idle_ms while the printer had nothing for it either.
+bool Pump(int fd, VirtualPrinter& printer, const std::atomic<bool>& stop, int idle_ms = 0) {
   uint8_t in[1024], out[1024];
+  auto last = std::chrono::steady_clock::now();
   while (!stop) {
+    if (idle_ms > 0 && std::chrono::steady_clock::now() - last > std::chrono::milliseconds(idle_ms) &&
+        !printer.Busy())
+      return true;
     // Replies first, so that a host waiting for an answer is never held up by its own data.
     const size_t n_out = printer.Transmit(out, sizeof out, 0);
     for (size_t done = 0; done < n_out;) {
@@ -49,6 +57,7 @@ bool Pump(int fd, VirtualPrinter& printer, const std::atomic<bool>& stop) {
       if (errno == EAGAIN || errno == EINTR) continue;
       return true;
     }
+    last = std::chrono::steady_clock::now();
     // Hand everything on, in order; a full receive buffer holds the host back here.
     size_t done = 0;
     while (done < static_cast<size_t>(k) && !stop) {
@@ -94,8 +103,10 @@ std::string ApplyControlLine(VirtualPrinter& printer, const std::string& line) {
 }
 
 std::unique_ptr<EmuTcpServer> EmuTcpServer::Start(std::shared_ptr<VirtualPrinter> printer,
-                                                  const std::string& host, int port, std::string& error) {
+                                                  const std::string& host, int port, std::string& error,
+                                                  int idle_timeout_ms) {
   std::unique_ptr<EmuTcpServer> s(new EmuTcpServer());
+  s->idle_timeout_ms_ = idle_timeout_ms;
   s->printer_ = std::move(printer);
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
@@ -116,7 +127,7 @@ std::unique_ptr<EmuTcpServer> EmuTcpServer::Start(std::shared_ptr<VirtualPrinter
     // back on the host soon, as a network printer's does, without slowing the data down.
     int rcvbuf = 32768;
     setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
-    if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, 4) == 0) {
+    if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, kBacklog) == 0) {
       s->listen_fd_ = fd;
     } else {
       error = "cannot listen on " + host + ":" + port_text + ": " + std::strerror(errno);
@@ -146,7 +157,7 @@ void EmuTcpServer::Loop() {
     if (poll(&p, 1, kPollMs) <= 0) continue;
     const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) continue;
-    Pump(fd, *printer_, stop_);
+    Pump(fd, *printer_, stop_, idle_timeout_ms_);
     close(fd);
     printer_->Disconnect();
   }
@@ -219,7 +230,7 @@ std::unique_ptr<EmuControlServer> EmuControlServer::Start(std::shared_ptr<Virtua
   unlink(path.c_str());
   s->listen_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (s->listen_fd_ < 0 || bind(s->listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      listen(s->listen_fd_, 4) != 0) {
+      listen(s->listen_fd_, kBacklog) != 0) {
     error = "cannot listen on " + path + ": " + std::strerror(errno);
     return nullptr;
   }

@@ -77,7 +77,7 @@ class Connection {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::map<std::string, uint32_t> held_;  // id -> lease
-  const std::string client_key_;  // sent with every call: the server ties our objects to it
+  const std::string client_key_;          // sent with every call: the server ties our objects to it
   bool stopping_ = false;
   std::thread keep_alive_;
 };

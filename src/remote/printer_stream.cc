@@ -78,8 +78,8 @@ void PrinterStream::ReadLoop() {
   if (!broken_) {
     broken_ = true;
     if (status.ok() || closed_) {
-      broken_error_ = {kResultPortClosed, "The server on " + connection_.machine() + " ended the printer stream.",
-                       kSource};
+      broken_error_ = {kResultPortClosed,
+                       "The server on " + connection_.machine() + " ended the printer stream.", kSource};
     } else {
       connection_.Failure(status, 0, kSource, broken_error_);
     }
@@ -102,8 +102,8 @@ int32_t PrinterStream::Write(const Bytes& data, int32_t length, int timeout_ms, 
     const int32_t result = ReportFailureLocked(error);
     const uint64_t seq = reported_seq_;
     // Of this call's bytes, those before the point where the port failed got there.
-    written = static_cast<int32_t>(std::clamp<uint64_t>(reached_ > start ? reached_ - start : 0, 0,
-                                                        static_cast<uint64_t>(written)));
+    written = static_cast<int32_t>(
+        std::clamp<uint64_t>(reached_ > start ? reached_ - start : 0, 0, static_cast<uint64_t>(written)));
     lk.unlock();
     rpc::StreamRequest ack;
     ack.set_ack_failure(seq);

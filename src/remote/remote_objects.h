@@ -61,8 +61,8 @@ class RemoteServerCollection : public ServerCollectionObject {
 // calls of their own that reach the printer at once. A server without the stream is used call by call.
 class RemotePrinter : public PrinterObject {
  public:
-  RemotePrinter(std::shared_ptr<Connection> connection, const std::string& id, uint32_t lease_ms, int32_t read_timeout,
-                int32_t write_timeout);
+  RemotePrinter(std::shared_ptr<Connection> connection, const std::string& id, uint32_t lease_ms,
+                int32_t read_timeout, int32_t write_timeout);
   // Drops the server session, which releases the printer if this object still held it.
   ~RemotePrinter() override;
 

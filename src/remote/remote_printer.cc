@@ -45,7 +45,9 @@ RemotePrinter::~RemotePrinter() {
   connection_->Release(id_);
 }
 
-uint64_t RemotePrinter::round_trips() const { return calls_ + stream_waits_ + (stream_ ? stream_->waits() : 0); }
+uint64_t RemotePrinter::round_trips() const {
+  return calls_ + stream_waits_ + (stream_ ? stream_->waits() : 0);
+}
 
 void RemotePrinter::EndStream() {
   if (!stream_) return;
@@ -54,15 +56,15 @@ void RemotePrinter::EndStream() {
   stream_.reset();
 }
 
-int32_t RemotePrinter::StreamCall(int op, int32_t length, int32_t multi_block, std::string* data, int32_t* count) {
+int32_t RemotePrinter::StreamCall(int op, int32_t length, int32_t multi_block, std::string* data,
+                                  int32_t* count) {
   rpc::StreamRequest request;
   request.set_op(static_cast<rpc::StreamRequest::Op>(op));
   request.set_length(length);
   request.set_multi_block(multi_block);
   rpc::ReadResult reply;
-  const int32_t result =
-      stream_->Call(request, Deadline(write_timeout_) + std::clamp<int32_t>(read_timeout_, 0, 600000), reply,
-                    last_error_);
+  const int32_t result = stream_->Call(
+      request, Deadline(write_timeout_) + std::clamp<int32_t>(read_timeout_, 0, 600000), reply, last_error_);
   if (data) *data = reply.data();
   if (count) *count = reply.count();
   return result;

@@ -64,7 +64,8 @@ void ObjectTable::Erase(std::map<ObjectId, Entry>::iterator it) {
   entries_.erase(it);
 }
 
-std::shared_ptr<void> ObjectTable::BeginCall(const ObjectId& id, const std::string& client, const void* type) {
+std::shared_ptr<void> ObjectTable::BeginCall(const ObjectId& id, const std::string& client,
+                                             const void* type) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = entries_.find(id);
   if (it == entries_.end() || it->second.type != type || it->second.client != client) return nullptr;

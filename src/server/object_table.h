@@ -53,7 +53,8 @@ class ObjectTable {
   };
 
   // At most max_objects live at a time, and at most max_per_client for one client key.
-  explicit ObjectTable(std::chrono::milliseconds lease, size_t max_objects = 4096, size_t max_per_client = 64);
+  explicit ObjectTable(std::chrono::milliseconds lease, size_t max_objects = 4096,
+                       size_t max_per_client = 64);
   ~ObjectTable();  // stops the reaper and drops every object
 
   std::chrono::milliseconds lease() const { return lease_; }

@@ -25,10 +25,10 @@ PrinterSession::PrinterSession(std::shared_ptr<PrinterPort> port, uint64_t owner
       owner_(owner),
       read_timeout_(read_timeout),
       write_timeout_(write_timeout),
-      queue_(std::make_shared<SendQueue>(send_queue_bytes,
-                                         [this](const Bytes& chunk, int32_t& written, PrinterErrorInfo& error) {
-                                           return SendChunk(chunk, written, error);
-                                         })) {}
+      queue_(std::make_shared<SendQueue>(
+          send_queue_bytes, [this](const Bytes& chunk, int32_t& written, PrinterErrorInfo& error) {
+            return SendChunk(chunk, written, error);
+          })) {}
 
 PrinterSession::~PrinterSession() {
   queue_->Close();  // no chunk goes to the port after this
@@ -141,8 +141,8 @@ int32_t PrinterSession::ReleasePrinter() {
   queue_->Discard();
   int32_t result = OnPort("ReleasePrinter", [](PrinterObject& p) { return p.ReleasePrinter(); });
   port_->Unreserve(owner_);
-  const bool port_failed = queued != kResultOk && queued != kResultTimeout && queued != kResultBusy &&
-                           queued != kResultPaperOut;
+  const bool port_failed =
+      queued != kResultOk && queued != kResultTimeout && queued != kResultBusy && queued != kResultPaperOut;
   return port_failed ? Fail(error) : result;
 }
 

@@ -32,8 +32,8 @@ class SendQueue {
   using WriteFn = std::function<int32_t(const Bytes& chunk, int32_t& written, PrinterErrorInfo& error)>;
 
   struct Progress {
-    uint64_t done = 0;     // bytes taken out of the queue (sent on or dropped)
-    uint64_t reached = 0;  // bytes that reached the port
+    uint64_t done = 0;       // bytes taken out of the queue (sent on or dropped)
+    uint64_t reached = 0;    // bytes that reached the port
     PrinterErrorInfo stall;  // Number 0 while the queue moves
     uint64_t failure_seq = 0;
     PrinterErrorInfo failure;
@@ -69,7 +69,8 @@ class SendQueue {
   void Restart();
   // Waits up to timeout for progress other than seen, or until *stop is set and Wake called; returns
   // the progress then.
-  Progress WaitChange(const Progress& seen, std::chrono::milliseconds timeout, const std::atomic<bool>* stop) const;
+  Progress WaitChange(const Progress& seen, std::chrono::milliseconds timeout,
+                      const std::atomic<bool>* stop) const;
   void Wake() const;
   // Stops the sender and drops what waits. Later pushes fail.
   void Close();
@@ -80,7 +81,6 @@ class SendQueue {
  private:
   void SendLoop();
   void FailLocked(const PrinterErrorInfo& error);
-
 
   const size_t capacity_;
   const WriteFn write_;

@@ -139,7 +139,8 @@ bool ParseLine(const std::string& key, const std::string& value, ServerConfig& c
     if (!ParseBool(value, config.allow_plaintext_remote))
       return why = "allow_plaintext_remote wants yes or no", false;
   } else if (key == "send_queue") {
-    if (!ParseUnsigned(value, 16u << 20, n) || n < 4096) return why = "send_queue wants 4096..16777216", false;
+    if (!ParseUnsigned(value, 16u << 20, n) || n < 4096)
+      return why = "send_queue wants 4096..16777216", false;
     config.send_queue_bytes = static_cast<uint32_t>(n);
   } else if (key == "lease_ms" || key == "read_timeout_ms" || key == "write_timeout_ms") {
     if (!ParseUnsigned(value, 600000, n) || n < 50) return why = key + " wants 50..600000", false;
@@ -161,7 +162,8 @@ bool ParseServerConfig(std::string_view text, ServerConfig& config, std::string&
   while (std::getline(in, raw)) {
     ++line_no;
     if (raw.size() > kMaxLineBytes) {
-      error = "line " + std::to_string(line_no) + ": longer than " + std::to_string(kMaxLineBytes) + " characters";
+      error = "line " + std::to_string(line_no) + ": longer than " + std::to_string(kMaxLineBytes) +
+              " characters";
       return false;
     }
     std::string line = Trim(raw);
@@ -183,7 +185,8 @@ bool ParseServerConfig(std::string_view text, ServerConfig& config, std::string&
   return true;
 }
 
-bool LoadServerConfig(const std::string& path, ServerConfig& config, std::string& error, std::string* warning) {
+bool LoadServerConfig(const std::string& path, ServerConfig& config, std::string& error,
+                      std::string* warning) {
   if (warning) warning->clear();
   struct stat st {};
   if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {

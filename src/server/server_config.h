@@ -38,7 +38,7 @@ struct ServerConfig {
   uint32_t lease_ms = 5000;             // how long an object lives without a call or renewal
   int32_t read_timeout_ms = 1000;       // initial time-outs of a new printer session
   int32_t write_timeout_ms = 1000;
-  uint32_t send_queue_bytes = 65536;    // the send queue of each printer session (the client's credit)
+  uint32_t send_queue_bytes = 65536;  // the send queue of each printer session (the client's credit)
 };
 
 // Parses text into config (which keeps its defaults for keys not given). On failure returns false and

@@ -89,7 +89,9 @@ TEST_F(RawRpcTest, AnotherClientCannotUseRenewOrDropAnId) {
   ASSERT_TRUE(monitor->GetPrinter(&c1, ref, &got).ok());
   rpc::ObjectRef pref;
   pref.set_object_id(got.printer_id());
-  auto intruder = [](grpc::ClientContext& c) { c.AddMetadata("zelta-client", "0123456789abcdef0123456789abcdef"); };
+  auto intruder = [](grpc::ClientContext& c) {
+    c.AddMetadata("zelta-client", "0123456789abcdef0123456789abcdef");
+  };
 
   rpc::ResultReply claim;
   grpc::ClientContext c2;

@@ -73,7 +73,9 @@ TEST_F(RemoteStreamTest, RowsArriveOnceAndInOrderWithAndWithoutPushBack) {
     // Round trips: claim, opening the stream, the read, and about two waits per queue's worth.
     auto remote = std::dynamic_pointer_cast<RemotePrinter>(printer);
     ASSERT_NE(remote, nullptr);
-    if (c.script.empty()) EXPECT_LE(remote->round_trips(), 3u + 2 * data.size() / 4096 + 2);
+    if (c.script.empty()) {
+      EXPECT_LE(remote->round_trips(), 3u + 2 * data.size() / 4096 + 2);
+    }
     EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
     StopServer();
   }

@@ -86,8 +86,10 @@ TEST(ServerConfig, BadLinesNameTheirLine) {
       {"lease_ms = 10", "line 1: lease_ms wants 50..600000"},
       {"send_queue = 100", "line 1: send_queue wants 4096..16777216"},
       {"access_token =", "line 1: access_token is empty: remove the line to run without a token"},
-      {"access_token = two words", "line 1: access_token may hold only printable ASCII characters without blanks"},
-      {"access_token = caf\xc3\xa9", "line 1: access_token may hold only printable ASCII characters without blanks"},
+      {"access_token = two words",
+       "line 1: access_token may hold only printable ASCII characters without blanks"},
+      {"access_token = caf\xc3\xa9",
+       "line 1: access_token may hold only printable ASCII characters without blanks"},
   };
   for (const auto& c : cases) {
     ServerConfig config;
@@ -179,16 +181,18 @@ TEST(ServerConfig, ATokenInAFileOthersCanReadIsWarnedAbout) {
   char dir_pattern[] = "/tmp/zelta_cfg_XXXXXX";
   const std::string dir = mkdtemp(dir_pattern);
   const std::string path = dir + "/server.conf";
-  for (const auto& [text, mode, warned] : {std::tuple{"access_token = abc\n", 0644, true},
-                                           std::tuple{"access_token = abc\n", 0600, false},
-                                           std::tuple{"port = 47101\n", 0644, false}}) {
+  for (const auto& [text, mode, warned] :
+       {std::tuple{"access_token = abc\n", 0644, true}, std::tuple{"access_token = abc\n", 0600, false},
+        std::tuple{"port = 47101\n", 0644, false}}) {
     std::ofstream(path) << text;
     chmod(path.c_str(), static_cast<mode_t>(mode));
     ServerConfig c;
     std::string error, warning;
     ASSERT_TRUE(LoadServerConfig(path, c, error, &warning)) << error;
     EXPECT_EQ(!warning.empty(), warned) << text << mode;
-    if (warned) EXPECT_EQ(warning, path + " holds the access token and other users can read it: chmod 600 " + path);
+    if (warned) {
+      EXPECT_EQ(warning, path + " holds the access token and other users can read it: chmod 600 " + path);
+    }
   }
   std::remove(path.c_str());
   rmdir(dir.c_str());
