@@ -24,15 +24,15 @@ constexpr int kBacklog = 16;
 
 // Moves bytes both ways between fd and the printer until the other side goes away or stop is set.
 // Returns true when the other side went away (EOF, hang-up or error) or, with idle_ms > 0, sent
-// nothing for idle_ms while the printer had nothing for it either.
+// nothing for idle_ms while the printer had nothing for it either. The line is read on while the
+// printer's buffer is full (up to kReadAhead bytes), so that real-time requests behind the data are
+// still answered.
 bool Pump(int fd, VirtualPrinter& printer, const std::atomic<bool>& stop, int idle_ms = 0) {
+  constexpr size_t kReadAhead = 65536;
   uint8_t in[1024], out[1024];
+  std::string pending;  // read from the host, not yet taken by the printer
   auto last = std::chrono::steady_clock::now();
-  while (!stop) {
-    if (idle_ms > 0 && std::chrono::steady_clock::now() - last > std::chrono::milliseconds(idle_ms) &&
-        !printer.Busy())
-      return true;
-    // Replies first, so that a host waiting for an answer is never held up by its own data.
+  auto send_replies = [&] {
     const size_t n_out = printer.Transmit(out, sizeof out, 0);
     for (size_t done = 0; done < n_out;) {
       const ssize_t k = write(fd, out + done, n_out - done);
@@ -43,14 +43,30 @@ bool Pump(int fd, VirtualPrinter& printer, const std::atomic<bool>& stop, int id
         poll(&p, 1, kPollMs);
         if (stop) return false;
       } else {
-        return true;
+        return false;
       }
     }
-    pollfd p{fd, POLLIN, 0};
-    const int r = poll(&p, 1, 10);
+    return true;
+  };
+  while (!stop) {
+    if (idle_ms > 0 && pending.empty() &&
+        std::chrono::steady_clock::now() - last > std::chrono::milliseconds(idle_ms) && !printer.Busy())
+      return true;
+    // Replies first, so that a host waiting for an answer is never held up by its own data.
+    if (!send_replies()) return true;
+    if (!pending.empty()) {
+      // Hand on in order; a full receive buffer takes nothing, and the requests behind it are answered.
+      const size_t took =
+          printer.Receive(reinterpret_cast<const uint8_t*>(pending.data()), pending.size(), 5);
+      pending.erase(0, took);
+      if (!pending.empty() && printer.TakeRealTime(pending) > 0 && !send_replies()) return true;
+    }
+    pollfd p{fd, static_cast<short>(pending.size() < kReadAhead ? POLLIN : 0), 0};
+    const int r = poll(&p, 1, pending.empty() ? 10 : 0);
     if (r < 0 && errno != EINTR) return true;
     if (r <= 0) continue;
-    if (!(p.revents & POLLIN)) return true;  // hang-up or error without data
+    if ((p.revents & (POLLHUP | POLLERR)) && !(p.revents & POLLIN)) return true;
+    if (!(p.revents & POLLIN)) continue;
     const ssize_t k = read(fd, in, sizeof in);
     if (k == 0) return true;
     if (k < 0) {
@@ -58,17 +74,7 @@ bool Pump(int fd, VirtualPrinter& printer, const std::atomic<bool>& stop, int id
       return true;
     }
     last = std::chrono::steady_clock::now();
-    // Hand everything on, in order; a full receive buffer holds the host back here.
-    size_t done = 0;
-    while (done < static_cast<size_t>(k) && !stop) {
-      done += printer.Receive(in + done, static_cast<size_t>(k) - done, kPollMs);
-      const size_t more = printer.Transmit(out, sizeof out, 0);  // real-time answers while held back
-      for (size_t w = 0; w < more;) {
-        const ssize_t m = write(fd, out + w, more - w);
-        if (m <= 0 && errno != EAGAIN && errno != EINTR) return true;
-        if (m > 0) w += static_cast<size_t>(m);
-      }
-    }
+    pending.append(reinterpret_cast<const char*>(in), static_cast<size_t>(k));
   }
   return false;
 }
