@@ -169,7 +169,9 @@ TEST_P(PortPrinterTest, StoppedPrinterPushesBackAndIsReported) {
   int32_t busy = 0;
   EXPECT_EQ(p->GetBusyState(busy), kResultOk);
   // Over a line the printer reads ahead for real-time requests, so the line may take bytes again.
-  if (GetParam() == Transport::kEmu) EXPECT_EQ(busy, 1);
+  if (GetParam() == Transport::kEmu) {
+    EXPECT_EQ(busy, 1);
+  }
   printer_->SetFault(EmuFault::kPaperOut, false);
   // The rest goes once the paper is back.
   int32_t more = 0;
