@@ -67,6 +67,8 @@ void PrinterStream::ReadLoop() {
     if (r.failure_seq() > failure_seq_) {
       failure_seq_ = r.failure_seq();
       failure_ = FromRpc(r.failure());
+      // A failure without its outcome was reported already (before this stream, or by a call).
+      if (!r.has_failure()) reported_seq_ = std::max(reported_seq_, failure_seq_);
     }
     if (r.reported_seq() > reported_seq_) reported_seq_ = r.reported_seq();
     if (r.call()) answers_[r.call()] = r;

@@ -21,7 +21,7 @@ void SetProgress(const SendQueue::Progress& p, size_t capacity, rpc::StreamReply
   r->set_reached(p.reached);
   SetOutcome(r->mutable_stall(), p.stall.Number, p.stall);
   r->set_failure_seq(p.failure_seq);
-  if (p.failure_seq) SetOutcome(r->mutable_failure(), p.failure.Number, p.failure);
+  if (p.failed) SetOutcome(r->mutable_failure(), p.failure.Number, p.failure);  // not yet reported
 }
 
 // Runs one ordered call on session and fills its answer.
