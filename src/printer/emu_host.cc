@@ -59,10 +59,12 @@ bool Pump(int fd, VirtualPrinter& printer, const std::atomic<bool>& stop, int id
       const size_t took =
           printer.Receive(reinterpret_cast<const uint8_t*>(pending.data()), pending.size(), 5);
       pending.erase(0, took);
-      if (!pending.empty() && printer.TakeRealTime(pending) > 0 && !send_replies()) return true;
+      if (!pending.empty()) printer.TakeRealTime(pending);
+      if (!send_replies()) return true;
     }
+    // While the printer works on what it got, look for its answers every millisecond.
     pollfd p{fd, static_cast<short>(pending.size() < kReadAhead ? POLLIN : 0), 0};
-    const int r = poll(&p, 1, pending.empty() ? 10 : 0);
+    const int r = poll(&p, 1, !pending.empty() ? 0 : printer.Busy() ? 1 : 10);
     if (r < 0 && errno != EINTR) return true;
     if (r <= 0) continue;
     if ((p.revents & (POLLHUP | POLLERR)) && !(p.revents & POLLIN)) return true;

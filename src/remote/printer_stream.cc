@@ -7,7 +7,7 @@ namespace zelta {
 namespace {
 
 constexpr char kSource[] = "ZeltaServer.Printer";
-constexpr uint64_t kMaxMessage = 65536;  // data bytes per stream message
+constexpr size_t kBatchBytes = 8192;  // data gathered into one stream message
 
 PrinterErrorInfo FromRpc(const rpc::Outcome& o) {
   return {o.error().number() ? o.error().number() : o.result(), o.error().description(), o.error().source()};
@@ -107,6 +107,7 @@ int32_t PrinterStream::Write(const Bytes& data, int32_t length, int timeout_ms, 
     written = static_cast<int32_t>(
         std::clamp<uint64_t>(reached_ > start ? reached_ - start : 0, 0, static_cast<uint64_t>(written)));
     lk.unlock();
+    Flush();
     rpc::StreamRequest ack;
     ack.set_ack_failure(seq);
     Send(ack);
@@ -121,24 +122,26 @@ int32_t PrinterStream::Write(const Bytes& data, int32_t length, int timeout_ms, 
     const uint64_t in_queue = sent_ - std::min(done_, sent_);
     const uint64_t credit = capacity_ > in_queue ? capacity_ - in_queue : 0;
     if (credit > 0) {
-      const uint64_t n = std::min({credit, static_cast<uint64_t>(length - written), kMaxMessage});
+      // Gathered into messages of a few KB: a row per message would cost a call into the transport
+      // each.
+      const uint64_t n = std::min<uint64_t>(credit, static_cast<uint64_t>(length - written));
       sent_ += n;
-      lk.unlock();
-      rpc::StreamRequest request;
-      request.set_data(data.substr(static_cast<size_t>(written), n));
-      const bool ok = Send(request);
-      lk.lock();
-      if (!ok) {
-        sent_ -= n;
-        continue;  // the reader marks the stream broken
-      }
+      batch_.append(data, static_cast<size_t>(written), static_cast<size_t>(n));
       written += static_cast<int32_t>(n);
+      if (batch_.size() >= kBatchBytes) {
+        lk.unlock();
+        Flush();
+        lk.lock();
+      }
       continue;
     }
+    lk.unlock();
+    Flush();  // what waits here must reach the server before its queue can make room
+    lk.lock();
     ++waits_;
-    // Wait for a good share of the queue to free up, not for the first byte of it: the waits then
-    // stay about two per queue's worth of data whatever the size of the writes.
-    const uint64_t wanted = std::min<uint64_t>(static_cast<uint64_t>(length - written), capacity_ / 2);
+    // Wait for half the queue to free up, not for the first byte of it: the waits then stay about two
+    // per queue's worth of data whatever the size of the writes.
+    const uint64_t wanted = capacity_ / 2;
     const bool moved = cv_.wait_for(lk, std::chrono::milliseconds(std::max(timeout_ms, 0)), [&] {
       return broken_ || FailurePendingLocked() || capacity_ - (sent_ - std::min(done_, sent_)) >= wanted;
     });
@@ -168,6 +171,7 @@ int32_t PrinterStream::Call(rpc::StreamRequest call, int deadline_ms, rpc::ReadR
     ++waits_;
   }
   call.set_call(number);
+  Flush();
   Send(call);
   std::unique_lock<std::mutex> lk(mu_);
   const bool answered = cv_.wait_for(lk, std::chrono::milliseconds(std::max(deadline_ms, 1)),
@@ -190,7 +194,16 @@ int32_t PrinterStream::Call(rpc::StreamRequest call, int deadline_ms, rpc::ReadR
   return code;
 }
 
+bool PrinterStream::Flush() {
+  if (batch_.empty()) return true;
+  rpc::StreamRequest request;
+  request.set_data(batch_);
+  batch_.clear();
+  return Send(request);  // a failure breaks the stream, which the reader reports
+}
+
 void PrinterStream::Close() {
+  Flush();
   {
     std::lock_guard<std::mutex> lk(mu_);
     closed_ = true;

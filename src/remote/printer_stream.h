@@ -26,11 +26,16 @@ class PrinterStream {
   // Cancels the stream if Close was not called.
   ~PrinterStream();
 
-  // Queues data[0, length) while credit lasts; with none left, waits up to timeout_ms for more.
+  // Queues data[0, length) while credit lasts; with none left, waits up to timeout_ms for half the
+  // queue to free up. Small writes are gathered into messages of a few KB, sent when full, before a
+  // wait and before any other call.
   // kResultOk with written = length when all was queued; else the printer's push-back (or a time-out)
   // with written = the bytes queued. A failure of the port since the last call is reported here once
   // (written = the bytes of this call that reached the printer, error naming all that did).
   int32_t Write(const Bytes& data, int32_t length, int timeout_ms, int32_t& written, PrinterErrorInfo& error);
+  // Sends the data that Write gathered and has not sent yet. Every other call of this object does so
+  // first; the owner calls it before a call of its own that should follow the data.
+  bool Flush();
   // Runs call (its op and arguments) behind the queued data; waits up to deadline_ms for its answer.
   int32_t Call(rpc::StreamRequest call, int deadline_ms, rpc::ReadResult& result, PrinterErrorInfo& error);
   // Ends the stream (after the release).
@@ -65,6 +70,7 @@ class PrinterStream {
   PrinterErrorInfo broken_error_;
   uint64_t waits_ = 0;
   bool last_call_answered_ = false;
+  Bytes batch_;  // written, counted in sent_, not sent yet (the caller's thread only)
   std::thread reader_;
 };
 

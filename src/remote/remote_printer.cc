@@ -25,11 +25,13 @@ rpc::ObjectRef Ref(const std::string& id) {
 }  // namespace
 
 // One call on the printer stub: Method is a member of rpc::Printer::Stub.
-#define ZELTA_PRINTER_CALL(deadline, Method, request, reply)                                                \
-  (++calls_, connection_->Invoke(                                                                           \
-                 deadline, reply,                                                                           \
-                 [&](grpc::ClientContext* c) { return connection_->printer().Method(c, request, &reply); }, \
-                 kSource, last_error_))
+// Gathered stream data goes first, so that a call of its own never overtakes it.
+#define ZELTA_PRINTER_CALL(deadline, Method, request, reply)                                               \
+  (++calls_, (stream_ ? stream_->Flush() : true),                                                          \
+   connection_->Invoke(                                                                                    \
+       deadline, reply,                                                                                    \
+       [&](grpc::ClientContext* c) { return connection_->printer().Method(c, request, &reply); }, kSource, \
+       last_error_))
 
 RemotePrinter::RemotePrinter(std::shared_ptr<Connection> connection, const std::string& id, uint32_t lease_ms,
                              int32_t read_timeout, int32_t write_timeout)
@@ -90,7 +92,9 @@ int32_t RemotePrinter::WriteData(const Bytes& data, int32_t length, int32_t& wri
   written = 0;
   if (stream_ && length >= 0 && static_cast<size_t>(length) <= data.size() &&
       !IsRealTimeRequest(data, length, mode)) {
-    return stream_->Write(data, length, write_timeout_, written, last_error_);
+    const int32_t result = stream_->Write(data, length, write_timeout_, written, last_error_);
+    if (mode == kWriteRealTime) stream_->Flush();  // a request whose answer is read next goes now
+    return result;
   }
   rpc::WriteRequest request;
   request.set_object_id(id_);

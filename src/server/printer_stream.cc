@@ -73,6 +73,15 @@ grpc::Status PrinterService::Stream(grpc::ServerContext* c,
       stream->Write(r);
       return grpc::Status::OK;
     }
+    if (!use->claimed()) {
+      // A stream serves one claim: without it there is nothing to order (and no thread to spare).
+      rpc::StreamReply r;
+      SetOutcome(
+          r.mutable_result()->mutable_outcome(), kResultNotClaimed,
+          {kResultNotClaimed, "The printer stream needs the printer claimed first (ClaimPrinter).", kSource});
+      stream->Write(r);
+      return grpc::Status::OK;
+    }
     queue = use->queue();
   }
   if (!queue->Attach())

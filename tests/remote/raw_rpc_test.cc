@@ -150,5 +150,42 @@ TEST_F(RawRpcTest, IdsAreRenewedDroppedAndForgotten) {
   EXPECT_EQ(claim.outcome().result(), kResultNotFound);
 }
 
+// A stream serves a claimed printer, one stream at a time.
+TEST_F(RawRpcTest, AStreamNeedsTheClaimAndIsTheOnlyOne) {
+  rpc::PrinterRef ref;
+  ref.set_object_id(CreateMonitor());
+  ref.set_name("Receipt");
+  rpc::GetPrinterReply got;
+  grpc::ClientContext c1;
+  ASSERT_TRUE(monitor->GetPrinter(&c1, ref, &got).ok());
+  rpc::StreamRequest first;
+  first.set_object_id(got.printer_id());
+  auto open = [&](grpc::ClientContext& c, rpc::StreamReply& reply) {
+    auto s = printer->Stream(&c);
+    EXPECT_TRUE(s->Write(first));
+    EXPECT_TRUE(s->Read(&reply));
+    return s;
+  };
+  grpc::ClientContext c2;
+  rpc::StreamReply reply;
+  auto refused = open(c2, reply);
+  EXPECT_EQ(reply.result().outcome().result(), kResultNotClaimed);
+
+  rpc::ObjectRef pref;
+  pref.set_object_id(got.printer_id());
+  rpc::ResultReply claim;
+  grpc::ClientContext c3;
+  ASSERT_TRUE(printer->ClaimPrinter(&c3, pref, &claim).ok());
+  ASSERT_EQ(claim.outcome().result(), kResultOk);
+  grpc::ClientContext c4, c5;
+  auto stream = open(c4, reply);
+  EXPECT_EQ(reply.capacity(), 65536u);
+  auto second = printer->Stream(&c5);
+  second->Write(first);
+  EXPECT_FALSE(second->Read(&reply));
+  EXPECT_EQ(second->Finish().error_code(), grpc::StatusCode::FAILED_PRECONDITION);
+  c4.TryCancel();
+}
+
 }  // namespace
 }  // namespace zelta::test
