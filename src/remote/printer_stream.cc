@@ -174,8 +174,8 @@ int32_t PrinterStream::Call(rpc::StreamRequest call, int deadline_ms, rpc::ReadR
   Flush();
   Send(call);
   std::unique_lock<std::mutex> lk(mu_);
-  const bool answered = cv_.wait_for(lk, std::chrono::milliseconds(std::max(deadline_ms, 1)),
-                                     [&] { return broken_ || answers_.count(number) > 0; });
+  cv_.wait_for(lk, std::chrono::milliseconds(std::max(deadline_ms, 1)),
+               [&] { return broken_ || answers_.count(number) > 0; });
   auto it = answers_.find(number);
   last_call_answered_ = it != answers_.end();
   if (it == answers_.end()) {
@@ -184,7 +184,6 @@ int32_t PrinterStream::Call(rpc::StreamRequest call, int deadline_ms, rpc::ReadR
                                        "The server on " + connection_.machine() + " did not answer within " +
                                            std::to_string(deadline_ms) + " ms.",
                                        kSource};
-    (void)answered;
     return error.Number;
   }
   result = it->second.result();

@@ -133,10 +133,11 @@ grpc::Status PrinterService::Stream(grpc::ServerContext* c,
         PrinterErrorInfo error;
         use->GetLastError(error);
         SetOutcome(r.mutable_result()->mutable_outcome(), result, error);
-        // A failure pending before the call and gone after it was reported by this answer.
+        // A failure pending before the call, or one that happened during it, and gone after it was
+        // reported by this answer (nothing else of this stream runs meanwhile).
         const SendQueue::Progress after = queue->progress();
-        if (failed_before && !after.failed && after.failure_seq == failure_before)
-          r.set_reported_seq(failure_before);
+        if (!after.failed && (failed_before || after.failure_seq > failure_before))
+          r.set_reported_seq(after.failure_seq);
         if (q.op() == rpc::StreamRequest::RELEASE) released = true;
       }
       SetProgress(queue->progress(), queue->capacity(), &r);
