@@ -9,6 +9,7 @@
 // standard error; any failure ends with exit status 1 (2 for a bad command line).
 #include <malloc.h>
 #include <unistd.h>
+#include "bmp_check.h"
 
 #include <array>
 #include <cstdio>
@@ -83,6 +84,11 @@ int Run(const Options& o) {
   AppFolder = ProgramFolder();
   SetCurrentPath(AppFolder, static_cast<int32_t>(AppFolder.size()));
 
+  // The reader refuses a file that is no BMP with the not-loaded message only; say why first.
+  if (const std::string why = WhyNotABmpFile(o.in); !why.empty()) {
+    std::cerr << "zelta-logo-tool: " << why << "\nThe new logo <" << o.in << "> is not loaded.\n";
+    return 1;
+  }
   HBitmap loaded = ReadBmpFile(o.in);
   if (!loaded) {
     std::cerr << "Raise error on load the current picture.\nThe new logo <" << o.in << "> is not loaded.\n";

@@ -32,10 +32,12 @@ int main(int argc, char** argv) {
 
   zelta::ServerConfig config;
   std::string error;
-  if (!zelta::LoadServerConfig(path, config, error)) {
+  std::string warning;
+  if (!zelta::LoadServerConfig(path, config, error, &warning)) {
     std::fprintf(stderr, "zelta-server: %s\n", error.c_str());
     return 1;
   }
+  if (!warning.empty()) std::fprintf(stderr, "zelta-server: warning: %s\n", warning.c_str());
   if (option == "--check") {
     std::printf("%s: good (%zu printers, %zu net printers)\n", path.c_str(), config.printers.size(),
                 config.net_printers.size());

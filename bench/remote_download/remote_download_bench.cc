@@ -1,10 +1,11 @@
-// A download-shaped exchange (GS 8 L header, 1000 rows of 72 bytes each in one write, then GS I 1 and
+// A download-shaped exchange (GS 8 L header, ROWS rows of 72 bytes each in one write, then GS I 1 and
 // the wait for the model ID) with a virtual printer on loopback:
-//   Direct/0, Direct/5       the bytes written straight to the printer's socket
-//   Remote/0, Remote/5       the same through zelta-server and the network printer object
-// with 0 or 5 ms added each way between program and server (or printer). ReadDataRoundTrip/0 and /5
-// time one ReadData call that finds its byte waiting. The printer is claimed (or its socket opened)
-// once before the timed downloads.
+//   Direct/DELAY/ROWS        the bytes written straight to the printer's socket
+//   Remote/DELAY/ROWS        the same through zelta-server and the network printer object
+// with 0 or 5 ms added each way between program and server (or printer). Remote reports the round
+// trips of one download (calls, and writes that waited for credit) as round_trips.
+// ReadDataRoundTrip/0 and /5 time one ReadData call that finds its byte waiting. The printer is claimed
+// (or its socket opened) once before the timed downloads.
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -24,6 +25,7 @@
 #include "delay_relay.h"
 #include "printer/emu_host.h"
 #include "remote/grpc_create_obj.h"
+#include "remote/remote_objects.h"
 #include "shared/bytes.h"
 #include "shared/result_codes.h"
 #include "support/free_port.h"
@@ -33,16 +35,15 @@ extern char** environ;
 namespace zelta::bench {
 namespace {
 
-constexpr int kRows = 1000;
 constexpr int kRowBytes = 72;
 constexpr uint8_t kModel = 36;
 
-Bytes Header() {
+Bytes Header(int rows) {
   Bytes out = B({0x1d, 0x38, 0x4c});
-  AppendLe32(out, 11 + kRows * kRowBytes);
+  AppendLe32(out, 11 + static_cast<uint32_t>(rows * kRowBytes));
   out += B({48, 67, 48, 'B', '1', 1});
   AppendLe16(out, kRowBytes * 8);
-  AppendLe16(out, kRows);
+  AppendLe16(out, static_cast<uint32_t>(rows));
   out += B({49});
   return out;
 }
@@ -121,10 +122,11 @@ void Direct(benchmark::State& state) {
   a.sin_port = htons(static_cast<uint16_t>(port));
   if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
     return state.SkipWithError("no printer socket");
-  const Bytes header = Header();
+  const int rows = static_cast<int>(state.range(1));
+  const Bytes header = Header(rows);
   for (auto _ : state) {
     bool ok = SendAll(fd, header);
-    for (int i = 0; ok && i < kRows; ++i) ok = SendAll(fd, kRow);
+    for (int i = 0; ok && i < rows; ++i) ok = SendAll(fd, kRow);
     ok = ok && SendAll(fd, kModelRequest);
     uint8_t reply = 0;
     ok = ok && recv(fd, &reply, 1, 0) == 1 && reply == kModel;
@@ -156,20 +158,26 @@ void Remote(benchmark::State& state) {
   auto printer = RemotePrinter(S().Via(S().server_port, static_cast<int>(state.range(0))));
   if (!printer || printer->ClaimPrinter() != kResultOk)
     return state.SkipWithError("no printer from zelta-server");
-  const Bytes header = Header();
+  const int rows = static_cast<int>(state.range(1));
+  const Bytes header = Header(rows);
+  auto remote = std::dynamic_pointer_cast<zelta::RemotePrinter>(printer);
+  uint64_t trips = 0;
   for (auto _ : state) {
+    const uint64_t before = remote ? remote->round_trips() : 0;
     int32_t written = 0, count = 0;
     bool ok =
         printer->WriteData(header, static_cast<int32_t>(header.size()), written, kWriteOrdinary) == kResultOk;
-    for (int i = 0; ok && i < kRows; ++i) {
+    for (int i = 0; ok && i < rows; ++i) {
       ok = printer->WriteData(kRow, kRowBytes, written, kWriteOrdinary) == kResultOk;
     }
     ok = ok && printer->WriteData(kModelRequest, 3, written, kWriteRealTime) == kResultOk;
     std::string reply(1, ' ');
     ok = ok && printer->ReadData(reply, 1, count) == kResultOk && count == 1 && At(reply, 0) == kModel;
     if (!ok) state.SkipWithError("remote download failed");
+    if (remote) trips = remote->round_trips() - before;
   }
   printer->ReleasePrinter();
+  state.counters["round_trips"] = static_cast<double>(trips);
 }
 
 void ReadDataRoundTrip(benchmark::State& state) {
@@ -193,9 +201,16 @@ void ReadDataRoundTrip(benchmark::State& state) {
   state.counters["median_us"] = micros.empty() ? 0 : micros[micros.size() / 2];
 }
 
-BENCHMARK(Direct)->Arg(0)->Arg(5)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Remote)->Arg(0)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Remote)->Arg(5)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Direct)
+    ->ArgsProduct({{0, 5}, {100, 1000, 10000}})
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(Remote)
+    ->ArgsProduct({{0, 5}, {100, 1000, 10000}})
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(ReadDataRoundTrip)->Arg(0)->Arg(5)->Iterations(200)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace

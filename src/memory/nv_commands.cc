@@ -41,6 +41,15 @@ Bytes CmdFeedAndCut() { return B({kGs, kV, kCutFeed, 15}); }
 Bytes CmdPrintNvBitImage(int n) { return B({kFs, kp, n & 0xFF, 0}); }
 Bytes CmdClearNvBitImages() { return B({kFs, kq, 1, 0, 0, 0, 0}); }
 
+bool SupportsRealTimeSwitch(int model_id) {
+  return model_id == 46 || model_id == 36 || model_id == 161 || model_id == 176;
+}
+
+Bytes CmdRealTimeCommands(bool enable) {
+  const uint8_t b = enable ? kRealTimeEnable : kRealTimeDisable;
+  return B({kGs, kParen, kD, 5, 0, kRealTimeSwitchM, kRealTimePulse, b, kRealTimePowerOff, b});
+}
+
 long long ParseDecimalReply(const Bytes& payload) {
   if (payload.empty() || payload.size() > 12) return -1;
   long long value = 0;

@@ -43,4 +43,11 @@ long long ParseDecimalReply(const Bytes& payload);
 // True for model IDs that have no NV graphics and use the NV bit image commands instead.
 bool UsesNvBitImages(int model_id);
 
+// True for the models that take GS ( D, the switch of real-time commands (the GS ( L models 46, 36,
+// 161 and 176; not 32 or 10, nor an unidentified printer).
+bool SupportsRealTimeSwitch(int model_id);
+// GS ( D 5 0 20 1 b 2 b: real-time commands off (enable false) before a logo definition whose raster
+// bytes may hold DLE EOT or DLE ENQ, and on again (enable true) after it.
+Bytes CmdRealTimeCommands(bool enable);
+
 }  // namespace zelta

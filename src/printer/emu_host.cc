@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -19,12 +20,19 @@ namespace {
 
 constexpr int kPollMs = 100;
 
+constexpr int kBacklog = 16;
+
 // Moves bytes both ways between fd and the printer until the other side goes away or stop is set.
-// Returns true when the other side went away (EOF, hang-up or error).
-bool Pump(int fd, VirtualPrinter& printer, const std::atomic<bool>& stop) {
+// Returns true when the other side went away (EOF, hang-up or error) or, with idle_ms > 0, sent
+// nothing for idle_ms while the printer had nothing for it either. The line is read on while the
+// printer's buffer is full (up to kReadAhead bytes), so that real-time requests behind the data are
+// still answered.
+bool Pump(int fd, VirtualPrinter& printer, const std::atomic<bool>& stop, int idle_ms = 0) {
+  constexpr size_t kReadAhead = 65536;
   uint8_t in[1024], out[1024];
-  while (!stop) {
-    // Replies first, so that a host waiting for an answer is never held up by its own data.
+  std::string pending;  // read from the host, not yet taken by the printer
+  auto last = std::chrono::steady_clock::now();
+  auto send_replies = [&] {
     const size_t n_out = printer.Transmit(out, sizeof out, 0);
     for (size_t done = 0; done < n_out;) {
       const ssize_t k = write(fd, out + done, n_out - done);
@@ -35,31 +43,40 @@ bool Pump(int fd, VirtualPrinter& printer, const std::atomic<bool>& stop) {
         poll(&p, 1, kPollMs);
         if (stop) return false;
       } else {
-        return true;
+        return false;
       }
     }
-    pollfd p{fd, POLLIN, 0};
-    const int r = poll(&p, 1, 10);
+    return true;
+  };
+  while (!stop) {
+    if (idle_ms > 0 && pending.empty() &&
+        std::chrono::steady_clock::now() - last > std::chrono::milliseconds(idle_ms) && !printer.Busy())
+      return true;
+    // Replies first, so that a host waiting for an answer is never held up by its own data.
+    if (!send_replies()) return true;
+    if (!pending.empty()) {
+      // Hand on in order; a full receive buffer takes nothing, and the requests behind it are answered.
+      const size_t took =
+          printer.Receive(reinterpret_cast<const uint8_t*>(pending.data()), pending.size(), 5);
+      pending.erase(0, took);
+      if (!pending.empty()) printer.TakeRealTime(pending);
+      if (!send_replies()) return true;
+    }
+    // While the printer works on what it got, look for its answers every millisecond.
+    pollfd p{fd, static_cast<short>(pending.size() < kReadAhead ? POLLIN : 0), 0};
+    const int r = poll(&p, 1, !pending.empty() ? 0 : printer.Busy() ? 1 : 10);
     if (r < 0 && errno != EINTR) return true;
     if (r <= 0) continue;
-    if (!(p.revents & POLLIN)) return true;  // hang-up or error without data
+    if ((p.revents & (POLLHUP | POLLERR)) && !(p.revents & POLLIN)) return true;
+    if (!(p.revents & POLLIN)) continue;
     const ssize_t k = read(fd, in, sizeof in);
     if (k == 0) return true;
     if (k < 0) {
       if (errno == EAGAIN || errno == EINTR) continue;
       return true;
     }
-    // Hand everything on, in order; a full receive buffer holds the host back here.
-    size_t done = 0;
-    while (done < static_cast<size_t>(k) && !stop) {
-      done += printer.Receive(in + done, static_cast<size_t>(k) - done, kPollMs);
-      const size_t more = printer.Transmit(out, sizeof out, 0);  // real-time answers while held back
-      for (size_t w = 0; w < more;) {
-        const ssize_t m = write(fd, out + w, more - w);
-        if (m <= 0 && errno != EAGAIN && errno != EINTR) return true;
-        if (m > 0) w += static_cast<size_t>(m);
-      }
-    }
+    last = std::chrono::steady_clock::now();
+    pending.append(reinterpret_cast<const char*>(in), static_cast<size_t>(k));
   }
   return false;
 }
@@ -94,8 +111,10 @@ std::string ApplyControlLine(VirtualPrinter& printer, const std::string& line) {
 }
 
 std::unique_ptr<EmuTcpServer> EmuTcpServer::Start(std::shared_ptr<VirtualPrinter> printer,
-                                                  const std::string& host, int port, std::string& error) {
+                                                  const std::string& host, int port, std::string& error,
+                                                  int idle_timeout_ms) {
   std::unique_ptr<EmuTcpServer> s(new EmuTcpServer());
+  s->idle_timeout_ms_ = idle_timeout_ms;
   s->printer_ = std::move(printer);
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
@@ -116,7 +135,7 @@ std::unique_ptr<EmuTcpServer> EmuTcpServer::Start(std::shared_ptr<VirtualPrinter
     // back on the host soon, as a network printer's does, without slowing the data down.
     int rcvbuf = 32768;
     setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
-    if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, 4) == 0) {
+    if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, kBacklog) == 0) {
       s->listen_fd_ = fd;
     } else {
       error = "cannot listen on " + host + ":" + port_text + ": " + std::strerror(errno);
@@ -146,7 +165,7 @@ void EmuTcpServer::Loop() {
     if (poll(&p, 1, kPollMs) <= 0) continue;
     const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) continue;
-    Pump(fd, *printer_, stop_);
+    Pump(fd, *printer_, stop_, idle_timeout_ms_);
     close(fd);
     printer_->Disconnect();
   }
@@ -219,7 +238,7 @@ std::unique_ptr<EmuControlServer> EmuControlServer::Start(std::shared_ptr<Virtua
   unlink(path.c_str());
   s->listen_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (s->listen_fd_ < 0 || bind(s->listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      listen(s->listen_fd_, 4) != 0) {
+      listen(s->listen_fd_, kBacklog) != 0) {
     error = "cannot listen on " + path + ": " + std::strerror(errno);
     return nullptr;
   }

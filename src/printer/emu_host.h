@@ -18,12 +18,16 @@ namespace zelta::emu {
 // EOT bytes in hex, then "ok").
 std::string ApplyControlLine(VirtualPrinter& printer, const std::string& line);
 
-// Serves one TCP connection at a time; a connection that closes counts as the host going away.
+// Serves one TCP connection at a time, others wait in a backlog of 16; a connection that closes, or
+// that stays idle (nothing sent either way, printer done) for idle_timeout_ms, counts as the host
+// going away, so one idle client cannot lock out every other.
 class EmuTcpServer {
  public:
+  static constexpr int kDefaultIdleTimeoutMs = 30000;
   // port 0 picks a free one. Null with error when the address cannot be listened on.
   static std::unique_ptr<EmuTcpServer> Start(std::shared_ptr<VirtualPrinter> printer, const std::string& host,
-                                             int port, std::string& error);
+                                             int port, std::string& error,
+                                             int idle_timeout_ms = kDefaultIdleTimeoutMs);
   ~EmuTcpServer();
   int Port() const { return port_; }
 
@@ -33,6 +37,7 @@ class EmuTcpServer {
   std::shared_ptr<VirtualPrinter> printer_;
   int listen_fd_ = -1;
   int port_ = 0;
+  int idle_timeout_ms_ = kDefaultIdleTimeoutMs;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };

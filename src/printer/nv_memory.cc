@@ -1,6 +1,8 @@
 #include "printer/nv_memory.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -233,6 +235,26 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   if (in.bad()) return false;
   bytes = ss.str();
   return true;
+}
+
+int RemoveStaleTemporaries(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp.";
+  DIR* d = opendir(dir.c_str());
+  if (!d) return 0;
+  int removed = 0;
+  while (dirent* e = readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string digits = name.substr(prefix.size());
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid <= 0 || pid == getpid() || kill(pid, 0) == 0 || errno != ESRCH) continue;  // its writer may run
+    if (unlink((dir + name).c_str()) == 0) ++removed;
+  }
+  closedir(d);
+  return removed;
 }
 
 }  // namespace zelta::emu

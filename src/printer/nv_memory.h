@@ -69,5 +69,8 @@ class NvMemory {
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Removes the temporary files that WriteFileAtomically left beside path when its process was killed
+// in the middle (those of processes that no longer run); returns how many.
+int RemoveStaleTemporaries(const std::string& path);
 
 }  // namespace zelta::emu

@@ -16,6 +16,22 @@ bool IsRealTime(const std::string& c) {
   return (op == kEot && n >= 1 && n <= 4) || (op == kEnq && n >= 1 && n <= 2);
 }
 
+// GS ( D pL pH 20 [a b]...: the setting of real-time requests that it leaves, or -1 when it is no
+// well-formed switch (then it changes nothing). Any pair (a = 1 or 2) sets the one switch of this
+// printer's real-time requests: b = 0 or 48 off, 1 or 49 on.
+int RealTimeSwitch(const std::string& c) {
+  if (c.size() < 8 || static_cast<uint8_t>(c[0]) != kGs || c[1] != '(' || c[2] != 'D') return -1;
+  const size_t n = static_cast<uint8_t>(c[3]) | static_cast<size_t>(static_cast<uint8_t>(c[4])) << 8;
+  if (n + 5 != c.size() || n % 2 != 1 || static_cast<uint8_t>(c[5]) != 20) return -1;
+  int on = -1;
+  for (size_t i = 6; i + 1 < c.size(); i += 2) {
+    const uint8_t a = static_cast<uint8_t>(c[i]), b = static_cast<uint8_t>(c[i + 1]);
+    if ((a != 1 && a != 2) || (b != 0 && b != 1 && b != 48 && b != 49)) return -1;
+    on = (b & 1) ? 1 : 0;
+  }
+  return on;
+}
+
 std::string PaperPrefix(const EmuModel& model) {
   char stamp[32];
   std::time_t now = std::time(nullptr);
@@ -55,6 +71,7 @@ std::unique_ptr<VirtualPrinter> VirtualPrinter::Create(const EmuOptions& options
   }
   std::unique_ptr<VirtualPrinter> p(new VirtualPrinter(options, *model));
   if (!options.state_file.empty()) {
+    RemoveStaleTemporaries(options.state_file);  // left by a writer that was killed
     std::string bytes;
     if (ReadWholeFile(options.state_file, bytes)) {
       std::string why;
@@ -147,10 +164,38 @@ void VirtualPrinter::RealTimeLocked(const std::string& c) {
   if (n == 2) {
     buffer_.clear();
     framer_.Reset();
+    rx_framer_.Reset();
     machine_.Abandon();
     space_cv_.notify_all();
   }
   work_cv_.notify_all();
+}
+
+void VirtualPrinter::BufferLocked(uint8_t b) {
+  buffer_.push_back(b);
+  rx_framer_.Feed(b, [this](const std::string& c, bool whole) {
+    if (!whole) return;
+    const int on = RealTimeSwitch(c);
+    if (on >= 0) real_time_on_ = on == 1;
+  });
+}
+
+size_t VirtualPrinter::TakeRealTime(std::string& pending) {
+  std::lock_guard<std::mutex> lk(mu_);
+  if (!real_time_on_) return 0;
+  size_t answered = 0;
+  // Bytes that may finish a DLE held back by Receive are left to Receive.
+  for (size_t i = held_.empty() ? 0 : 2; i + 2 < pending.size();) {
+    if (static_cast<uint8_t>(pending[i]) == kGs && pending[i + 1] == '(' && pending[i + 2] == 'D') break;
+    if (static_cast<uint8_t>(pending[i]) == kDle && IsRealTime(pending.substr(i, 3))) {
+      RealTimeLocked(pending.substr(i, 3));
+      pending.erase(i, 3);
+      ++answered;
+    } else {
+      ++i;
+    }
+  }
+  return answered;
 }
 
 size_t VirtualPrinter::Receive(const uint8_t* data, size_t n, int timeout_ms) {
@@ -159,8 +204,13 @@ size_t VirtualPrinter::Receive(const uint8_t* data, size_t n, int timeout_ms) {
   for (size_t i = 0; i < n; ++i) {
     const uint8_t b = data[i];
     // Real-time requests are taken out of the stream wherever they stand, even inside the data of
-    // another command, and answered at once; a DLE is held back until its next bytes decide.
-    if (!held_.empty() || b == kDle) {
+    // another command, and answered at once; a DLE is held back until its next bytes decide. After
+    // GS ( D turned them off they are data like any other bytes.
+    if (!real_time_on_ && !held_.empty()) {
+      for (char c : held_) BufferLocked(static_cast<uint8_t>(c));
+      held_.clear();
+    }
+    if (real_time_on_ && (!held_.empty() || b == kDle)) {
       held_.push_back(static_cast<char>(b));
       const uint8_t op = static_cast<uint8_t>(held_[1 < held_.size() ? 1 : 0]);
       if (held_.size() == 1) continue;
@@ -180,7 +230,7 @@ size_t VirtualPrinter::Receive(const uint8_t* data, size_t n, int timeout_ms) {
         held_.push_back(static_cast<char>(kDle));
         pass.pop_back();
       }
-      for (char c : pass) buffer_.push_back(static_cast<uint8_t>(c));
+      for (char c : pass) BufferLocked(static_cast<uint8_t>(c));
       work_cv_.notify_one();
       continue;
     }
@@ -197,7 +247,7 @@ size_t VirtualPrinter::Receive(const uint8_t* data, size_t n, int timeout_ms) {
         return i;
       }
     }
-    buffer_.push_back(b);
+    BufferLocked(b);
     work_cv_.notify_one();
   }
   if (!options_.threaded) DrainLocked();
@@ -220,6 +270,8 @@ void VirtualPrinter::Disconnect() {
   std::lock_guard<std::mutex> lk(mu_);
   held_.clear();
   out_.clear();
+  rx_framer_.Reset();
+  real_time_on_ = true;
   buffer_.push_back(kDisconnectMark);
   if (!options_.threaded) DrainLocked();
   work_cv_.notify_one();

@@ -59,10 +59,16 @@ class VirtualPrinter {
   // are answered at once and taken out of the stream, wherever they stand: between commands, inside
   // another command's data, or while the buffer is full.
   size_t Receive(const uint8_t* data, size_t n, int timeout_ms);
+  // Answers the real-time requests among bytes that the host has sent but Receive has not taken yet
+  // (its buffer is full), and takes them out of pending, as a printer reads its line while it is
+  // busy. Stops at a GS ( D in pending, whose effect is known only when it is received. Returns how
+  // many requests it answered.
+  size_t TakeRealTime(std::string& pending);
   // Copies up to max bytes that the printer sent, waiting up to timeout_ms for the first one.
   size_t Transmit(uint8_t* out, size_t max, int timeout_ms);
   // The host went away: a command cut off in the middle is dropped when the worker reaches this
-  // point, a key-code list waiting for its answer is ended, and unread replies are discarded.
+  // point, a key-code list waiting for its answer is ended, and unread replies are discarded. The
+  // next host finds real-time requests on.
   void Disconnect();
   // True while data waits in the receive buffer or a command is being carried out.
   bool Busy() const;
@@ -103,13 +109,19 @@ class VirtualPrinter {
   void WorkerLoop();
   void SaveLocked();
   void ReplyLocked(const std::string& bytes);
+  // Puts one byte into the receive buffer, noting a GS ( D among the commands received.
+  void BufferLocked(uint8_t b);
 
   const EmuOptions options_;
   const EmuModel& model_;
   mutable std::mutex mu_;
   std::condition_variable work_cv_, space_cv_, out_cv_, idle_cv_;
   std::deque<uint16_t> buffer_;
-  std::string held_;     // bytes of a possible real-time request not yet placed in the buffer
+  std::string held_;  // bytes of a possible real-time request not yet placed in the buffer
+  // The receiving side's own reading of the stream, only to see GS ( D (enable or disable real-time
+  // requests) where it stands: the requests after it are taken out, or not, by that setting.
+  EscPosFramer rx_framer_{16};
+  bool real_time_on_ = true;
   EscPosFramer framer_;  // the worker's reading of the stream
   std::deque<uint8_t> out_;
   bool faults_[kEmuFaultCount] = {};

@@ -2,9 +2,25 @@
 
 #include <algorithm>
 #include <chrono>
+#include <random>
 #include <vector>
 
 namespace zelta {
+namespace {
+
+// 128 random bits in hex: this client's key, which the server ties our objects to.
+std::string NewClientKey() {
+  std::random_device rd;
+  static const char kHex[] = "0123456789abcdef";
+  std::string key;
+  for (int i = 0; i < 4; ++i) {
+    uint32_t v = rd();
+    for (int j = 0; j < 8; ++j, v >>= 4) key += kHex[v & 15];
+  }
+  return key;
+}
+
+}  // namespace
 
 Connection::Connection(std::shared_ptr<grpc::Channel> channel, RemoteSettings settings, std::string machine)
     : channel_(std::move(channel)),
@@ -13,7 +29,8 @@ Connection::Connection(std::shared_ptr<grpc::Channel> channel, RemoteSettings se
       objects_(rpc::Objects::NewStub(channel_)),
       monitor_(rpc::Monitor::NewStub(channel_)),
       collection_(rpc::ServerCollection::NewStub(channel_)),
-      printer_(rpc::Printer::NewStub(channel_)) {}
+      printer_(rpc::Printer::NewStub(channel_)),
+      client_key_(NewClientKey()) {}
 
 Connection::~Connection() {
   {
@@ -27,6 +44,7 @@ Connection::~Connection() {
 void Connection::Prepare(grpc::ClientContext& context, int deadline_ms) const {
   context.set_deadline(std::chrono::system_clock::now() +
                        std::chrono::milliseconds(std::max(deadline_ms, 1)));
+  context.AddMetadata("zelta-client", client_key_);
   if (!settings_.access_token.empty())
     context.AddMetadata("authorization", "Bearer " + settings_.access_token);
 }
@@ -63,15 +81,15 @@ int32_t Connection::Failure(const grpc::Status& status, int deadline_ms, const c
   return result;
 }
 
-void Connection::Hold(uint64_t id, uint32_t lease_ms) {
-  if (id == 0) return;
+void Connection::Hold(const std::string& id, uint32_t lease_ms) {
+  if (id.empty()) return;
   std::lock_guard<std::mutex> lock(mutex_);
   held_[id] = std::max<uint32_t>(lease_ms, 30);
   if (!keep_alive_.joinable()) keep_alive_ = std::thread([this] { KeepAlive(); });
   wake_.notify_all();  // a shorter lease shortens the period at once
 }
 
-void Connection::Release(uint64_t id) {
+void Connection::Release(const std::string& id) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     held_.erase(id);

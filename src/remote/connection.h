@@ -58,10 +58,10 @@ class Connection {
                   PrinterErrorInfo& error) const;
 
   // Renews id's lease from now on, every third of lease_ms.
-  void Hold(uint64_t id, uint32_t lease_ms);
+  void Hold(const std::string& id, uint32_t lease_ms);
   // Stops renewing id and tells the server to drop it (a short call; failures are ignored since the
   // lease ends it anyway).
-  void Release(uint64_t id);
+  void Release(const std::string& id);
 
  private:
   void KeepAlive();
@@ -76,7 +76,8 @@ class Connection {
 
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::map<uint64_t, uint32_t> held_;  // id -> lease
+  std::map<std::string, uint32_t> held_;  // id -> lease
+  const std::string client_key_;          // sent with every call: the server ties our objects to it
   bool stopping_ = false;
   std::thread keep_alive_;
 };

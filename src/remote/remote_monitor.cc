@@ -3,7 +3,7 @@
 
 namespace zelta {
 
-RemoteMonitor::RemoteMonitor(std::shared_ptr<Connection> connection, uint64_t id, uint32_t lease_ms)
+RemoteMonitor::RemoteMonitor(std::shared_ptr<Connection> connection, const std::string& id, uint32_t lease_ms)
     : connection_(std::move(connection)), id_(id) {
   connection_->Hold(id_, lease_ms);
 }
@@ -43,7 +43,7 @@ int32_t RemoteMonitor::GetPrinter(std::string& name, std::string& port,
     name = reply.name();
     port = reply.port();
   }
-  if (result == kResultOk && reply.printer_id() != 0) {
+  if (result == kResultOk && !reply.printer_id().empty()) {
     printer = std::make_shared<RemotePrinter>(connection_, reply.printer_id(), reply.lease_ms(),
                                               reply.read_timeout(), reply.write_timeout());
   } else if (result == kResultOk) {

@@ -15,10 +15,11 @@
 namespace zelta {
 
 class Connection;
+class PrinterStream;
 
 class RemoteMonitor : public MonitorObject {
  public:
-  RemoteMonitor(std::shared_ptr<Connection> connection, uint64_t id, uint32_t lease_ms);
+  RemoteMonitor(std::shared_ptr<Connection> connection, const std::string& id, uint32_t lease_ms);
   ~RemoteMonitor() override;
 
   int32_t CheckPrinter(std::string& name, std::string& port, int32_t& result) override;
@@ -30,13 +31,13 @@ class RemoteMonitor : public MonitorObject {
 
  private:
   std::shared_ptr<Connection> connection_;
-  const uint64_t id_;
+  const std::string id_;
   PrinterErrorInfo last_error_;
 };
 
 class RemoteServerCollection : public ServerCollectionObject {
  public:
-  RemoteServerCollection(std::shared_ptr<Connection> connection, uint64_t id, uint32_t lease_ms);
+  RemoteServerCollection(std::shared_ptr<Connection> connection, const std::string& id, uint32_t lease_ms);
   ~RemoteServerCollection() override;
 
   int32_t AddServer(const std::string& name, const std::string& comment, int32_t& result) override;
@@ -47,17 +48,21 @@ class RemoteServerCollection : public ServerCollectionObject {
 
  private:
   std::shared_ptr<Connection> connection_;
-  const uint64_t id_;
+  const std::string id_;
   PrinterErrorInfo last_error_;
 };
 
 // The printer object over the network. Calls that wait for the printer get the printer's own time-out
 // on top of the call deadline. The time-outs are read from this object (only it changes them on the
 // server), so that a poll that saves, sets and restores one costs no extra round trip for the save.
+// While it holds the claim, ordinary writes, reads and the release travel in order on the session's
+// stream: a write returns as soon as its bytes are queued on the server (credit permitting), without a
+// round trip of its own. Real-time requests (DLE EOT, DLE ENQ), GetPrinterState and GetBusyState are
+// calls of their own that reach the printer at once. A server without the stream is used call by call.
 class RemotePrinter : public PrinterObject {
  public:
-  RemotePrinter(std::shared_ptr<Connection> connection, uint64_t id, uint32_t lease_ms, int32_t read_timeout,
-                int32_t write_timeout);
+  RemotePrinter(std::shared_ptr<Connection> connection, const std::string& id, uint32_t lease_ms,
+                int32_t read_timeout, int32_t write_timeout);
   // Drops the server session, which releases the printer if this object still held it.
   ~RemotePrinter() override;
 
@@ -78,13 +83,24 @@ class RemotePrinter : public PrinterObject {
   int32_t GetDeviceDescription(std::string& text) override;
   int32_t GetDeviceKind(int32_t& value) override;
 
+  // How many times this object has waited for the server so far: calls, and writes that found no
+  // credit left.
+  uint64_t round_trips() const;
+
  private:
   int Deadline(int32_t printer_timeout) const;
+  // Runs the stream operation op (with its length and multi_block) behind the queued data: its result,
+  // with the data and count that came back.
+  int32_t StreamCall(int op, int32_t length, int32_t multi_block, std::string* data, int32_t* count);
+  // Ends the stream: after the release, or when it broke.
+  void EndStream();
 
   std::shared_ptr<Connection> connection_;
-  const uint64_t id_;
+  const std::string id_;
   int32_t read_timeout_, write_timeout_;
   PrinterErrorInfo last_error_;
+  std::unique_ptr<PrinterStream> stream_;
+  uint64_t calls_ = 0, stream_waits_ = 0;
 };
 
 }  // namespace zelta

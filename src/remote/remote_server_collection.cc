@@ -3,7 +3,7 @@
 
 namespace zelta {
 
-RemoteServerCollection::RemoteServerCollection(std::shared_ptr<Connection> connection, uint64_t id,
+RemoteServerCollection::RemoteServerCollection(std::shared_ptr<Connection> connection, const std::string& id,
                                                uint32_t lease_ms)
     : connection_(std::move(connection)), id_(id) {
   connection_->Hold(id_, lease_ms);

@@ -1,26 +1,31 @@
 #include "server/object_table.h"
 
+#include <sys/random.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <random>
 
 namespace zelta {
-namespace {
 
-// splitmix64: a well-mixed sequence from one random seed.
-uint64_t NextId(uint64_t& state) {
-  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
+ObjectId RandomObjectId() {
+  ObjectId id(kObjectIdBytes, '\0');
+  size_t got = 0;
+  while (got < id.size()) {
+    const ssize_t n = getrandom(id.data() + got, id.size() - got, 0);
+    if (n > 0) {
+      got += static_cast<size_t>(n);
+    } else if (errno != EINTR) {
+      // No getrandom: the library's device generator reads the same source.
+      std::random_device rd;
+      for (; got < id.size(); ++got) id[got] = static_cast<char>(rd());
+    }
+  }
+  return id;
 }
 
-}  // namespace
-
-ObjectTable::ObjectTable(std::chrono::milliseconds lease, size_t max_objects)
-    : lease_(lease), max_objects_(max_objects) {
-  std::random_device rd;
-  seed_state_ = (static_cast<uint64_t>(rd()) << 32) ^ rd();
-}
+ObjectTable::ObjectTable(std::chrono::milliseconds lease, size_t max_objects, size_t max_per_client)
+    : lease_(lease), max_objects_(max_objects), max_per_client_(max_per_client) {}
 
 ObjectTable::~ObjectTable() {
   {
@@ -29,7 +34,7 @@ ObjectTable::~ObjectTable() {
   }
   stop_cv_.notify_all();
   if (reaper_.joinable()) reaper_.join();
-  std::map<uint64_t, Entry> doomed;
+  std::map<ObjectId, Entry> doomed;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     doomed.swap(entries_);
@@ -37,27 +42,39 @@ ObjectTable::~ObjectTable() {
   // Objects are destroyed outside the lock: a printer session releases its port on the way.
 }
 
-uint64_t ObjectTable::AddTagged(std::shared_ptr<void> object, const void* type) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (entries_.size() >= max_objects_) return 0;
-  uint64_t id;
+ObjectId ObjectTable::AddTagged(std::shared_ptr<void> object, const std::string& client, const void* type) {
+  ObjectId id;
   do {
-    id = NextId(seed_state_);
-  } while (id == 0 || entries_.count(id));
-  entries_[id] = Entry{std::move(object), type, Clock::now(), 0};
+    id = RandomObjectId();
+  } while (id == ObjectId(kObjectIdBytes, '\0'));
+  std::lock_guard<std::mutex> lock(mutex_);
+  size_t& mine = per_client_[client];
+  if (entries_.size() >= max_objects_ || mine >= max_per_client_ || entries_.count(id)) {
+    if (mine == 0) per_client_.erase(client);
+    return {};
+  }
+  ++mine;
+  entries_[id] = Entry{std::move(object), type, client, Clock::now(), 0};
   return id;
 }
 
-std::shared_ptr<void> ObjectTable::BeginCall(uint64_t id, const void* type) {
+void ObjectTable::Erase(std::map<ObjectId, Entry>::iterator it) {
+  auto c = per_client_.find(it->second.client);
+  if (c != per_client_.end() && --c->second == 0) per_client_.erase(c);
+  entries_.erase(it);
+}
+
+std::shared_ptr<void> ObjectTable::BeginCall(const ObjectId& id, const std::string& client,
+                                             const void* type) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = entries_.find(id);
-  if (it == entries_.end() || it->second.type != type) return nullptr;
+  if (it == entries_.end() || it->second.type != type || it->second.client != client) return nullptr;
   ++it->second.calls;
   it->second.renewed = Clock::now();
   return it->second.object;
 }
 
-void ObjectTable::EndCall(uint64_t id) {
+void ObjectTable::EndCall(const ObjectId& id) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = entries_.find(id);
   if (it == entries_.end()) return;
@@ -65,12 +82,12 @@ void ObjectTable::EndCall(uint64_t id) {
   it->second.renewed = Clock::now();
 }
 
-std::vector<uint64_t> ObjectTable::Renew(const std::vector<uint64_t>& ids) {
-  std::vector<uint64_t> unknown;
+std::vector<ObjectId> ObjectTable::Renew(const std::vector<ObjectId>& ids, const std::string& client) {
+  std::vector<ObjectId> unknown;
   std::lock_guard<std::mutex> lock(mutex_);
-  for (uint64_t id : ids) {
+  for (const ObjectId& id : ids) {
     auto it = entries_.find(id);
-    if (it == entries_.end()) {
+    if (it == entries_.end() || it->second.client != client) {
       unknown.push_back(id);
     } else {
       it->second.renewed = Clock::now();
@@ -79,13 +96,13 @@ std::vector<uint64_t> ObjectTable::Renew(const std::vector<uint64_t>& ids) {
   return unknown;
 }
 
-void ObjectTable::Drop(uint64_t id) {
+void ObjectTable::Drop(const ObjectId& id, const std::string& client) {
   std::shared_ptr<void> doomed;
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = entries_.find(id);
-  if (it == entries_.end()) return;
+  if (it == entries_.end() || it->second.client != client) return;
   doomed = std::move(it->second.object);
-  entries_.erase(it);
+  Erase(it);
   // doomed is released after the lock (declared first, destroyed last).
 }
 
@@ -94,12 +111,12 @@ size_t ObjectTable::Expire(Clock::time_point now) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto it = entries_.begin(); it != entries_.end();) {
+      auto next = std::next(it);
       if (it->second.calls == 0 && now - it->second.renewed > lease_) {
         doomed.push_back(std::move(it->second.object));
-        it = entries_.erase(it);
-      } else {
-        ++it;
+        Erase(it);
       }
+      it = next;
     }
   }
   return doomed.size();

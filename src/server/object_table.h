@@ -1,7 +1,10 @@
 // The objects that clients hold on this server, by id, each with a lease: a call on an object (or a
 // renewal) starts its lease again, and an object whose lease has run out with no call in progress is
 // dropped, which releases a printer it had claimed. So a client that vanishes never keeps a printer for
-// good. Ids are random 64-bit numbers, hard to guess for another client. Thread-safe.
+// good. Ids are 128 random bits from the system's generator, and an object answers only to the client
+// that created it (its client key): another client that learns an id can neither use, renew nor drop
+// the object, nor find out that it exists. Each client may hold a bounded number of objects, so that
+// one client cannot fill the table for everyone. Thread-safe.
 #pragma once
 
 #include <chrono>
@@ -10,10 +13,15 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 namespace zelta {
+
+// An object id: 16 random bytes. Empty means none.
+using ObjectId = std::string;
+inline constexpr size_t kObjectIdBytes = 16;
 
 class ObjectTable {
  public:
@@ -24,9 +32,9 @@ class ObjectTable {
   class Use {
    public:
     Use() = default;
-    Use(ObjectTable* table, uint64_t id, std::shared_ptr<T> object)
-        : table_(table), id_(id), object_(std::move(object)) {}
-    Use(Use&& o) noexcept : table_(o.table_), id_(o.id_), object_(std::move(o.object_)) {
+    Use(ObjectTable* table, ObjectId id, std::shared_ptr<T> object)
+        : table_(table), id_(std::move(id)), object_(std::move(object)) {}
+    Use(Use&& o) noexcept : table_(o.table_), id_(std::move(o.id_)), object_(std::move(o.object_)) {
       o.table_ = nullptr;
     }
     Use(const Use&) = delete;
@@ -40,33 +48,37 @@ class ObjectTable {
 
    private:
     ObjectTable* table_ = nullptr;
-    uint64_t id_ = 0;
+    ObjectId id_;
     std::shared_ptr<T> object_;
   };
 
-  // At most max_objects live at a time, so that no client can exhaust the server.
-  explicit ObjectTable(std::chrono::milliseconds lease, size_t max_objects = 4096);
+  // At most max_objects live at a time, and at most max_per_client for one client key.
+  explicit ObjectTable(std::chrono::milliseconds lease, size_t max_objects = 4096,
+                       size_t max_per_client = 64);
   ~ObjectTable();  // stops the reaper and drops every object
 
   std::chrono::milliseconds lease() const { return lease_; }
 
-  // The object of id if it was added as a T, with its call begun; empty when unknown or of another type.
+  // The object of id if client created it as a T, with its call begun; empty when unknown, of another
+  // type or another client's.
   template <typename T>
-  Use<T> Begin(uint64_t id) {
-    std::shared_ptr<void> object = BeginCall(id, &TypeTag<T>);
+  Use<T> Begin(const ObjectId& id, const std::string& client) {
+    std::shared_ptr<void> object = BeginCall(id, client, &TypeTag<T>);
     if (!object) return {};
     return Use<T>(this, id, std::static_pointer_cast<T>(object));
   }
-  // Adds object and returns its id; 0 (and object is dropped) when the table is full.
+  // Adds object for client and returns its id; empty (and object is dropped) when the table or the
+  // client's share of it is full.
   template <typename T>
-  uint64_t Add(std::shared_ptr<T> object) {
-    return AddTagged(std::move(object), &TypeTag<T>);
+  ObjectId Add(std::shared_ptr<T> object, const std::string& client) {
+    return AddTagged(std::move(object), client, &TypeTag<T>);
   }
 
-  // Renews the leases of ids; returns the ids that are not known.
-  std::vector<uint64_t> Renew(const std::vector<uint64_t>& ids);
-  // Drops id now (a call in progress keeps its object until it ends).
-  void Drop(uint64_t id);
+  // Renews the leases of client's ids; returns the ids that client does not hold (unknown ones and
+  // other clients' alike).
+  std::vector<ObjectId> Renew(const std::vector<ObjectId>& ids, const std::string& client);
+  // Drops client's id now (a call in progress keeps its object until it ends).
+  void Drop(const ObjectId& id, const std::string& client);
   // Drops objects whose lease ran out by now with no call in progress; returns how many.
   size_t Expire(Clock::time_point now);
   size_t size() const;
@@ -81,22 +93,27 @@ class ObjectTable {
   struct Entry {
     std::shared_ptr<void> object;
     const void* type;
+    std::string client;
     Clock::time_point renewed;
     int calls = 0;
   };
 
-  uint64_t AddTagged(std::shared_ptr<void> object, const void* type);
-  std::shared_ptr<void> BeginCall(uint64_t id, const void* type);
-  void EndCall(uint64_t id);
+  ObjectId AddTagged(std::shared_ptr<void> object, const std::string& client, const void* type);
+  std::shared_ptr<void> BeginCall(const ObjectId& id, const std::string& client, const void* type);
+  void EndCall(const ObjectId& id);
+  void Erase(std::map<ObjectId, Entry>::iterator it);  // mutex_ held
 
   const std::chrono::milliseconds lease_;
-  const size_t max_objects_;
+  const size_t max_objects_, max_per_client_;
   mutable std::mutex mutex_;
-  std::map<uint64_t, Entry> entries_;
-  uint64_t seed_state_;
+  std::map<ObjectId, Entry> entries_;
+  std::map<std::string, size_t> per_client_;
   std::condition_variable stop_cv_;
   bool stopping_ = false;
   std::thread reaper_;
 };
+
+// 16 bytes from the system's random generator.
+ObjectId RandomObjectId();
 
 }  // namespace zelta

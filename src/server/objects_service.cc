@@ -1,4 +1,5 @@
 // Access check, object creation and leases, Monitor and ServerCollection calls.
+#include <algorithm>
 #include <cstring>
 
 #include "remote/server_objects.h"
@@ -24,7 +25,8 @@ void ToRpc(const PrinterErrorInfo& info, rpc::ErrorInfo* out) {
 }
 
 constexpr char kTooManyObjects[] =
-    "The server holds too many objects for its clients now. Try again when some are released.";
+    "The server holds too many objects for this client or for all its clients now. Try again when some "
+    "are released.";
 
 }  // namespace
 
@@ -40,9 +42,16 @@ grpc::Status CheckAccess(const ServerState& state, grpc::ServerContext* context)
                                     : "Access denied: the access token is wrong.");
 }
 
+std::string ClientKey(grpc::ServerContext* context) {
+  const auto& metadata = context->client_metadata();
+  auto it = metadata.find("zelta-client");
+  if (it == metadata.end()) return "";
+  return std::string(it->second.data(), std::min<size_t>(it->second.size(), 64));
+}
+
 void SetOutcome(rpc::Outcome* outcome, int32_t result, const PrinterErrorInfo& error) {
   outcome->set_result(result);
-  ToRpc(error, outcome->mutable_error());
+  if (result != kResultOk) ToRpc(error, outcome->mutable_error());
 }
 
 void SetUnknownObject(rpc::Outcome* outcome, const char* source) {
@@ -58,11 +67,11 @@ grpc::Status ObjectsService::Create(grpc::ServerContext* c, const rpc::CreateReq
   const std::string& prog_id = q->prog_id();
   std::string source = "ZeltaServer on " + state_.config.server_name;
   r->set_lease_ms(static_cast<uint32_t>(state_.objects->lease().count()));
-  uint64_t id = 0;
+  ObjectId id;
   if (prog_id == kProgIdMonitor) {
-    id = state_.objects->Add(std::make_shared<ServerMonitor>(state_));
+    id = state_.objects->Add(std::make_shared<ServerMonitor>(state_), ClientKey(c));
   } else if (prog_id == kProgIdServerCollection && state_.server_list) {
-    id = state_.objects->Add(std::make_shared<ServerCollection>(state_));
+    id = state_.objects->Add(std::make_shared<ServerCollection>(state_), ClientKey(c));
   } else {
     std::string why = prog_id == kProgIdServerCollection
                           ? "The class " + prog_id + " is not served by " + state_.config.server_name +
@@ -71,7 +80,7 @@ grpc::Status ObjectsService::Create(grpc::ServerContext* c, const rpc::CreateReq
     SetOutcome(r->mutable_outcome(), kResultNotFound, {kResultNotFound, why, source});
     return grpc::Status::OK;
   }
-  if (id == 0) {
+  if (id.empty()) {
     SetOutcome(r->mutable_outcome(), kResultFailure, {kResultFailure, kTooManyObjects, source});
     return grpc::Status::OK;
   }
@@ -83,15 +92,15 @@ grpc::Status ObjectsService::Create(grpc::ServerContext* c, const rpc::CreateReq
 grpc::Status ObjectsService::Renew(grpc::ServerContext* c, const rpc::RenewRequest* q, rpc::RenewReply* r) {
   grpc::Status access = CheckAccess(state_, c);
   if (!access.ok()) return access;
-  std::vector<uint64_t> ids(q->object_ids().begin(), q->object_ids().end());
-  for (uint64_t id : state_.objects->Renew(ids)) r->add_unknown_ids(id);
+  std::vector<ObjectId> ids(q->object_ids().begin(), q->object_ids().end());
+  for (const ObjectId& id : state_.objects->Renew(ids, ClientKey(c))) r->add_unknown_ids(id);
   return grpc::Status::OK;
 }
 
 grpc::Status ObjectsService::Drop(grpc::ServerContext* c, const rpc::ObjectRef* q, rpc::DropReply*) {
   grpc::Status access = CheckAccess(state_, c);
   if (!access.ok()) return access;
-  state_.objects->Drop(q->object_id());
+  state_.objects->Drop(q->object_id(), ClientKey(c));
   return grpc::Status::OK;
 }
 
@@ -123,9 +132,9 @@ grpc::Status MonitorService::GetPrinter(grpc::ServerContext* c, const rpc::Print
       r->set_read_timeout(rt);
       r->set_write_timeout(wt);
       r->set_lease_ms(static_cast<uint32_t>(state_.objects->lease().count()));
-      uint64_t id = state_.objects->Add(std::move(session));
+      ObjectId id = state_.objects->Add(std::move(session), ClientKey(c));
       r->set_printer_id(id);
-      if (id == 0) return m.Fail(kResultFailure, kTooManyObjects);
+      if (id.empty()) return m.Fail(kResultFailure, kTooManyObjects);
     }
     return result;
   });

@@ -1,5 +1,8 @@
 #include "server/printer_session.h"
 
+#include <algorithm>
+
+#include "shared/escpos.h"
 #include "shared/result_codes.h"
 
 namespace zelta {
@@ -7,15 +10,67 @@ namespace {
 
 constexpr char kSource[] = "ZeltaServer.Printer";
 constexpr int32_t kMaxTimeoutMs = 600000;
+constexpr int32_t kChunkTimeoutMs = 20;  // how long one queued chunk may hold the port
+
+bool IsRealTimeRequest(const Bytes& data, int32_t length, int32_t mode) {
+  return mode == kWriteRealTime && length >= 2 && static_cast<uint8_t>(data[0]) == escpos::kDle &&
+         (static_cast<uint8_t>(data[1]) == escpos::kEot || static_cast<uint8_t>(data[1]) == escpos::kEnq);
+}
 
 }  // namespace
 
 PrinterSession::PrinterSession(std::shared_ptr<PrinterPort> port, uint64_t owner, int32_t read_timeout,
-                               int32_t write_timeout)
-    : port_(std::move(port)), owner_(owner), read_timeout_(read_timeout), write_timeout_(write_timeout) {}
+                               int32_t write_timeout, size_t send_queue_bytes)
+    : port_(std::move(port)),
+      owner_(owner),
+      read_timeout_(read_timeout),
+      write_timeout_(write_timeout),
+      queue_(std::make_shared<SendQueue>(
+          send_queue_bytes, [this](const Bytes& chunk, int32_t& written, PrinterErrorInfo& error) {
+            return SendChunk(chunk, written, error);
+          })) {}
 
 PrinterSession::~PrinterSession() {
+  queue_->Close();  // no chunk goes to the port after this
   if (claimed()) ReleasePrinter();
+}
+
+int32_t PrinterSession::Fail(const PrinterErrorInfo& error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  last_error_ = {error.Number, error.Description, error.Source.empty() ? kSource : error.Source};
+  return error.Number;
+}
+
+int32_t PrinterSession::AfterQueue() {
+  int32_t timeout;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    timeout = write_timeout_;
+  }
+  PrinterErrorInfo error;
+  const int32_t result = queue_->Drain(timeout, error);
+  return result == kResultOk ? kResultOk : Fail(error);
+}
+
+int32_t PrinterSession::SendChunk(const Bytes& chunk, int32_t& written, PrinterErrorInfo& error) {
+  written = 0;
+  std::lock_guard<std::mutex> io(port_->io());
+  if (!claimed()) {
+    error = {kResultNotClaimed, "The printer " + port_->name() + " was released before its data was sent.",
+             kSource};
+    return kResultNotClaimed;
+  }
+  int32_t timeout;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    timeout = write_timeout_;
+  }
+  PrinterObject& p = port_->object();
+  p.PutWriteTimeout(std::min(timeout, kChunkTimeoutMs));
+  const int32_t result = p.WriteData(chunk, static_cast<int32_t>(chunk.size()), written, kWriteOrdinary);
+  if (result != kResultOk) p.GetLastError(error);
+  p.PutWriteTimeout(timeout);
+  return result;
 }
 
 int32_t PrinterSession::Fail(int32_t result, const std::string& description) {
@@ -62,7 +117,12 @@ int32_t PrinterSession::ClaimPrinter() {
     p.PutWriteTimeout(wt);
     return p.ClaimPrinter();
   });
-  if (result != kResultOk) port_->Unreserve(owner_);
+  if (result != kResultOk) {
+    port_->Unreserve(owner_);
+  } else {
+    // A new claim starts with an empty queue and nothing left to report.
+    queue_->Restart();
+  }
   return result;
 }
 
@@ -70,9 +130,20 @@ int32_t PrinterSession::ReleasePrinter() {
   // Releasing a printer this session does not hold changes nothing, like the port's own release: an
   // operation that gave up the printer on a failure path may release it once more at its end.
   if (!claimed()) return kResultOk;
+  // The queued data goes first; what the printer has not taken within the write time-out is dropped.
+  PrinterErrorInfo error;
+  int32_t timeout;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    timeout = write_timeout_;
+  }
+  const int32_t queued = queue_->Drain(timeout, error);
+  queue_->Discard();
   int32_t result = OnPort("ReleasePrinter", [](PrinterObject& p) { return p.ReleasePrinter(); });
   port_->Unreserve(owner_);
-  return result;
+  const bool port_failed =
+      queued != kResultOk && queued != kResultTimeout && queued != kResultBusy && queued != kResultPaperOut;
+  return port_failed ? Fail(error) : result;
 }
 
 int32_t PrinterSession::WriteData(const Bytes& data, int32_t length, int32_t& written, int32_t mode) {
@@ -81,17 +152,26 @@ int32_t PrinterSession::WriteData(const Bytes& data, int32_t length, int32_t& wr
     return Fail(kResultBadArgument, "WriteData length " + std::to_string(length) +
                                         " does not fit the data (" + std::to_string(data.size()) +
                                         " bytes).");
+  if (!IsRealTimeRequest(data, length, mode) && claimed()) {
+    if (int32_t r = AfterQueue(); r != kResultOk) return r;
+  }
   return OnPort("WriteData", [&](PrinterObject& p) { return p.WriteData(data, length, written, mode); });
 }
 
 int32_t PrinterSession::ReadData(std::string& buffer, int32_t length, int32_t& count) {
   count = 0;
   if (length < 0 || length > (1 << 20)) return Fail(kResultBadArgument, "ReadData length out of range.");
+  if (claimed()) {
+    if (int32_t r = AfterQueue(); r != kResultOk) return r;
+  }
   return OnPort("ReadData", [&](PrinterObject& p) { return p.ReadData(buffer, length, count); });
 }
 
 int32_t PrinterSession::ReadReply(Bytes& data, int32_t& count, int32_t multi_block) {
   count = 0;
+  if (claimed()) {
+    if (int32_t r = AfterQueue(); r != kResultOk) return r;
+  }
   return OnPort("ReadReply", [&](PrinterObject& p) { return p.ReadReply(data, count, multi_block); });
 }
 
@@ -129,6 +209,10 @@ int32_t PrinterSession::PutWriteTimeout(int32_t value) {
 
 int32_t PrinterSession::GetBusyState(int32_t& value) {
   value = 0;
+  if (claimed() && queue_->queued() > 0) {
+    value = 1;  // busy with earlier data, still in the queue
+    return kResultOk;
+  }
   return OnPort("GetBusyState", [&](PrinterObject& p) { return p.GetBusyState(value); });
 }
 
@@ -143,10 +227,14 @@ int32_t PrinterSession::GetLastError(PrinterErrorInfo& info) {
 }
 
 int32_t PrinterSession::ClearInput() {
+  if (claimed()) {
+    if (int32_t r = AfterQueue(); r != kResultOk) return r;
+  }
   return OnPort("ClearInput", [](PrinterObject& p) { return p.ClearInput(); });
 }
 
 int32_t PrinterSession::ClearOutput() {
+  if (claimed()) queue_->Discard();
   return OnPort("ClearOutput", [](PrinterObject& p) { return p.ClearOutput(); });
 }
 

@@ -51,7 +51,7 @@ int32_t ServerMonitor::GetPrinter(std::string& name, std::string& port,
   name = p->name();
   port = p->handed_port();
   session = std::make_shared<PrinterSession>(p, state_.catalog.NextOwner(), state_.config.read_timeout_ms,
-                                             state_.config.write_timeout_ms);
+                                             state_.config.write_timeout_ms, state_.config.send_queue_bytes);
   return kResultOk;
 }
 

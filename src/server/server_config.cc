@@ -1,5 +1,6 @@
 #include "server/server_config.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,10 @@
 
 namespace zelta {
 namespace {
+
+constexpr size_t kMaxTokenBytes = 256;
+constexpr size_t kMaxLineBytes = 4096;
+constexpr size_t kMaxEcho = 160;  // characters of a bad line's message
 
 std::string Trim(std::string_view s) {
   size_t b = 0, e = s.size();
@@ -122,10 +127,21 @@ bool ParseLine(const std::string& key, const std::string& value, ServerConfig& c
   } else if (key == "tls_key") {
     config.tls_key_file = value;
   } else if (key == "access_token") {
+    // The token travels as an HTTP/2 header: printable ASCII without blanks, and of a sane length.
+    if (value.empty()) return why = "access_token is empty: remove the line to run without a token", false;
+    if (value.size() > kMaxTokenBytes) return why = "access_token is longer than 256 characters", false;
+    for (char ch : value) {
+      if (ch < 0x21 || ch > 0x7e)
+        return why = "access_token may hold only printable ASCII characters without blanks", false;
+    }
     config.access_token = value;
   } else if (key == "allow_plaintext_remote") {
     if (!ParseBool(value, config.allow_plaintext_remote))
       return why = "allow_plaintext_remote wants yes or no", false;
+  } else if (key == "send_queue") {
+    if (!ParseUnsigned(value, 16u << 20, n) || n < 4096)
+      return why = "send_queue wants 4096..16777216", false;
+    config.send_queue_bytes = static_cast<uint32_t>(n);
   } else if (key == "lease_ms" || key == "read_timeout_ms" || key == "write_timeout_ms") {
     if (!ParseUnsigned(value, 600000, n) || n < 50) return why = key + " wants 50..600000", false;
     if (key == "lease_ms") config.lease_ms = static_cast<uint32_t>(n);
@@ -145,6 +161,11 @@ bool ParseServerConfig(std::string_view text, ServerConfig& config, std::string&
   int line_no = 0;
   while (std::getline(in, raw)) {
     ++line_no;
+    if (raw.size() > kMaxLineBytes) {
+      error = "line " + std::to_string(line_no) + ": longer than " + std::to_string(kMaxLineBytes) +
+              " characters";
+      return false;
+    }
     std::string line = Trim(raw);
     if (line.empty() || line[0] == '#') continue;
     size_t eq = line.find('=');
@@ -156,13 +177,23 @@ bool ParseServerConfig(std::string_view text, ServerConfig& config, std::string&
     } else {
       continue;
     }
+    // What the line held is quoted in the message only in part.
+    if (why.size() > kMaxEcho) why = why.substr(0, kMaxEcho) + "...";
     error = "line " + std::to_string(line_no) + ": " + why;
     return false;
   }
   return true;
 }
 
-bool LoadServerConfig(const std::string& path, ServerConfig& config, std::string& error) {
+bool LoadServerConfig(const std::string& path, ServerConfig& config, std::string& error,
+                      std::string* warning) {
+  if (warning) warning->clear();
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    error = path + (S_ISDIR(st.st_mode) ? " is a directory" : " is not a regular file") +
+            ", not a configuration file";
+    return false;
+  }
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     error = "cannot read " + path;
@@ -178,6 +209,8 @@ bool LoadServerConfig(const std::string& path, ServerConfig& config, std::string
     error = path + ": " + error;
     return false;
   }
+  if (warning && !config.access_token.empty() && (st.st_mode & (S_IRGRP | S_IROTH)))
+    *warning = path + " holds the access token and other users can read it: chmod 600 " + path;
   return true;
 }
 

@@ -38,14 +38,17 @@ struct ServerConfig {
   uint32_t lease_ms = 5000;             // how long an object lives without a call or renewal
   int32_t read_timeout_ms = 1000;       // initial time-outs of a new printer session
   int32_t write_timeout_ms = 1000;
+  uint32_t send_queue_bytes = 65536;  // the send queue of each printer session (the client's credit)
 };
 
 // Parses text into config (which keeps its defaults for keys not given). On failure returns false and
 // error says "line N: ..."; config is then partly filled and must not be used.
 bool ParseServerConfig(std::string_view text, ServerConfig& config, std::string& error);
 
-// Reads and parses the file at path, then checks the whole (ValidateServerConfig).
-bool LoadServerConfig(const std::string& path, ServerConfig& config, std::string& error);
+// Reads and parses the regular file at path, then checks the whole (ValidateServerConfig). warning, when
+// given, receives a caution that does not stop the start (a token in a file that others can read), or "".
+bool LoadServerConfig(const std::string& path, ServerConfig& config, std::string& error,
+                      std::string* warning = nullptr);
 
 // Checks what only the whole configuration shows: TLS certificate and key given together, a server
 // list file for the main server, distinct printer names, and no plain-text listening beyond loopback

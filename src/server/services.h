@@ -12,7 +12,10 @@ namespace zelta {
 // with a description otherwise.
 grpc::Status CheckAccess(const ServerState& state, grpc::ServerContext* context);
 
-// Fills an Outcome with result and the error info that GetLastError gives back.
+// The client key of the call (metadata "zelta-client"), "" when none was sent.
+std::string ClientKey(grpc::ServerContext* context);
+
+// Fills an Outcome with result and, when it is a failure, the error info that GetLastError gives back.
 void SetOutcome(rpc::Outcome* outcome, int32_t result, const PrinterErrorInfo& error);
 
 // The outcome of a call on an id the server does not know (any more).
@@ -82,6 +85,8 @@ class PrinterService final : public rpc::Printer::Service {
   grpc::Status GetDeviceDescription(grpc::ServerContext* c, const rpc::ObjectRef* q,
                                     rpc::TextReply* r) override;
   grpc::Status GetDeviceKind(grpc::ServerContext* c, const rpc::ObjectRef* q, rpc::IntReply* r) override;
+  grpc::Status Stream(grpc::ServerContext* c,
+                      grpc::ServerReaderWriter<rpc::StreamReply, rpc::StreamRequest>* stream) override;
 
  private:
   ServerState& state_;
@@ -90,11 +95,11 @@ class PrinterService final : public rpc::Printer::Service {
 // Runs fn(object) for a call on object id of type T, after the access check; fn returns the result
 // code, which goes into reply's outcome together with the object's last error.
 template <typename T, typename Reply, typename Fn>
-grpc::Status ServeCall(ServerState& state, grpc::ServerContext* context, uint64_t id, Reply* reply,
+grpc::Status ServeCall(ServerState& state, grpc::ServerContext* context, const ObjectId& id, Reply* reply,
                        const char* source, Fn fn) {
   grpc::Status access = CheckAccess(state, context);
   if (!access.ok()) return access;
-  auto use = state.objects->Begin<T>(id);
+  auto use = state.objects->Begin<T>(id, ClientKey(context));
   if (!use) {
     SetUnknownObject(reply->mutable_outcome(), source);
     return grpc::Status::OK;

@@ -68,6 +68,16 @@ constexpr uint8_t kp = 'p';         // FS p n m: print NV bit image
 constexpr uint8_t kq = 'q';         // FS q n ...: define NV bit images
 constexpr uint8_t kQuestion = '?';  // ESC ? 0: identification of some models
 
+// GS ( D pL pH m [a b]...: enable or disable real-time commands (m is 20). a names the command (1: the
+// real-time pulse, 2: the power-off sequence), b is 0 to disable it and 1 to enable it. Sent around a
+// logo definition whose raster bytes could read as a real-time request.
+constexpr uint8_t kD = 'D';
+constexpr uint8_t kRealTimeSwitchM = 20;
+constexpr uint8_t kRealTimePulse = 1;
+constexpr uint8_t kRealTimePowerOff = 2;
+constexpr uint8_t kRealTimeDisable = 0;
+constexpr uint8_t kRealTimeEnable = 1;
+
 // GS 8 L: graphics data with a 32-bit parameter count. GS "8" "L" p1 p2 p3 p4 m fn ...; m is 48.
 constexpr uint8_t k8 = '8';
 constexpr uint8_t kFnDefineNvRaster = 67;      // store a raster logo under a key code

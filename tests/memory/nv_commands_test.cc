@@ -26,6 +26,8 @@ TEST(NvCommands, ExactBytes) {
       {CmdPrintNvBitImage(1), B({28, 'p', 1, 0})},
       {CmdPrintNvBitImage(255), B({28, 'p', 255, 0})},
       {CmdClearNvBitImages(), B({28, 'q', 1, 0, 0, 0, 0})},
+      {CmdRealTimeCommands(false), B({29, 40, 68, 5, 0, 20, 1, 0, 2, 0})},
+      {CmdRealTimeCommands(true), B({29, 40, 68, 5, 0, 20, 1, 1, 2, 1})},
   };
   for (const auto& c : cases) EXPECT_EQ(ToHex(c.got), ToHex(c.want));
 }
@@ -50,6 +52,8 @@ TEST(NvCommands, CommandFamilyByModel) {
   EXPECT_TRUE(UsesNvBitImages(32));
   EXPECT_TRUE(UsesNvBitImages(10));
   for (int id : {0, 36, 46, 161, 176}) EXPECT_FALSE(UsesNvBitImages(id)) << id;
+  for (int id : {36, 46, 161, 176}) EXPECT_TRUE(SupportsRealTimeSwitch(id)) << id;
+  for (int id : {0, 10, 32, 37, 255}) EXPECT_FALSE(SupportsRealTimeSwitch(id)) << id;
 }
 
 }  // namespace

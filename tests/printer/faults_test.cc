@@ -8,6 +8,9 @@
 
 #include "emu_test_util.h"
 #include "memory/nv_commands.h"
+#include "printer/emu_host.h"
+#include "printer/port_printer.h"
+#include "shared/result_codes.h"
 
 namespace zelta::test {
 namespace {
@@ -111,6 +114,57 @@ TEST(FaultTest, FullBufferPushesBackButRealTimeRequestsPass) {
   p->SetFault(EmuFault::kCoverOpen, false);
   EXPECT_TRUE(p->WaitIdle(1000));
   EXPECT_FALSE(p->Full());
+}
+
+// A logo whose raster bytes read as DLE EOT 1 and DLE ENQ 2: with real-time requests on, the printer
+// answers them and takes them out, so the definition swallows the GS I 1 behind it; with GS ( D
+// turning them off around the definition, the logo is stored whole and the requests work again after.
+TEST(RealTimeTest, SwitchedOffAroundADefinitionTheLogoIsStoredWhole) {
+  const Bytes raster = B({0x10, 0x04, 0x01, 0x10, 0x05, 0x02, 0xff, 0x10});
+  const Bytes off = B({29, 40, 68, 5, 0, 20, 1, 0, 2, 0}), on = B({29, 40, 68, 5, 0, 20, 1, 1, 2, 1});
+  const Bytes logo = NvRasterPacket("R1", 64, 1, {raster});
+  for (bool switched : {false, true}) {
+    SCOPED_TRACE(switched ? "GS ( D around the definition" : "no GS ( D");
+    auto p = MakePrinter(46);
+    const uint32_t before = p->NvRemaining();
+    Send(*p, (switched ? off : Bytes()) + logo + (switched ? on : Bytes()) + CmdModelId());
+    const Bytes got = Collect(*p);
+    if (switched) {
+      EXPECT_EQ(ToHex(got), ToHex(B({46})));  // only the model ID: no status answers from the raster
+      EXPECT_EQ(p->KeyCodes(), std::vector<std::string>{"R1"});
+      EXPECT_EQ(before - p->NvRemaining(), logo.size() - 7);  // N: everything after p1..p4
+      Send(*p, B({16, 4, 1}));                                // on again
+      EXPECT_EQ(Collect(*p).size(), 1u);
+    } else {
+      EXPECT_EQ(got.size(), 1u);  // the DLE EOT 1 answer; the GS I 1 went into the logo's data
+      EXPECT_NE(got, B({46}));
+    }
+  }
+}
+
+// A printer off line with more data waiting than its buffer holds still answers status requests that
+// the host sends behind the data.
+TEST(RealTimeTest, RequestsBehindAFullBufferAreAnsweredOverTcp) {
+  std::string error;
+  auto printer = MakePrinter(46);
+  auto server = emu::EmuTcpServer::Start(printer, "127.0.0.1", 0, error);
+  ASSERT_TRUE(server) << error;
+  printer->SetFault(EmuFault::kPaperOut, true);
+  auto p = OpenPortPrinter("tcp:127.0.0.1:" + std::to_string(server->Port()), kDeviceKindGsI, error);
+  ASSERT_EQ(p->ClaimPrinter(), kResultOk);
+  ASSERT_EQ(p->PutReadTimeout(2000), kResultOk);
+  int32_t written = 0, count = 0;
+  const Bytes data(4200, 'x');
+  ASSERT_EQ(p->WriteData(data, 4200, written, kWriteOrdinary), kResultOk);  // the line takes it
+  ASSERT_EQ(p->WriteData(B({16, 4, 4}), 3, written, kWriteRealTime), kResultOk);
+  std::string buf = " ";
+  ASSERT_EQ(p->ReadData(buf, 1, count), kResultOk);
+  EXPECT_EQ(At(buf, 0), 0x12 | 0x0c | 0x60);  // paper near end and paper end
+  int32_t state = 0, mode = 1;
+  EXPECT_EQ(p->GetPrinterState(state, mode), kResultOk);
+  EXPECT_EQ(state, 8);  // paper out
+  printer->SetFault(EmuFault::kPaperOut, false);
+  EXPECT_EQ(p->ReleasePrinter(), kResultOk);
 }
 
 TEST(FaultTest, SlowPrinterTakesDataAtItsOwnPace) {

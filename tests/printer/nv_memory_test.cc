@@ -2,7 +2,11 @@
 // multi-block key list and the state file across restarts.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
 
 #include "emu_test_util.h"
 #include "memory/nv_commands.h"
@@ -200,6 +204,25 @@ TEST(NvBitImageTest, CutOffDefinitionKeepsTheEarlierImages) {
   EXPECT_EQ(Collect(*p), B({32}));
   ASSERT_EQ(p->BitImageCount(), 1u);
   EXPECT_EQ(p->BitImageForTest(1)->columns, Bytes(8, '\x0F'));
+}
+
+// A writer killed between writing its temporary file and renaming it leaves the file behind; the
+// next start clears those of processes that are gone and leaves a running writer's alone.
+TEST(NvMemoryTest, TemporariesOfKilledWritersAreRemovedAtStart) {
+  const std::string dir = FreshDir("stale_tmp");
+  const std::string state = dir + "/46.nv";
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  const std::string stale = state + ".tmp." + std::to_string(gone);
+  const std::string live = state + ".tmp." + std::to_string(getppid());
+  const std::string other = state + ".tmp.x1";
+  for (const auto& f : {stale, live, other}) std::ofstream(f) << "half";
+  auto printer = MakePrinter(46, state);
+  ASSERT_TRUE(printer);
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(live));
+  EXPECT_TRUE(std::filesystem::exists(other));
 }
 
 }  // namespace

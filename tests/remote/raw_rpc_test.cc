@@ -17,7 +17,7 @@ class RawRpcTest : public RemoteTest {
     monitor = rpc::Monitor::NewStub(channel);
     printer = rpc::Printer::NewStub(channel);
   }
-  uint64_t CreateMonitor() {
+  std::string CreateMonitor() {
     grpc::ClientContext c;
     rpc::CreateRequest q;
     q.set_prog_id(kProgIdMonitor);
@@ -34,7 +34,7 @@ class RawRpcTest : public RemoteTest {
 };
 
 TEST_F(RawRpcTest, GetLastErrorOfMonitorAndPrinterDescribesTheLastFailure) {
-  uint64_t id = CreateMonitor();
+  std::string id = CreateMonitor();
   rpc::PrinterRef ref;
   ref.set_object_id(id);
   ref.set_name("Nobody");
@@ -57,7 +57,7 @@ TEST_F(RawRpcTest, GetLastErrorOfMonitorAndPrinterDescribesTheLastFailure) {
   rpc::GetPrinterReply got;
   grpc::ClientContext c3;
   ASSERT_TRUE(monitor->GetPrinter(&c3, ref, &got).ok());
-  ASSERT_NE(got.printer_id(), 0u);
+  ASSERT_EQ(got.printer_id().size(), 16u);
   rpc::ObjectRef pref;
   pref.set_object_id(got.printer_id());
   rpc::ResultReply cleared;
@@ -68,18 +68,68 @@ TEST_F(RawRpcTest, GetLastErrorOfMonitorAndPrinterDescribesTheLastFailure) {
   ASSERT_TRUE(printer->GetLastError(&c5, pref, &last).ok());
   EXPECT_EQ(last.info().number(), kResultNotClaimed);
   EXPECT_EQ(last.info().source(), "ZeltaServer.Printer");
+
+  // A call that succeeds after that failure carries no error info of its own.
+  rpc::IntReply kind;
+  grpc::ClientContext c6;
+  ASSERT_TRUE(printer->GetDeviceKind(&c6, pref, &kind).ok());
+  EXPECT_EQ(kind.outcome().result(), kResultOk);
+  EXPECT_FALSE(kind.outcome().has_error());
+}
+
+// Another client that learns an id (here: sent by the test) can neither use the object, renew it,
+// drop it nor find out that it exists.
+TEST_F(RawRpcTest, AnotherClientCannotUseRenewOrDropAnId) {
+  std::string id = CreateMonitor();
+  rpc::PrinterRef ref;
+  ref.set_object_id(id);
+  ref.set_name("Receipt");
+  rpc::GetPrinterReply got;
+  grpc::ClientContext c1;
+  ASSERT_TRUE(monitor->GetPrinter(&c1, ref, &got).ok());
+  rpc::ObjectRef pref;
+  pref.set_object_id(got.printer_id());
+  auto intruder = [](grpc::ClientContext& c) {
+    c.AddMetadata("zelta-client", "0123456789abcdef0123456789abcdef");
+  };
+
+  rpc::ResultReply claim;
+  grpc::ClientContext c2;
+  intruder(c2);
+  ASSERT_TRUE(printer->ClaimPrinter(&c2, pref, &claim).ok());
+  EXPECT_EQ(claim.outcome().result(), kResultNotFound);
+  rpc::RenewRequest q;
+  q.add_object_ids(got.printer_id());
+  q.add_object_ids(id);
+  rpc::RenewReply renewed;
+  grpc::ClientContext c3;
+  intruder(c3);
+  ASSERT_TRUE(objects->Renew(&c3, q, &renewed).ok());
+  EXPECT_EQ(renewed.unknown_ids_size(), 2);
+  rpc::DropReply dropped;
+  grpc::ClientContext c4;
+  intruder(c4);
+  ASSERT_TRUE(objects->Drop(&c4, pref, &dropped).ok());
+  // The owner still has it.
+  grpc::ClientContext c5;
+  ASSERT_TRUE(printer->ClaimPrinter(&c5, pref, &claim).ok());
+  EXPECT_EQ(claim.outcome().result(), kResultOk);
+  grpc::ClientContext c6;
+  ASSERT_TRUE(printer->ReleasePrinter(&c6, pref, &claim).ok());
 }
 
 TEST_F(RawRpcTest, IdsAreRenewedDroppedAndForgotten) {
-  uint64_t id = CreateMonitor();
+  std::string id = CreateMonitor();
   rpc::RenewRequest q;
   q.add_object_ids(id);
-  q.add_object_ids(id ^ 1);
+  std::string near = id;
+  near[0] ^= 1;
+  q.add_object_ids(near);
   rpc::RenewReply r;
   grpc::ClientContext c1;
   ASSERT_TRUE(objects->Renew(&c1, q, &r).ok());
   ASSERT_EQ(r.unknown_ids_size(), 1);
-  EXPECT_EQ(r.unknown_ids(0), id ^ 1);
+  EXPECT_EQ(r.unknown_ids(0), near);
 
   rpc::ObjectRef ref;
   ref.set_object_id(id);
@@ -92,12 +142,49 @@ TEST_F(RawRpcTest, IdsAreRenewedDroppedAndForgotten) {
   EXPECT_EQ(list.outcome().result(), kResultNotFound);
   EXPECT_EQ(list.text(), "");
   // A Monitor id is no printer id.
-  uint64_t other = CreateMonitor();
+  std::string other = CreateMonitor();
   ref.set_object_id(other);
   rpc::ResultReply claim;
   grpc::ClientContext c4;
   ASSERT_TRUE(printer->ClaimPrinter(&c4, ref, &claim).ok());
   EXPECT_EQ(claim.outcome().result(), kResultNotFound);
+}
+
+// A stream serves a claimed printer, one stream at a time.
+TEST_F(RawRpcTest, AStreamNeedsTheClaimAndIsTheOnlyOne) {
+  rpc::PrinterRef ref;
+  ref.set_object_id(CreateMonitor());
+  ref.set_name("Receipt");
+  rpc::GetPrinterReply got;
+  grpc::ClientContext c1;
+  ASSERT_TRUE(monitor->GetPrinter(&c1, ref, &got).ok());
+  rpc::StreamRequest first;
+  first.set_object_id(got.printer_id());
+  auto open = [&](grpc::ClientContext& c, rpc::StreamReply& reply) {
+    auto s = printer->Stream(&c);
+    EXPECT_TRUE(s->Write(first));
+    EXPECT_TRUE(s->Read(&reply));
+    return s;
+  };
+  grpc::ClientContext c2;
+  rpc::StreamReply reply;
+  auto refused = open(c2, reply);
+  EXPECT_EQ(reply.result().outcome().result(), kResultNotClaimed);
+
+  rpc::ObjectRef pref;
+  pref.set_object_id(got.printer_id());
+  rpc::ResultReply claim;
+  grpc::ClientContext c3;
+  ASSERT_TRUE(printer->ClaimPrinter(&c3, pref, &claim).ok());
+  ASSERT_EQ(claim.outcome().result(), kResultOk);
+  grpc::ClientContext c4, c5;
+  auto stream = open(c4, reply);
+  EXPECT_EQ(reply.capacity(), 65536u);
+  auto second = printer->Stream(&c5);
+  second->Write(first);
+  EXPECT_FALSE(second->Read(&reply));
+  EXPECT_EQ(second->Finish().error_code(), grpc::StatusCode::FAILED_PRECONDITION);
+  c4.TryCancel();
 }
 
 }  // namespace

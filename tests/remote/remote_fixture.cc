@@ -150,4 +150,29 @@ std::shared_ptr<PrinterObject> RemoteTest::ReceiptPrinter() {
   return printer;
 }
 
+Bytes LogoDefinition(const std::string& key, int width, int rows, uint8_t pattern) {
+  const int row_bytes = (width + 7) / 8;
+  Bytes out = B({0x1d, 0x38, 0x4c});
+  AppendLe32(out, 11 + static_cast<uint32_t>(row_bytes * rows));
+  out += B({48, 67, 48});
+  out += key;
+  out += B({1});
+  AppendLe16(out, static_cast<uint32_t>(width));
+  AppendLe16(out, static_cast<uint32_t>(rows));
+  out += B({49});
+  out += Bytes(static_cast<size_t>(row_bytes * rows), static_cast<char>(pattern));
+  return out;
+}
+
+int32_t WriteInRows(PrinterObject& printer, const Bytes& bytes) {
+  for (size_t pos = 0; pos < bytes.size();) {
+    int32_t written = 0;
+    const int32_t n = static_cast<int32_t>(std::min<size_t>(72, bytes.size() - pos));
+    const int32_t r = printer.WriteData(bytes.substr(pos), n, written, kWriteOrdinary);
+    pos += static_cast<size_t>(std::max(written, 0));
+    if (r != kResultOk && r != kResultTimeout && r != kResultBusy && r != kResultPaperOut) return r;
+  }
+  return kResultOk;
+}
+
 }  // namespace zelta::test

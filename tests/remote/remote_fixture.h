@@ -44,6 +44,14 @@ class ScriptedPorts {
   std::vector<std::pair<std::string, ScriptedPrinter*>> opened_;
 };
 
+// GS 8 L function 67: defines a one-colour logo of width × rows dots under key, every raster byte
+// pattern.
+Bytes LogoDefinition(const std::string& key, int width, int rows, uint8_t pattern);
+// Writes bytes in writes of at most 72 bytes, resending from position + written after a push-back, as
+// the download does; the first result that is neither success nor push-back ends it. Returns that
+// result (or 0).
+int32_t WriteInRows(PrinterObject& printer, const Bytes& bytes);
+
 // Writes text into a fresh file in a fresh temporary folder and returns the folder.
 std::string MakeTempDir();
 

@@ -72,13 +72,13 @@ TEST_F(RemoteObjectsTest, PrinterCallsReachThePrinter) {
   Bytes data = "\x1d(L\x02\x00\x30\x31"s + std::string(1000, '\0');
   EXPECT_EQ(printer->WriteData(data, static_cast<int32_t>(data.size()), written, kWriteOrdinary), kResultOk);
   EXPECT_EQ(written, static_cast<int32_t>(data.size()));
-  EXPECT_EQ(port->written, data);  // every byte, NULs included
 
   port->QueueByte(0x24);
   std::string buffer = " ";
-  EXPECT_EQ(printer->ReadData(buffer, 1, count), kResultOk);
+  EXPECT_EQ(printer->ReadData(buffer, 1, count), kResultOk);  // read behind the data
   EXPECT_EQ(buffer, "\x24");
   EXPECT_EQ(count, 1);
+  EXPECT_EQ(port->written, data);  // every byte, NULs included
   port->replies.push_back({kResultOk, "7\x31OK\0"s});
   Bytes reply;
   EXPECT_EQ(printer->ReadReply(reply, count, 1), kResultOk);

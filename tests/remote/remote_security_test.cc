@@ -72,6 +72,7 @@ TEST_F(RemoteSecurityTest, TlsWithATokenServesTrustingClientsOnly) {
   EXPECT_EQ(printer->ClaimPrinter(), kResultOk);
   int32_t written = 0;
   EXPECT_EQ(printer->WriteData("\x1b@", 2, written, kWriteOrdinary), kResultOk);
+  EXPECT_EQ(printer->ReleasePrinter(), kResultOk);  // behind the data
   EXPECT_EQ(ports.Printer("emu:36")->written, "\x1b@");
 
   // The right token over a plain connection does not get through to a TLS server.

@@ -3,9 +3,12 @@
 //   remote_test_helper claim MACHINE NAME PORT   claims the printer, prints "claimed", waits
 //   remote_test_helper serve                     serves printer "Slow" (emu:slow), whose writes never
 //                                                end, on 127.0.0.1; prints "port N", waits
+//   remote_test_helper download MACHINE ROWS    claims Receipt (tcp port), streams a logo definition of
+//                                                ROWS rows of 72 bytes, prints "streamed", waits
 //   remote_test_helper churn FILE                adds servers SRV0, SRV1, ... to the server list FILE
 //                                                as fast as it can; prints "started" after the first
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -27,6 +30,24 @@ int Claim(const std::string& machine, std::string name, std::string port) {
     return 1;
   }
   std::printf("claimed\n");
+  std::fflush(stdout);
+  Linger();
+  return 0;
+}
+
+int Download(const std::string& machine, int rows) {
+  zelta::RemoteSettings settings;
+  zelta::test::Created created = zelta::test::CreateAndWait(settings, zelta::kProgIdMonitor, machine);
+  auto monitor = created.monitor();
+  std::shared_ptr<zelta::PrinterObject> printer;
+  std::string name = "Receipt", port;
+  if (!monitor || monitor->GetPrinter(name, port, printer) != 0 || printer->ClaimPrinter() != 0) {
+    std::printf("failed %s\n", created.error.Description.c_str());
+    std::fflush(stdout);
+    return 1;
+  }
+  const int32_t r = zelta::test::WriteInRows(*printer, zelta::test::LogoDefinition("L1", 576, rows, 0x5a));
+  std::printf("streamed %d\n", r);
   std::fflush(stdout);
   Linger();
   return 0;
@@ -73,6 +94,7 @@ int main(int argc, char** argv) {
   if (mode == "claim" && argc == 5) return Claim(argv[2], argv[3], argv[4]);
   if (mode == "serve" && argc == 2) return Serve();
   if (mode == "churn" && argc == 3) return Churn(argv[2]);
+  if (mode == "download" && argc == 4) return Download(argv[2], std::atoi(argv[3]));
   std::fprintf(stderr, "usage: remote_test_helper claim MACHINE NAME PORT | serve | churn FILE\n");
   return 2;
 }

@@ -16,69 +16,81 @@ struct Counter {
 };
 struct Other {};
 
-TEST(ObjectTable, ObjectsAreFoundByIdAndType) {
+const std::string kMe = "client-a", kOther = "client-b";
+
+TEST(ObjectTable, ObjectsAreFoundByIdTypeAndClient) {
   ObjectTable table(1000ms);
   int alive = 0;
-  uint64_t a = table.Add(std::make_shared<Counter>(&alive));
-  uint64_t b = table.Add(std::make_shared<Other>());
-  EXPECT_NE(a, 0u);
+  ObjectId a = table.Add(std::make_shared<Counter>(&alive), kMe);
+  ObjectId b = table.Add(std::make_shared<Other>(), kMe);
+  ASSERT_EQ(a.size(), kObjectIdBytes);
   EXPECT_NE(a, b);
-  EXPECT_TRUE(table.Begin<Counter>(a));
-  EXPECT_FALSE(table.Begin<Other>(a));
-  EXPECT_FALSE(table.Begin<Counter>(b));
-  EXPECT_FALSE(table.Begin<Counter>(a + 1));
-  EXPECT_FALSE(table.Begin<Counter>(0));
+  EXPECT_TRUE(table.Begin<Counter>(a, kMe));
+  EXPECT_FALSE(table.Begin<Other>(a, kMe));
+  EXPECT_FALSE(table.Begin<Counter>(b, kMe));
+  ObjectId near = a;
+  near.back() ^= 1;
+  EXPECT_FALSE(table.Begin<Counter>(near, kMe));
+  EXPECT_FALSE(table.Begin<Counter>("", kMe));
+  // Another client that knows the id can neither use, renew nor drop the object.
+  EXPECT_FALSE(table.Begin<Counter>(a, kOther));
+  EXPECT_FALSE(table.Begin<Counter>(a, ""));
+  EXPECT_EQ(table.Renew({a}, kOther), std::vector<ObjectId>{a});  // answered like an unknown id
+  table.Drop(a, kOther);
+  EXPECT_TRUE(table.Begin<Counter>(a, kMe));
+  EXPECT_EQ(alive, 1);
 }
 
-TEST(ObjectTable, AFullTableTakesNoMore) {
-  ObjectTable table(1000ms, 2);
+TEST(ObjectTable, FullTableAndFullClientShareTakeNoMore) {
+  ObjectTable table(1000ms, 3, 2);
   int alive = 0;
-  EXPECT_NE(table.Add(std::make_shared<Counter>(&alive)), 0u);
-  uint64_t second = table.Add(std::make_shared<Counter>(&alive));
-  EXPECT_EQ(table.Add(std::make_shared<Counter>(&alive)), 0u);
-  EXPECT_EQ(alive, 2);  // the refused one is gone
-  table.Drop(second);
-  EXPECT_NE(table.Add(std::make_shared<Counter>(&alive)), 0u);
+  EXPECT_FALSE(table.Add(std::make_shared<Counter>(&alive), kMe).empty());
+  ObjectId second = table.Add(std::make_shared<Counter>(&alive), kMe);
+  EXPECT_FALSE(second.empty());
+  EXPECT_TRUE(table.Add(std::make_shared<Counter>(&alive), kMe).empty());  // my share is full
+  EXPECT_EQ(alive, 2);                                                     // the refused one is gone
+  EXPECT_FALSE(table.Add(std::make_shared<Counter>(&alive), kOther).empty());
+  EXPECT_TRUE(table.Add(std::make_shared<Counter>(&alive), "c").empty());  // the table is full
+  table.Drop(second, kMe);
+  EXPECT_FALSE(table.Add(std::make_shared<Counter>(&alive), kMe).empty());
 }
 
-TEST(ObjectTable, IdsAreNotSequential) {
-  ObjectTable table(1000ms);
-  std::set<uint64_t> ids;
-  uint64_t previous = 0;
-  int close = 0;
-  for (int i = 0; i < 100; ++i) {
-    uint64_t id = table.Add(std::make_shared<Other>());
+TEST(ObjectTable, IdsAreRandom) {
+  ObjectTable table(1000ms, 4096, 4096);
+  std::set<ObjectId> ids;
+  std::set<std::string> prefixes;
+  for (int i = 0; i < 200; ++i) {
+    ObjectId id = table.Add(std::make_shared<Other>(), kMe);
     ids.insert(id);
-    if (id - previous < 1000) ++close;
-    previous = id;
+    prefixes.insert(id.substr(0, 2));
   }
-  EXPECT_EQ(ids.size(), 100u);
-  EXPECT_LT(close, 3);
+  EXPECT_EQ(ids.size(), 200u);
+  EXPECT_GT(prefixes.size(), 190u);  // no shared structure between neighbours
 }
 
 TEST(ObjectTable, ExpiredObjectsAreDestroyedAndRenewedOnesKept) {
   ObjectTable table(100ms);
   int alive = 0;
-  uint64_t kept = table.Add(std::make_shared<Counter>(&alive));
-  uint64_t lost = table.Add(std::make_shared<Counter>(&alive));
+  ObjectId kept = table.Add(std::make_shared<Counter>(&alive), kMe);
+  ObjectId lost = table.Add(std::make_shared<Counter>(&alive), kMe);
   EXPECT_EQ(table.Expire(ObjectTable::Clock::now() + 50ms), 0u);
   std::this_thread::sleep_for(60ms);
-  EXPECT_TRUE(table.Renew({kept}).empty());
+  EXPECT_TRUE(table.Renew({kept}, kMe).empty());
   // lost is 120 ms old by then, kept 60 ms.
   EXPECT_EQ(table.Expire(ObjectTable::Clock::now() + 60ms), 1u);
-  EXPECT_FALSE(table.Begin<Counter>(lost));
+  EXPECT_FALSE(table.Begin<Counter>(lost, kMe));
   EXPECT_EQ(alive, 1);
-  EXPECT_EQ(table.Renew({kept, lost}), std::vector<uint64_t>{lost});
+  EXPECT_EQ(table.Renew({kept, lost}, kMe), std::vector<ObjectId>{lost});
 }
 
 TEST(ObjectTable, AnObjectInUseOutlivesItsLease) {
   ObjectTable table(10ms);
   int alive = 0;
-  uint64_t id = table.Add(std::make_shared<Counter>(&alive));
+  ObjectId id = table.Add(std::make_shared<Counter>(&alive), kMe);
   {
-    auto use = table.Begin<Counter>(id);
+    auto use = table.Begin<Counter>(id, kMe);
     EXPECT_EQ(table.Expire(ObjectTable::Clock::now() + 1h), 0u);
-    table.Drop(id);       // dropped from the table while the call runs...
+    table.Drop(id, kMe);  // dropped from the table while the call runs...
     EXPECT_EQ(alive, 1);  // ...but kept until the call ends
   }
   EXPECT_EQ(alive, 0);
@@ -88,7 +100,7 @@ TEST(ObjectTable, AnObjectInUseOutlivesItsLease) {
 TEST(ObjectTable, TheReaperDropsObjectsNobodyRenews) {
   ObjectTable table(40ms);
   int alive = 0;
-  table.Add(std::make_shared<Counter>(&alive));
+  table.Add(std::make_shared<Counter>(&alive), kMe);
   table.StartReaper();
   auto until = std::chrono::steady_clock::now() + 2s;
   while (table.size() > 0 && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(5ms);

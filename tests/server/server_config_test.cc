@@ -1,6 +1,12 @@
 #include "server/server_config.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <tuple>
 
 #include "remote/remote_settings.h"
 
@@ -78,6 +84,12 @@ TEST(ServerConfig, BadLinesNameTheirLine) {
       {"net_printer = Bar, host, 0", "line 1: bad net printer port '0'"},
       {"main_server = maybe", "line 1: main_server wants yes or no"},
       {"lease_ms = 10", "line 1: lease_ms wants 50..600000"},
+      {"send_queue = 100", "line 1: send_queue wants 4096..16777216"},
+      {"access_token =", "line 1: access_token is empty: remove the line to run without a token"},
+      {"access_token = two words",
+       "line 1: access_token may hold only printable ASCII characters without blanks"},
+      {"access_token = caf\xc3\xa9",
+       "line 1: access_token may hold only printable ASCII characters without blanks"},
   };
   for (const auto& c : cases) {
     ServerConfig config;
@@ -146,6 +158,44 @@ TEST(ServerConfig, MissingFileIsAnError) {
   std::string error;
   EXPECT_FALSE(LoadServerConfig("/nonexistent/zelta.conf", c, error));
   EXPECT_EQ(error, "cannot read /nonexistent/zelta.conf");
+  EXPECT_FALSE(LoadServerConfig("/tmp", c, error));
+  EXPECT_EQ(error, "/tmp is a directory, not a configuration file");
+}
+
+TEST(ServerConfig, HostileValuesAreRefusedWithoutBeingEchoedWhole) {
+  ServerConfig c;
+  std::string error;
+  // A NUL inside the token, a token of 1 MB, a bad line of 1 MB.
+  EXPECT_FALSE(ParseServerConfig(std::string("access_token = ab\0cd", 20), c, error));
+  EXPECT_EQ(error, "line 1: access_token may hold only printable ASCII characters without blanks");
+  EXPECT_FALSE(ParseServerConfig("access_token = " + std::string(300, 'x'), c, error));
+  EXPECT_EQ(error, "line 1: access_token is longer than 256 characters");
+  EXPECT_FALSE(ParseServerConfig("port = 1\ncolour = " + std::string(1 << 20, 'r'), c, error));
+  EXPECT_EQ(error, "line 2: longer than 4096 characters");
+  EXPECT_FALSE(ParseServerConfig("colour" + std::string(3000, 'r') + " = 1", c, error));
+  EXPECT_LT(error.size(), 200u);
+  EXPECT_EQ(error.substr(error.size() - 3), "...");
+}
+
+TEST(ServerConfig, ATokenInAFileOthersCanReadIsWarnedAbout) {
+  char dir_pattern[] = "/tmp/zelta_cfg_XXXXXX";
+  const std::string dir = mkdtemp(dir_pattern);
+  const std::string path = dir + "/server.conf";
+  for (const auto& [text, mode, warned] :
+       {std::tuple{"access_token = abc\n", 0644, true}, std::tuple{"access_token = abc\n", 0600, false},
+        std::tuple{"port = 47101\n", 0644, false}}) {
+    std::ofstream(path) << text;
+    chmod(path.c_str(), static_cast<mode_t>(mode));
+    ServerConfig c;
+    std::string error, warning;
+    ASSERT_TRUE(LoadServerConfig(path, c, error, &warning)) << error;
+    EXPECT_EQ(!warning.empty(), warned) << text << mode;
+    if (warned) {
+      EXPECT_EQ(warning, path + " holds the access token and other users can read it: chmod 600 " + path);
+    }
+  }
+  std::remove(path.c_str());
+  rmdir(dir.c_str());
 }
 
 }  // namespace

@@ -1,0 +1,45 @@
+#include "bmp_check.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+
+namespace zelta {
+namespace {
+
+// A BMP start: file header and the information header up to its planes, then a few bytes more.
+std::string Header(const char* magic, unsigned planes) {
+  std::string h(40, '\0');
+  h[0] = magic[0];
+  h[1] = magic[1];
+  h[14] = 40;
+  h[26] = static_cast<char>(planes & 0xff);
+  h[27] = static_cast<char>(planes >> 8);
+  return h;
+}
+
+TEST(BmpCheck, RefusalsNameTheReason) {
+  const std::string path = "/tmp/zelta_bmp_check_" + std::to_string(getpid()) + ".bmp";
+  const struct {
+    std::string bytes;
+    std::string why;  // after "The file <PATH> "
+  } cases[] = {
+      {Header("BM", 1), ""},
+      {Header("MB", 1), "is not a BMP file: it does not start with \"BM\"."},
+      {"", "is not a BMP file: it does not start with \"BM\"."},
+      {"B", "is not a BMP file: it does not start with \"BM\"."},
+      {Header("BM", 1).substr(0, 27), "is cut off inside its BMP header."},
+      {Header("BM", 0), "gives 0 colour planes; a BMP file has 1."},
+      {Header("BM", 258), "gives 258 colour planes; a BMP file has 1."},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(path, std::ios::binary) << c.bytes;
+    EXPECT_EQ(WhyNotABmpFile(path), c.why.empty() ? "" : "The file <" + path + "> " + c.why) << c.why;
+  }
+  std::remove(path.c_str());
+  EXPECT_EQ(WhyNotABmpFile(path), "The file <" + path + "> cannot be opened.");
+}
+
+}  // namespace
+}  // namespace zelta

@@ -1,0 +1,143 @@
+// Writes streamed through zelta-server's send queue: the bytes that reach the printer are the ones
+// sent, once and in order, with and without push-back; a port failure while bytes wait is reported on
+// the next call with the count of bytes that got there, so that a resend from there completes the data.
+#include "remote/remote_objects.h"
+#include "remote_fixture.h"
+
+namespace zelta::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Row i of a download-shaped stream: 72 bytes that name their row.
+Bytes Rows(int n) {
+  Bytes out;
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < 72; ++j) out += static_cast<char>((i * 7 + j) & 0xff);
+  return out;
+}
+
+class RemoteStreamTest : public RemoteTest {
+ protected:
+  std::shared_ptr<PrinterObject> Start(std::deque<ScriptedPrinter::Write> script) {
+    ServerConfig c = ShopConfig();
+    c.send_queue_bytes = 4096;
+    c.write_timeout_ms = 300;
+    StartServer(c);
+    auto printer = ReceiptPrinter();
+    port = ports.Printer("emu:36");
+    port->writes = std::move(script);  // before the claim: the sender reads it from then on
+    EXPECT_EQ(printer->ClaimPrinter(), kResultOk);
+    return printer;
+  }
+  // Waits behind the queued data (a read), then the port's log may be looked at.
+  void Barrier(PrinterObject& p) {
+    port->QueueByte(0x24);
+    std::string buffer = " ";
+    int32_t count = 0;
+    EXPECT_EQ(p.ReadData(buffer, 1, count), kResultOk);
+  }
+  ScriptedPrinter* port = nullptr;
+};
+
+TEST_F(RemoteStreamTest, RowsArriveOnceAndInOrderWithAndWithoutPushBack) {
+  const ScriptedPrinter::Write busy{kResultBusy, 0}, slow{kResultTimeout, 100}, paper_out{kResultPaperOut, 0};
+  const struct {
+    const char* name;
+    std::deque<ScriptedPrinter::Write> script;
+  } cases[] = {
+      {"taken at once", {}},
+      {"busy, then slow", {busy, busy, busy, slow, slow, busy, slow}},
+      {"paper out for a while", std::deque<ScriptedPrinter::Write>(30, paper_out)},
+  };
+  const Bytes data = Rows(300);  // 21600 bytes: five times the credit
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto printer = Start(c.script);
+    size_t pos = 0;
+    int pushed_back = 0;
+    while (pos < data.size() && pushed_back < 50) {
+      int32_t written = 0;
+      const int32_t n = static_cast<int32_t>(std::min<size_t>(72, data.size() - pos));
+      const int32_t r = printer->WriteData(data.substr(pos), n, written, kWriteOrdinary);
+      pos += static_cast<size_t>(written);  // the routines' resend rule
+      if (r != kResultOk) {
+        ++pushed_back;
+        EXPECT_TRUE(r == kResultPaperOut || r == kResultTimeout || r == kResultBusy) << r;
+      }
+    }
+    EXPECT_EQ(pos, data.size());
+    Barrier(*printer);
+    EXPECT_EQ(port->written, data);
+    for (const auto& w : port->write_log) EXPECT_LE(w.offered.size(), 4096u);
+    // Round trips: claim, opening the stream, the read, and about two waits per queue's worth.
+    auto remote = std::dynamic_pointer_cast<RemotePrinter>(printer);
+    ASSERT_NE(remote, nullptr);
+    if (c.script.empty()) {
+      EXPECT_LE(remote->round_trips(), 3u + 2 * data.size() / 4096 + 2);
+    }
+    EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
+    StopServer();
+  }
+}
+
+TEST_F(RemoteStreamTest, APushBackThatLastsIsTheWritesResultWithWhatFitted) {
+  auto printer = Start(std::deque<ScriptedPrinter::Write>(100000, {kResultPaperOut, 0}));
+  int32_t written = 0;
+  const Bytes data = Rows(100);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(printer->WriteData(data, static_cast<int32_t>(data.size()), written, kWriteOrdinary),
+            kResultPaperOut);
+  EXPECT_EQ(written, 4096);  // the credit
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 250ms);
+  PrinterErrorInfo info;
+  printer->GetLastError(info);
+  EXPECT_EQ(info.Number, kResultPaperOut);
+  // Real-time requests still reach the port at once; the busy state counts the queue.
+  int32_t busy = 0;
+  EXPECT_EQ(printer->GetBusyState(busy), kResultOk);
+  EXPECT_EQ(busy, 1);
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(printer->WriteData(B({0x10, 0x04, 0x02}), 3, written, kWriteRealTime), kResultPaperOut);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 250ms);
+  // A release drops what the printer did not take; the claim is given back.
+  EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
+  EXPECT_EQ(port->releases, 1);
+}
+
+TEST_F(RemoteStreamTest, APortFailureIsReportedOnceWithTheBytesThatGotThereAndAResendCompletesTheData) {
+  // Three chunks taken, 100 bytes of the fourth, then the port fails; later writes are taken again.
+  auto printer = Start({{}, {}, {}, {kResultPortClosed, 100}});
+  const Bytes data = Rows(400);
+  size_t pos = 0;
+  int32_t result = kResultOk, written = 0;
+  PrinterErrorInfo info;
+  while (pos < data.size() && result == kResultOk) {
+    const int32_t n = static_cast<int32_t>(std::min<size_t>(72, data.size() - pos));
+    result = printer->WriteData(data.substr(pos), n, written, kWriteOrdinary);
+    pos += static_cast<size_t>(written);
+  }
+  if (result == kResultOk) {  // all queued before the failure: the read behind reports it
+    std::string buffer = " ";
+    int32_t count = 0;
+    result = printer->ReadData(buffer, 1, count);
+  }
+  EXPECT_EQ(result, kResultPortClosed);
+  printer->GetLastError(info);
+  const size_t reached = port->written.size();  // the sender is idle after a failure
+  EXPECT_GT(reached, 100u);
+  EXPECT_NE(info.Description.find(std::to_string(reached) + " bytes reached the printer"), std::string::npos)
+      << info.Description;
+  // Reported once: the next call goes through, and the resend from the first byte not sent completes it.
+  for (pos = reached; pos < data.size();) {
+    const int32_t n = static_cast<int32_t>(std::min<size_t>(72, data.size() - pos));
+    ASSERT_EQ(printer->WriteData(data.substr(pos), n, written, kWriteOrdinary), kResultOk);
+    pos += static_cast<size_t>(written);
+  }
+  Barrier(*printer);
+  EXPECT_EQ(port->written, data);
+  EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
+}
+
+}  // namespace
+}  // namespace zelta::test
