@@ -76,17 +76,15 @@ void ServerPass(StartFormState& form, const std::string& name, const std::shared
 }
 
 // Entries "first<sep>second", each ended by NUL (a last entry without one ends with the list): the two
-// parts of each. With a second separator, second is split at it into second and third. Parsing stops
-// where a separator is missing.
+// parts of each. An entry without the separator is skipped.
 template <typename F>
 void ForEachEntry(const std::string& list, char sep, F f) {
   size_t pos = 0;
   while (pos < list.size()) {
-    size_t at = list.find(sep, pos);
-    if (at == std::string::npos) return;
-    size_t end = list.find('\0', at + 1);
+    size_t end = list.find('\0', pos);
     if (end == std::string::npos) end = list.size();
-    f(list.substr(pos, at - pos), list.substr(at + 1, end - at - 1));
+    size_t at = list.find(sep, pos);
+    if (at < end) f(list.substr(pos, at - pos), list.substr(at + 1, end - at - 1));
     pos = end + 1;
   }
 }
