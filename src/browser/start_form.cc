@@ -189,6 +189,7 @@ bool StartForm::OpenPrinterWindow(PrinterWindow window, const std::string& node_
 
 void StartForm::showEvent(QShowEvent* event) {
   FormWindow::showEvent(event);
+  NameMenuBarExtras();
   // Activation of a window without a window manager (offscreen) is not reported: the first show
   // counts as the first activation too.
   if (loaded_ && !state_.Activated) QTimer::singleShot(0, this, [this] { Activate(); });

@@ -54,6 +54,7 @@ class StartForm : public FormWindow {
 
  private:
   void BuildMenus();
+  void NameMenuBarExtras();
   void PopUpContextMenu(const QPoint& global);
   // Whether a tree position is on an item's icon or label.
   bool HitsItem(const QPoint& viewport_pos) const;

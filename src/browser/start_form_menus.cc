@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include "browser/connect_printer.h"
@@ -49,7 +50,6 @@ void StartForm::BuildMenus() {
           &StartForm::SelectMainServer);
   QMenu* help = AddMenu(bar, "mnuHelp", "&Help");
   connect(AddEntry(help, "mnuAbout", "About..."), &QAction::triggered, this, &StartForm::About);
-
   // The tree's context menu: not in the menu bar.
   mnuTV_ = new QMenu("TreeView", this);
   mnuTV_->setObjectName("mnuTV");
@@ -61,6 +61,21 @@ void StartForm::BuildMenus() {
     state_.ItemHit = true;
     Connect();
   });
+}
+
+void StartForm::NameMenuBarExtras() {
+  // The menu bar's own button (and its menu) for menus that do not fit a narrow window; Qt makes them
+  // when the bar is first laid out.
+  QMenuBar* bar = menuBar();
+  if (auto* more = bar->findChild<QToolButton*>("qt_menubar_ext_button"))
+    more->setAccessibleName("More menus");
+  for (QMenu* menu : bar->findChildren<QMenu*>()) {
+    if (menu->objectName().isEmpty()) {
+      menu->setObjectName("mnuMore");
+      menu->setTitle("More menus");
+      menu->setAccessibleName("More menus");
+    }
+  }
 }
 
 bool StartForm::HitsItem(const QPoint& pos) const {
