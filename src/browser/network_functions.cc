@@ -22,6 +22,8 @@ constexpr char kRootKey[] = "Root";
 constexpr int kListBlanks = 255;
 constexpr int kEnumerationTimeoutMs = 3000;
 
+size_t discovery_concurrency = 128;
+
 NetworkEnumerator& Enumerator() {
   static NetworkEnumerator enumerator;
   return enumerator;
@@ -183,7 +185,7 @@ void DiscoverServers(StartFormState& form) {
   std::vector<std::string> names = SplitServerList(list);
   if (!names.empty()) {
     std::string net_list;
-    ParallelCreations creations(kProgIdMonitor, names, &form.parallel_creations);
+    ParallelCreations creations(kProgIdMonitor, names, &form.parallel_creations, discovery_concurrency);
     for (size_t i = 0; i < names.size(); ++i) {
       SetStatusText(kPanelProgram, "Connecting to " + names[i] + "(S)...");
       std::shared_ptr<RemoteObject> object = creations.Take(i);
@@ -214,6 +216,8 @@ void RefreshServer(StartFormState& form, const std::string& name) {
   ServerPass(form, name, object, nullptr);
   SetStatusText(kPanelProgram, kTextReady);
 }
+
+void SetDiscoveryConcurrency(size_t servers) { discovery_concurrency = servers; }
 
 void SetNetworkEnumerator(NetworkEnumerator enumerator) { Enumerator() = std::move(enumerator); }
 

@@ -17,6 +17,9 @@ namespace zelta {
 // during a creation.
 void DiscoverServers(StartFormState& form);
 
+// How many servers discovery asks at once (default 128; 1 asks them one after another).
+void SetDiscoveryConcurrency(size_t servers);
+
 // Reconnects one server and rebuilds its node and printer nodes.
 void RefreshServer(StartFormState& form, const std::string& name);
 

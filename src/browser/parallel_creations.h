@@ -16,7 +16,7 @@ class ParallelCreations {
   // Starts up to max_in_flight creations at once; *pending counts the creations not yet taken (the
   // window refuses to close while it is not 0).
   ParallelCreations(const std::string& progId, std::vector<std::string> machines, int* pending,
-                    size_t max_in_flight = 32);
+                    size_t max_in_flight = 128);
   // Waits for the ones still running (their factories end within their bounded time).
   ~ParallelCreations();
 
