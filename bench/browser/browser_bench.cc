@@ -1,11 +1,13 @@
 // Discovery: a main server listing N answering zelta-server processes and D machines that take the
 // connection but never answer (each costs the factory's connect time-out, 3 s by default), all on
 // loopback. Start: the browser window from its creation to an idle tree in LOCAL mode with three
-// printers (in process, offscreen).
+// printers (in process, offscreen), and the loading of the program's process.
 //
 //   build/bench/browser_bench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <QApplication>
 #include <QTreeWidget>
@@ -21,11 +23,14 @@
 #include "browser/start_form.h"
 #include "browser/start_up.h"
 #include "link/forms.h"
+#include "platform/instance_lock.h"
 #include "platform/registry.h"
 #include "platform/ui_hooks.h"
 #include "remote/grpc_create_obj.h"
 #include "shared/pubblic_var.h"
 #include "support/temp_dir.h"
+
+extern char** environ;
 
 namespace zelta::bench {
 namespace {
@@ -163,6 +168,25 @@ void StartToIdleTree(benchmark::State& state) {
   InstallUiHooks(nullptr);
 }
 
+// The process part of a start: the program is loaded (with Qt and gRPC) and finds another instance
+// running, so it ends before its window.
+void ProcessLoad(benchmark::State& state) {
+  test::TempDir dir;
+  setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+  InstanceLock running("LOGO");
+  for (auto _ : state) {
+    pid_t pid = 0;
+    char* argv[] = {const_cast<char*>(ZELTA_LOGO_PROGRAM), nullptr};
+    if (posix_spawn(&pid, ZELTA_LOGO_PROGRAM, nullptr, nullptr, argv, environ) != 0) {
+      state.SkipWithError("cannot start Logo");
+      break;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+  }
+  unsetenv("XDG_RUNTIME_DIR");
+}
+
 }  // namespace
 }  // namespace zelta::bench
 
@@ -188,4 +212,5 @@ BENCHMARK(zelta::bench::Discovery)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(zelta::bench::StartToIdleTree)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(zelta::bench::ProcessLoad)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_MAIN();

@@ -151,6 +151,14 @@ TEST_F(DiscoveryTest, MainServerThatDoesNotAnswerOffersTheDialog) {
   }
 }
 
+TEST_F(DiscoveryTest, MainServerValueTooLongReadsAsNone) {
+  SetMainServer(std::string(130, 'M'));
+  Discover();
+  EXPECT_EQ(dialogs, 1);
+  EXPECT_TRUE(net.creations.empty());
+  EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n");
+}
+
 TEST_F(DiscoveryTest, WithoutMainServerTheDialogChoosesOneAndDiscoveryGoesOn) {
   auto chosen = std::make_shared<FakeCollection>();
   chosen->servers = {"A"};

@@ -40,7 +40,9 @@ struct Shop {
     m1 = "127.0.0.1:" + std::to_string(shop1.port());
     m2 = "127.0.0.1:" + std::to_string(shop2.port());
     m_dead = "127.0.0.1:" + std::to_string(dead.port());
-    std::ofstream(dir.File("servers.txt")) << m1 << "\n" << m_dead << "\n" << m2 << "\n";
+    std::ofstream(dir.File("servers.txt")) << m1 << "\n"
+                                           << m_dead << "\n"
+                                           << m2 << "\nno-such-till.invalid\n";
     ok = StartServer(main, ZELTA_SERVER_PROGRAM, dir.path(), "SHOP0",
                      "main_server = yes\nserver_list = " + dir.File("servers.txt"));
     m_main = "127.0.0.1:" + std::to_string(main.port());
@@ -86,23 +88,26 @@ TEST_F(IntegrationTest, DiscoversTheMainServersList) {
   auto start = std::chrono::steady_clock::now();
   Discover();
   auto took = std::chrono::steady_clock::now() - start;
-  // The root sorts its children by text.
+  // The root sorts its children by text (without case: the keys here are lower case).
   std::map<std::string, std::string> servers = {
       {shop->m1, "  " + shop->m1 +
                      " [Server]\n    Bits:emu:32 [Printer]\n    Colour:emu:36 [Printer]\n"
                      "    Label:emu:176 [Printer]\n    Old:emu:10 [Printer]\n    Receipt:emu:46 [Printer]\n"
                      "    Slip:emu:161 [Printer]\n"},
       {shop->m_dead, "  " + shop->m_dead + " (Unreacheable) [Server]\n"},
-      {shop->m2, "  " + shop->m2 + " [Server]\n    Second:emu:46 [Printer]\n"}};
+      {shop->m2, "  " + shop->m2 + " [Server]\n    Second:emu:46 [Printer]\n"},
+      {"no-such-till.invalid", "  no-such-till.invalid (Unreacheable) [Server]\n"},
+      {"bar", "  Bar:" + std::to_string(shop->emu.port()) + "(127.0.0.1) [NetPrinter]\n"}};
   std::string want = "*SHOPNET [Domain]\n";
   for (const auto& [key, lines] : servers) want += lines;
-  want += "  Bar:" + std::to_string(shop->emu.port()) + "(127.0.0.1) [NetPrinter]\n";
   EXPECT_EQ(TreeText(), want);
   EXPECT_EQ(window.StatusPanelText(1).find("SHOP0") != std::string::npos, true) << window.StatusPanelText(1);
-  ASSERT_EQ(ui.PromptTexts().size(), 1u);
+  ASSERT_EQ(ui.PromptTexts().size(), 2u);
   EXPECT_NE(ui.PromptTexts()[0].find(" creating ZeltaServer.Monitor on " + shop->m_dead + ".\r"),
             std::string::npos);
-  // The silent machine costs one connect time-out (1 s here), not more.
+  EXPECT_NE(ui.PromptTexts()[1].find(" creating ZeltaServer.Monitor on no-such-till.invalid.\r"),
+            std::string::npos);
+  // The silent machine and the name that does not resolve cost one connect time-out (1 s here) together.
   EXPECT_LT(took, std::chrono::seconds(4));
 }
 
