@@ -28,6 +28,7 @@ struct StartFormState {
   ServerTree tvwServerCollection;
   RemoteCreationState creation;  // MyCreateObj, CreateDone, ClosePending
   int parallel_creations = 0;    // creations of a discovery still running
+  int calls_pending = 0;         // server calls of a discovery still running
   bool Activated = false;
   bool ItemHit = false;
   bool busy = false;  // the hourglass pointer
@@ -45,7 +46,10 @@ struct StartFormState {
   // Tells the window to show the new busy state.
   std::function<void(bool)> busy_changed;
 
-  bool CreationPending() const { return creation.MyCreateObj != nullptr || parallel_creations > 0; }
+  // A remote creation or server call runs: the window may not unload before it has ended.
+  bool CreationPending() const {
+    return creation.MyCreateObj != nullptr || parallel_creations > 0 || calls_pending > 0;
+  }
 };
 
 void SetBusy(StartFormState& form, bool busy);

@@ -43,31 +43,61 @@ std::string ErrorLine(const std::string& head, const PrinterErrorInfo& info, con
          "Description: " + info.Description;
 }
 
+// Runs call on a worker thread and yields with DoEvents until it has returned, so that a server that
+// is slow to answer does not freeze the window. The window counts the call as pending: a close request
+// meanwhile sets ClosePending, which the caller tests afterwards.
+template <typename F>
+void CallYielding(StartFormState& form, F call) {
+  ++form.calls_pending;
+  auto done = std::async(std::launch::async, std::move(call));
+  while (done.wait_for(std::chrono::microseconds(200)) != std::future_status::ready) DoEvents();
+  --form.calls_pending;
+}
+
+// What one server's Monitor said about its printers.
+struct ServerLists {
+  std::string printers, net;
+  int32_t printers_result = 0, net_result = 0;
+  PrinterErrorInfo printers_error, net_error;
+};
+
 // One server's part of discovery or refresh with the Monitor created for it (null: unreachable).
-// net_list is null for a refresh, which reads no net printers.
-void ServerPass(StartFormState& form, const std::string& name, const std::shared_ptr<RemoteObject>& object,
+// net_list is null for a refresh, which reads no net printers. False when the window was closed
+// meanwhile and has been unloaded.
+bool ServerPass(StartFormState& form, const std::string& name, const std::shared_ptr<RemoteObject>& object,
                 std::string* net_list) {
   std::string printers, suffix;
   auto monitor = std::dynamic_pointer_cast<MonitorObject>(object);
   if (monitor) {
     if (net_list) SetStatusText(kPanelProgram, "Getting info from " + name + "(S)...");
-    printers.assign(kListBlanks, ' ');
-    int32_t result = 0;
-    monitor->GetPrinterCollection(printers, result);
-    PrinterErrorInfo info;
-    if (result != 0) {
-      monitor->GetLastError(info, result);
-      ShowMessage(ErrorLine(net_list ? "Raised error code " : "Raise error code: ", info,
+    const bool want_net = net_list && net_list->empty();
+    ServerLists lists;
+    CallYielding(form, [&] {
+      int32_t result = 0;
+      lists.printers.assign(kListBlanks, ' ');
+      monitor->GetPrinterCollection(lists.printers, lists.printers_result);
+      if (lists.printers_result != 0) {
+        monitor->GetLastError(lists.printers_error, result);
+      } else if (want_net) {
+        lists.net.assign(kListBlanks, ' ');
+        monitor->GetNetPrinterCollection(lists.net, lists.net_result);
+        if (lists.net_result != 0) monitor->GetLastError(lists.net_error, result);
+      }
+    });
+    if (form.creation.ClosePending) {
+      UnloadStartForm(form);
+      return false;
+    }
+    if (lists.printers_result != 0) {
+      ShowMessage(ErrorLine(net_list ? "Raised error code " : "Raise error code: ", lists.printers_error,
                             "printer collection", name));
-      printers.clear();
       suffix = kSuffixBusy;
-    } else if (net_list && net_list->empty()) {
-      net_list->assign(kListBlanks, ' ');
-      monitor->GetNetPrinterCollection(*net_list, result);
-      if (result != 0) {
-        monitor->GetLastError(info, result);
-        ShowMessage(ErrorLine("Raised error code ", info, "net printer collection", name));
-        net_list->clear();
+    } else {
+      printers = lists.printers;
+      if (want_net && lists.net_result != 0) {
+        ShowMessage(ErrorLine("Raised error code ", lists.net_error, "net printer collection", name));
+      } else if (want_net) {
+        *net_list = lists.net;
       }
     }
     SetStatusText(kPanelProgram, kTextReady);
@@ -75,6 +105,7 @@ void ServerPass(StartFormState& form, const std::string& name, const std::shared
     suffix = kSuffixUnreachable;
   }
   AddServerNode(form, name, printers, suffix);
+  return true;
 }
 
 // Entries "first<sep>second", each ended by NUL (a last entry without one ends with the list): the two
@@ -175,10 +206,13 @@ void DiscoverServers(StartFormState& form) {
     if (ServerCollectionObj) {
       SetStatusText(kPanelProgram, "Getting info...");
       std::string info;
-      ServerCollectionObj->ServerInfo(info);
-      SetStatusText(kPanelInfo, info);
-      ServerCollectionObj->ServerList(list);
+      CallYielding(form, [&] {
+        ServerCollectionObj->ServerInfo(info);
+        ServerCollectionObj->ServerList(list);
+      });
       ServerCollectionObj.reset();
+      if (form.creation.ClosePending) return UnloadStartForm(form);
+      SetStatusText(kPanelInfo, info);
     }
   }
 
@@ -195,7 +229,7 @@ void DiscoverServers(StartFormState& form) {
         UnloadStartForm(form);
         return;
       }
-      ServerPass(form, names[i], object, &net_list);
+      if (!ServerPass(form, names[i], object, &net_list)) return;
     }
     if (!net_list.empty()) AddNetPrinterNodes(form, net_list);
   }
@@ -213,7 +247,7 @@ void RefreshServer(StartFormState& form, const std::string& name) {
     UnloadStartForm(form);
     return;
   }
-  ServerPass(form, name, object, nullptr);
+  if (!ServerPass(form, name, object, nullptr)) return;
   SetStatusText(kPanelProgram, kTextReady);
 }
 

@@ -21,6 +21,7 @@ class FakeCreateObj : public CreateObj {
     return 0;
   }
   int32_t CreatedObject(std::shared_ptr<RemoteObject>& object) override {
+    net_->started_at_take.push_back(net_->creations.size());
     auto it = net_->objects.find(key_);
     object = done_ && it != net_->objects.end() ? it->second : nullptr;
     return 0;

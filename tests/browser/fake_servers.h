@@ -56,6 +56,7 @@ class FakeCollection : public ServerCollectionObject {
 struct FakeNetwork {
   std::map<std::string, std::shared_ptr<RemoteObject>> objects;
   std::vector<std::string> creations;     // "progId@machine" in the order started
+  std::vector<size_t> started_at_take;    // creations started when each result was taken
   double seconds = 0.02;                  // how long a creation takes on the test's clock
   std::function<void()> during_creation;  // run on each poll (e.g. a close request)
 
