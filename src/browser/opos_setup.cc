@@ -1,5 +1,6 @@
 #include "browser/opos_setup.h"
 
+#include <utility>
 #include <vector>
 
 #include "browser/configuration.h"
@@ -26,8 +27,10 @@ bool IsOposModel(uint8_t id) { return id == 32 || id == 46 || id == 161; }
 void WriteFurtherKey(const FurtherKey& k, const std::string& model, const std::string& port,
                      const std::string& printer_name) {
   const std::string name = std::string(kOposRoot) + k.service + "\\" + model + k.control;
-  for (const char* value : {kCommPort, kMachineType}) {
-    if (RegWriteString(name + "\\", value, value == kCommPort ? port : printer_name) != kRegSuccess) {
+  const std::pair<const char*, const std::string*> values[] = {{kCommPort, &port},
+                                                               {kMachineType, &printer_name}};
+  for (const auto& [value, data] : values) {
+    if (RegWriteString(name + "\\", value, *data) != kRegSuccess) {
       MsgBox(std::string("Error updating registry value '") + value + "' under '" + name + "' key.",
              MsgBoxButtons::kOk, MsgBoxIcon::kCritical);
     }

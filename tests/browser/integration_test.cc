@@ -1,5 +1,7 @@
 // The browser against zelta-server processes on loopback with virtual printers.
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <fstream>
@@ -12,8 +14,11 @@
 #include "browser/network_functions.h"
 #include "fake_servers.h"
 #include "platform/computer_name.h"
+#include "platform/instance_lock.h"
 #include "remote/grpc_create_obj.h"
 #include "server_process.h"
+
+extern char** environ;
 
 namespace zelta::test {
 namespace {
@@ -192,6 +197,23 @@ TEST_F(IntegrationTest, ServerGoneBetweenDiscoveryAndConnection) {
   EXPECT_TRUE(opened.empty());
   EXPECT_FALSE(form.busy);
   EXPECT_EQ(window.StatusPanelText(2), "Ready...");
+}
+
+TEST(LogoProgram, SecondStartEndsSilently) {
+  TempDir dir;
+  setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+  InstanceLock first("LOGO");
+  ASSERT_TRUE(first.Held());
+  pid_t pid = 0;
+  char* argv[] = {const_cast<char*>(ZELTA_LOGO_PROGRAM), nullptr};
+  ASSERT_EQ(posix_spawn(&pid, ZELTA_LOGO_PROGRAM, nullptr, nullptr, argv, environ), 0);
+  int status = -1;
+  for (int i = 0; i < 500 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  unsetenv("XDG_RUNTIME_DIR");
+  ASSERT_TRUE(WIFEXITED(status)) << "the second start did not end";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(IntegrationTest, AnnouncedServerIsListedAndReachable) {

@@ -104,6 +104,12 @@ TEST_F(StartFormTest, NetworkModeShowsTheOptions) {
   EXPECT_EQ(form_window->StatusPanelText(1), "Main server SHOP0");
   EXPECT_TRUE(form_window->Action("mnuOptions")->isVisible());
   EXPECT_EQ(form_window->tvwServerCollection()->topLevelItem(0)->text(0), "SHOPNET");
+  // The OPOS set-up program works in LOCAL mode whatever the registry says.
+  delete form_window;
+  InitProgramPaths(dir.File("OPOSETUP"));
+  Open();
+  EXPECT_EQ(form_window->StatusPanelText(1), "LOCAL");
+  EXPECT_EQ(form_window->tvwServerCollection()->topLevelItem(0)->text(0).toStdString(), GetComputerName());
 }
 
 TEST_F(StartFormTest, MissingIconsTakeTheErrorPath) {
