@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <future>
+#include <memory>
+#include <thread>
 #include <utility>
 
 #include "browser/configuration.h"
@@ -260,12 +262,24 @@ void ListNetworkComputers(std::vector<std::string>& combo, const std::string& co
   if (Enumerator()) {
     found = Enumerator()(container);
   } else {
-    // The daemon answers within the enumeration's bounded time; the window keeps running meanwhile.
-    auto pending = std::async(std::launch::async, [container] {
-      return EnumNetworkComputers(container, kDefaultServerPort, kEnumerationTimeoutMs);
-    });
-    while (pending.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) DoEvents();
-    found = pending.get();
+    // The enumeration runs on a thread of its own while the window keeps running. A message bus that
+    // does not answer could hold it far longer than the enumeration's own bound: the window then stops
+    // waiting, takes the network as unavailable, and the thread ends on its own later.
+    auto result = std::make_shared<std::promise<NetworkComputers>>();
+    std::future<NetworkComputers> pending = result->get_future();
+    std::thread([container, result] {
+      result->set_value(EnumNetworkComputers(container, kDefaultServerPort, kEnumerationTimeoutMs));
+    }).detach();
+    const double give_up = Timer() + (kEnumerationTimeoutMs + 2000) / 1000.0;
+    while (pending.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready &&
+           Timer() < give_up) {
+      DoEvents();
+    }
+    if (pending.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+      found = pending.get();
+    } else {
+      found.open_result = kNetUnavailable;
+    }
   }
   if (found.open_result != kNetOk) {
     MsgBox(found.open_result == kNetUnavailable ? "The network is unavailable."

@@ -178,16 +178,6 @@ TEST_F(ConnectTest, FailuresShowTheirMessageAndReleaseThePrinter) {
   }
 }
 
-TEST_F(ConnectTest, ServerGoneBetweenDiscoveryAndConnection) {
-  net.objects.erase("ZeltaServer.Monitor@A");
-  ui.answers = {MsgBoxResult::kOk};
-  Connect();
-  ASSERT_EQ(ui.PromptTexts().size(), 1u);
-  EXPECT_EQ(ui.PromptTexts()[0],
-            "Error-2147221371 creating ZeltaServer.Monitor on A.\rNo server answers on A.");
-  ExpectNothingOpened();
-}
-
 TEST_F(ConnectTest, NetPrinterGoesThroughThisComputerAndShowsTheHostReached) {
   local->port_back = "10.0.0.7";
   Answers(46);
