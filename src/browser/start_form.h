@@ -27,8 +27,9 @@ class StartForm : public FormWindow {
   explicit StartForm(QWidget* parent = nullptr);
   ~StartForm() override;
 
-  // Loading: false when another instance runs or loading failed (its message was shown); the window
-  // must then be unloaded. icon_folder holds DOMAIN.png, SERVER.png, PRINTER.png and NETPRINTER.png.
+  // Loading (the previous-instance test comes before, in main): false when loading failed, after its
+  // message; the window must then be unloaded. icon_folder holds DOMAIN.png, SERVER.png, PRINTER.png and
+  // NETPRINTER.png.
   bool Load(const std::string& icon_folder);
 
   StartFormState& state() { return state_; }
