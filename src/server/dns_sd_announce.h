@@ -13,8 +13,9 @@ namespace zelta {
 class DnsSdAnnouncement {
  public:
   DnsSdAnnouncement();
-  // Starts announcing name on port. False with error when the announcement thread cannot start; a
-  // daemon that is not running is no failure (the announcement waits for it).
+  // Starts announcing name on port. An Avahi daemon that is not running yet is waited for (through the
+  // system message bus). False with error when there is no message bus to reach one, or the
+  // announcement thread cannot start.
   bool Start(const std::string& name, uint16_t port, std::string& error);
   // The service name in use (name, or name #2 ... after a conflict); "" while not announced.
   std::string AnnouncedName() const;
