@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "server/dns_sd_announce.h"
 #include "server/printer_catalog.h"
 #include "server/server_config.h"
 #include "server/zelta_server.h"
@@ -61,6 +62,13 @@ int main(int argc, char** argv) {
               config.listen_address.c_str(), server.port(),
               config.tls_certificate_file.empty() ? "" : " (TLS)");
   std::fflush(stdout);
+
+  // The shop's programs find the server by its DNS-SD announcement (announce = no turns it off).
+  zelta::DnsSdAnnouncement announcement;
+  if (config.announce &&
+      !announcement.Start(config.server_name, static_cast<uint16_t>(server.port()), error)) {
+    std::fprintf(stderr, "zelta-server: not announced on the network: %s\n", error.c_str());
+  }
 
   std::thread waiter([&] {
     int sig = 0;

@@ -135,6 +135,8 @@ bool ParseLine(const std::string& key, const std::string& value, ServerConfig& c
         return why = "access_token may hold only printable ASCII characters without blanks", false;
     }
     config.access_token = value;
+  } else if (key == "announce") {
+    if (!ParseBool(value, config.announce)) return why = "announce wants yes or no", false;
   } else if (key == "allow_plaintext_remote") {
     if (!ParseBool(value, config.allow_plaintext_remote))
       return why = "allow_plaintext_remote wants yes or no", false;

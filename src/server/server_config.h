@@ -35,6 +35,7 @@ struct ServerConfig {
   std::string tls_certificate_file, tls_key_file;
   std::string access_token;
   bool allow_plaintext_remote = false;  // listening beyond loopback without TLS and token
+  bool announce = true;                 // announce the server on the network by DNS-SD
   uint32_t lease_ms = 5000;             // how long an object lives without a call or renewal
   int32_t read_timeout_ms = 1000;       // initial time-outs of a new printer session
   int32_t write_timeout_ms = 1000;

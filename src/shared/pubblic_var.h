@@ -12,7 +12,7 @@
 namespace zelta {
 
 // The program's title: window captions and the title of plain message boxes.
-inline constexpr char kProgramTitle[] = "Logo";
+inline constexpr char kProgramTitle[] = "Zelta - Logo";
 
 // The printer object of the connected printer; empty when none.
 extern std::shared_ptr<PrinterObject> PrinterObj;

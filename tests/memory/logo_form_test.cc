@@ -78,7 +78,7 @@ class LogoFormTest : public ::testing::Test {
 
 TEST_F(LogoFormTest, ShowsThePrinterItsLogosAndNamesEveryControl) {
   Open();
-  EXPECT_EQ(form->windowTitle(), "Logo KDT330");
+  EXPECT_EQ(form->windowTitle(), "Zelta - Logo KDT330");
   EXPECT_EQ(form->lblMemUsed->text(), "2048");
   EXPECT_EQ(form->lblMemFree->text(), "1024");
   EXPECT_EQ(form->StatusPanel(1)->text(), "Printer ready...");

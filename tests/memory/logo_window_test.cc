@@ -61,7 +61,7 @@ TEST_F(LogoWindowTest, OpeningNamesTheModelAndWaitsForTheStartTimer) {
   LogoWindow w;
   EXPECT_EQ(CurrentFormName, "LogoForm");
   EXPECT_EQ(FindCurrentForm(), &w);
-  EXPECT_EQ(w.state.caption, "Logo KDT330");
+  EXPECT_EQ(w.state.caption, "Zelta - Logo KDT330");
   EXPECT_TRUE(w.Busy());
   EXPECT_TRUE(w.state.StartTimer_enabled);
   EXPECT_EQ(w.state.lblMemUsed, "- - - -");

@@ -1,0 +1,92 @@
+// Server objects in memory for the browser tests: Monitors with their printer lists and printers, a
+// main server's list, and a factory that hands them out by machine name, ends each creation after a
+// while on the test's clock and records every creation.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "browser/browser_state.h"
+#include "remote/create_obj.h"
+#include "shared/pubblic_var.h"
+#include "support/fake_form.h"
+#include "support/scripted_printer.h"
+#include "support/scripted_ui.h"
+#include "support/temp_dir.h"
+
+namespace zelta::test {
+
+class FakeMonitor : public MonitorObject {
+ public:
+  std::string printers, net_printers;  // the lists handed out
+  int32_t list_result = 0, net_result = 0, check_result = 0;
+  std::shared_ptr<PrinterObject> printer;  // what GetPrinter hands out (null: nothing)
+  std::string port_back;                   // when set, GetPrinter changes the port to it
+  PrinterErrorInfo error{0x1234, "Monitor failure", "ZeltaServer.Monitor"};
+  std::vector<std::string> calls;
+
+  int32_t CheckPrinter(std::string& name, std::string& port, int32_t& result) override;
+  int32_t GetPrinter(std::string& name, std::string& port, std::shared_ptr<PrinterObject>& out) override;
+  int32_t GetLastError(PrinterErrorInfo& info, int32_t& result) override;
+  int32_t GetResultText(int32_t code, std::string& text) override;
+  int32_t GetPrinterCollection(std::string& list, int32_t& result) override;
+  int32_t GetNetPrinterCollection(std::string& list, int32_t& result) override;
+};
+
+class FakeCollection : public ServerCollectionObject {
+ public:
+  std::vector<std::string> servers;
+  std::string info = "Main server SHOP0";
+  int32_t fail = 0;  // result of AddServer and RemoveServer when not 0
+  PrinterErrorInfo error{0x2345, "List is read-only", "ZeltaMainServer.ServerCollection"};
+
+  int32_t AddServer(const std::string& name, const std::string& comment, int32_t& result) override;
+  int32_t ServerList(std::string& list) override;
+  int32_t GetLastError(PrinterErrorInfo& info, int32_t& result) override;
+  int32_t ServerInfo(std::string& text) override;
+  int32_t RemoveServer(const std::string& name, int32_t& result) override;
+};
+
+// The network of a test: objects by "progId@machine"; a machine with none fails to create.
+struct FakeNetwork {
+  std::map<std::string, std::shared_ptr<RemoteObject>> objects;
+  std::vector<std::string> creations;     // "progId@machine" in the order started
+  std::vector<size_t> started_at_take;    // creations started when each result was taken
+  double seconds = 0.02;                  // how long a creation takes on the test's clock
+  std::function<void()> during_creation;  // run on each poll (e.g. a close request)
+
+  std::shared_ptr<FakeMonitor> Monitor(const std::string& machine);
+  std::shared_ptr<FakeCollection> Collection(const std::string& machine);
+  CreateObjMaker Maker();
+};
+
+// The usual browser test: scripted UI, the browser window as a fake form, shared variables reset, a
+// registry file with the Zelta keys and the OPOS keys, and the fake network installed.
+class BrowserTest : public ::testing::Test {
+ protected:
+  BrowserTest();
+  ~BrowserTest() override;
+  // Sets "MainServer" (empty: removes the key's value by writing "").
+  void SetMainServer(const std::string& name);
+  std::string Registry() const { return dir.Read("registry"); }
+  // The tree as "  " per level + text + " [image]" lines in display order; "*" marks the selected node.
+  std::string TreeText() const;
+
+  TempDir dir;
+  ScriptedUi ui;
+  FakeForm window{"StartForm"};
+  FakeNetwork net;
+  StartFormState form;
+  int unloads = 0, dialogs = 0;
+  std::function<void()> dialog;                               // what the server dialog does when it opens
+  std::vector<std::pair<PrinterWindow, std::string>> opened;  // windows opened, with node text
+  uint8_t opened_model = 0;
+  std::shared_ptr<PrinterObject> opened_printer;
+};
+
+}  // namespace zelta::test

@@ -1,0 +1,191 @@
+// The browser window offscreen, over server objects in memory.
+#include <gtest/gtest.h>
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "browser/about_form.h"
+#include "browser/configuration.h"
+#include "browser/main_server_form.h"
+#include "browser/network_functions.h"
+#include "browser/start_form.h"
+#include "fake_servers.h"
+#include "platform/computer_name.h"
+#include "platform/registry.h"
+
+namespace zelta::test {
+namespace {
+
+using namespace std::string_literals;
+
+class StartFormTest : public BrowserTest {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "Logo";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+  }
+  StartFormTest() : printer(std::make_shared<ScriptedPrinter>()) {
+    UnregisterForm(&window);  // the real window takes the status texts
+    const std::string me = GetComputerName();
+    auto m = net.Monitor(me);
+    m->printers = "emu:46=Receipt\0emu:36=Colour\0"s;
+    m->net_printers = "10.0.0.5:9100=Bar\0"s;
+    m->printer = printer;
+    SetNetworkEnumerator([](const std::string&) {
+      return NetworkComputers{kNetOk, kNetOk, {"SHOP1", "SHOP2"}};
+    });
+  }
+  ~StartFormTest() override {
+    delete form_window;
+    SetLogoWindowOpener(nullptr);
+    SetNetworkEnumerator(nullptr);
+  }
+  // Loads and shows the window, and waits for the first activation's discovery.
+  void Open() {
+    form_window = new StartForm;
+    form_window->setAttribute(Qt::WA_DeleteOnClose, false);
+    ASSERT_TRUE(form_window->Load(ZELTA_ICON_DIR "/"));
+    form_window->show();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return form_window->state().Activated && !form_window->state().busy; }));
+  }
+  QTreeWidgetItem* Item(const QString& text) {
+    auto found = form_window->tvwServerCollection()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found[0];
+  }
+  // Every control of w has an accessible name.
+  static void ExpectAccessible(QWidget* w) {
+    for (QWidget* c : w->findChildren<QWidget*>()) {
+      if (qobject_cast<QAbstractButton*>(c) || qobject_cast<QComboBox*>(c) || qobject_cast<QTreeWidget*>(c) ||
+          qobject_cast<QLabel*>(c) || qobject_cast<QMenu*>(c)) {
+        EXPECT_FALSE(c->accessibleName().isEmpty()) << c->objectName().toStdString();
+      }
+    }
+    for (QAction* a : w->findChildren<QAction*>()) {
+      if (!a->isSeparator()) {
+        EXPECT_FALSE(a->text().isEmpty()) << a->objectName().toStdString();
+      }
+    }
+  }
+
+  StartForm* form_window = nullptr;
+  std::shared_ptr<ScriptedPrinter> printer;
+};
+
+TEST_F(StartFormTest, LoadsInLocalModeAndShowsThisComputer) {
+  Open();
+  EXPECT_EQ(form_window->windowTitle(), "Zelta - Logo");
+  EXPECT_EQ(form_window->StatusPanelText(1), "LOCAL");
+  EXPECT_EQ(form_window->StatusPanelText(2), "Ready...");
+  EXPECT_FALSE(form_window->Action("mnuOptions")->isVisible());
+  EXPECT_FALSE(form_window->Action("mnuTVDeleteServer")->isVisible());
+  QTreeWidget* tree = form_window->tvwServerCollection();
+  ASSERT_EQ(tree->topLevelItemCount(), 2);
+  EXPECT_EQ(tree->topLevelItem(0)->text(0).toStdString(), GetComputerName());
+  EXPECT_EQ(tree->topLevelItem(0)->childCount(), 2);
+  EXPECT_TRUE(tree->topLevelItem(0)->isExpanded());
+  EXPECT_EQ(tree->topLevelItem(1)->text(0), "Bar:9100(10.0.0.5)");
+  EXPECT_FALSE(tree->topLevelItem(1)->icon(0).isNull());
+  ExpectAccessible(form_window);
+}
+
+TEST_F(StartFormTest, NetworkModeShowsTheOptions) {
+  RegWriteString(kZeltaKey, kInstallationTypeValue, "NETWORK");
+  SetMainServer("SHOP0");
+  net.Collection("SHOP0")->servers = {GetComputerName()};
+  Open();
+  EXPECT_EQ(form_window->StatusPanelText(1), "Main server SHOP0");
+  EXPECT_TRUE(form_window->Action("mnuOptions")->isVisible());
+  EXPECT_EQ(form_window->tvwServerCollection()->topLevelItem(0)->text(0), "SHOPNET");
+  // The OPOS set-up program works in LOCAL mode whatever the registry says.
+  delete form_window;
+  InitProgramPaths(dir.File("OPOSETUP"));
+  Open();
+  EXPECT_EQ(form_window->StatusPanelText(1), "LOCAL");
+  EXPECT_EQ(form_window->tvwServerCollection()->topLevelItem(0)->text(0).toStdString(), GetComputerName());
+}
+
+TEST_F(StartFormTest, MissingIconsTakeTheErrorPath) {
+  form_window = new StartForm;
+  EXPECT_FALSE(form_window->Load(dir.path() + "/"));
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Raise error on loading the application Demo.\r\n"
+                                                  "Please check the Application components."});
+}
+
+TEST_F(StartFormTest, DoubleClickOnAPrinterOpensTheLogoWindowAndHidesTheBrowser) {
+  QWidget* owner = nullptr;
+  uint8_t model = 0;
+  SetLogoWindowOpener([&](QWidget* w) {
+    owner = w;
+    model = PrinterModelId;
+  });
+  Open();
+  printer->QueueByte(36);
+  QTreeWidget* tree = form_window->tvwServerCollection();
+  QTreeWidgetItem* item = Item("Colour:emu:36");
+  ASSERT_TRUE(item);
+  tree->setCurrentItem(item);
+  QRect rect = tree->visualItemRect(item);
+  // On the blank part of the row: nothing.
+  QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {},
+                     QPoint(tree->viewport()->width() - 2, rect.center().y()));
+  EXPECT_EQ(owner, nullptr);
+  QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, rect.center() - QPoint(rect.width() / 2 - 30, 0));
+  EXPECT_EQ(owner, form_window);
+  EXPECT_EQ(model, 36);
+  EXPECT_TRUE(PrinterObj);
+  EXPECT_FALSE(form_window->isVisible());
+  ShowStartForm();  // the logo window has gone
+  EXPECT_TRUE(form_window->isVisible());
+  EXPECT_EQ(CurrentFormName, "StartForm");
+}
+
+TEST_F(StartFormTest, EnterConnectsWithoutALogoWindowLinkedInAndSaysSo) {
+  Open();
+  printer->QueueByte(46);
+  QTreeWidget* tree = form_window->tvwServerCollection();
+  tree->setCurrentItem(Item("Receipt:emu:46"));
+  QTest::keyClick(tree, Qt::Key_Return);
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"The logo window is not part of this program."});
+  EXPECT_FALSE(PrinterObj);
+  EXPECT_TRUE(form_window->isVisible());
+}
+
+TEST_F(StartFormTest, DialogsHaveTheirTextsAndNames) {
+  Open();
+  MainServerMode = false;
+  MainServerForm dialog(form_window);
+  ASSERT_TRUE(dialog.Load());
+  EXPECT_EQ(dialog.windowTitle(), "Server selection");
+  EXPECT_EQ(dialog.cmbServer()->count(), 2);
+  ExpectAccessible(&dialog);
+  AboutForm about(form_window);
+  EXPECT_EQ(about.windowTitle(), "About Zelta - Logo");
+  EXPECT_EQ(about.lblTitle()->text(), "Zelta");
+  EXPECT_EQ(about.lblDescription()->text(), "Logo utility for Zelta.");
+  EXPECT_EQ(about.lblVersion()->text(), "Release 1.15.1");
+  ExpectAccessible(&about);
+}
+
+TEST_F(StartFormTest, CloseDuringACreationWaitsForIt) {
+  Open();
+  net.seconds = 0.2;
+  bool refused = false;
+  net.during_creation = [&] {
+    if (!refused) refused = !form_window->close();
+  };
+  form_window->state().tvwServerCollection.Select(form_window->state().tvwServerCollection.First());
+  form_window->Refresh();
+  EXPECT_TRUE(refused);
+  EXPECT_TRUE(form_window->state().unloaded);
+}
+
+}  // namespace
+}  // namespace zelta::test
