@@ -116,7 +116,11 @@ bool DownloadGraphics(LogoWindowState& state, int16_t i) {
     case Fit::kFits:
       break;
   }
-  if (!Send(head, true)) return CleanUp(state), false;
+  // Raster bytes may hold the codes of real-time requests: where the printer can, they are read as
+  // plain data until the definition has ended.
+  const bool switch_real_time = SupportsRealTimeSwitch(PrinterModelId);
+  if (!Send((switch_real_time ? CmdRealTimeCommands(false) : Bytes()) + head, true))
+    return CleanUp(state), false;
   const int planes = converter.plane_count(), height = converter.height();
   ShowProgress(state, planes * height);
   DoEvents();
@@ -145,6 +149,7 @@ bool DownloadGraphics(LogoWindowState& state, int16_t i) {
       DoEvents();
     }
   }
+  if (switch_real_time && !Send(CmdRealTimeCommands(true), false)) return CleanUp(state), false;
   SetProgress(state, 0);
   PrinterErrorInfo info;
   int32_t result = kResultOk;

@@ -25,6 +25,9 @@ Bytes Block(const std::string& digits) { return B({0x37, 0x30}) + digits + B({0}
 const Bytes kModelRequest = B({29, 73, 1});
 const Bytes kMemoryRequests = B({29, 40, 76, 2, 0, 48, 0, 29, 40, 76, 2, 0, 48, 3});
 const Bytes kListRequest = B({29, 40, 76, 4, 0, 48, 64, 'K', 'C'});
+// GS ( D: real-time requests off around a definition, on again after it.
+const Bytes kRealTimeOff = B({29, 40, 68, 5, 0, 20, 1, 0, 2, 0});
+const Bytes kRealTimeOn = B({29, 40, 68, 5, 0, 20, 1, 1, 2, 1});
 
 class LogoOperationsTest : public ::testing::Test {
  protected:
@@ -103,10 +106,10 @@ TEST_F(LogoOperationsTest, DownloadStoresEachLogoUnderItsKeyAndMakesItAStoredLog
   cmdDwldLogo_Click(s);
   // Five black dots then white; the red middle row is dark enough to print black in black and white.
   const Bytes row10 = B({0xF8, 0x00});
-  EXPECT_EQ(ToHex(printer->written),
-            ToHex(Expected67("00", 10, {row10, B({0xFF, 0xC0}), row10}) + kModelRequest + kMemoryRequests +
-                  kListRequest + Expected67("01", 16, {B({0xFF, 0x00}), B({0xFF, 0xFF})}) + kModelRequest +
-                  kMemoryRequests + kListRequest));
+  const Bytes first = Expected67("00", 10, {row10, B({0xFF, 0xC0}), row10});
+  const Bytes second = Expected67("01", 16, {B({0xFF, 0x00}), B({0xFF, 0xFF})});
+  const Bytes after = kRealTimeOn + kModelRequest + kMemoryRequests + kListRequest;
+  EXPECT_EQ(ToHex(printer->written), ToHex(kRealTimeOff + first + after + kRealTimeOff + second + after));
   EXPECT_EQ(s.Slot(a).picThumbFrame.tag, "Logo(00)");
   EXPECT_EQ(s.Slot(b).picThumbFrame.tag, "Logo(01)");
   EXPECT_EQ(s.tabs.size(), 1u) << "stored logos have no page";
@@ -126,7 +129,7 @@ TEST_F(LogoOperationsTest, TwoColoursSendTheRedPlaneAfterTheBlackOne) {
   AnswerLogo("1000", "00");
   cmdDwldLogo_Click(s);
   const Bytes head = B({29, 56, 76, 18, 0, 0, 0, 48, 67, 48, '0', '0', 2, 8, 0, 3, 0});
-  EXPECT_EQ(ToHex(printer->written.substr(0, 17 + 1 + 3 + 1 + 3)),
+  EXPECT_EQ(ToHex(printer->written.substr(kRealTimeOff.size(), 17 + 1 + 3 + 1 + 3)),
             ToHex(head + B({49, 0xF0, 0x00, 0xF0, 50, 0x00, 0xFF, 0x00})));
 }
 

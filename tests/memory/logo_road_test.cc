@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <functional>
 #include <memory>
 
 #include "browser/configuration.h"
@@ -65,12 +66,12 @@ class LogoRoadTest : public RemoteTest {
     StartTimer_Timer(window->state);
     return window->state;
   }
-  // Adds a picture of w × h: a black frame around a red square on white.
-  int16_t Add(int w, int h) {
+  // Adds a picture of w × h: by default a black frame around a red square on white.
+  int16_t Add(int w, int h, std::function<uint32_t(int, int)> pixel = nullptr) {
     BmpSpec spec;
     spec.width = w;
     spec.height = h;
-    spec.pixel = [w, h](int x, int y) {
+    spec.pixel = pixel ? pixel : [w, h](int x, int y) {
       if (x < 4 || y < 4 || x >= w - 4 || y >= h - 4) return 0u;
       return (x > w / 3 && x < 2 * w / 3) ? 0xFF0000u : 0xFFFFFFu;
     };
@@ -267,6 +268,20 @@ TEST_F(LogoRoadTest, FaultInTheMiddleOfADownloadLeavesNoHalfLogo) {
     }
     PrinterObj.reset();
   }
+}
+
+TEST_F(LogoRoadTest, RasterBytesThatLookLikeStatusRequestsAreStoredWhole) {
+  Connect(46);
+  LogoWindowState& s = Open();
+  // Every row is the bytes 16 4 1 (DLE EOT 1): black dots 3, 13 and 23 on white.
+  const int16_t i = Add(24, 40, [](int x, int) { return x == 3 || x == 13 || x == 23 ? 0u : 0xFFFFFFu; });
+  SetSelected(s.Slot(i), true);
+  const uint32_t free_before = emu->NvRemaining();
+  cmdDwldLogo_Click(s);
+  EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+  EXPECT_EQ(emu->KeyCodes(), std::vector<std::string>{"00"});
+  EXPECT_EQ(free_before - emu->NvRemaining(), 3u * 40 + 11);
+  EXPECT_EQ(s.Slot(i).picThumbFrame.tag, "Logo(00)");
 }
 
 TEST_F(LogoRoadTest, MemoryThatFilledUpMeanwhileKeepsTheLogoNewAndSaysWhy) {
