@@ -12,9 +12,6 @@
 namespace zelta {
 namespace {
 
-// Calls closer than this to the previous one come from a loop that only waits.
-constexpr double kBackToBackSeconds = 50e-6;
-
 // The window of a form: the form itself when it is a widget, else the visible top-level window that
 // bears its name (a window that draws a record registered as the form).
 QWidget* OwnerWidget(Form* form) {
@@ -119,11 +116,10 @@ bool QtUiHooks::OpenFiles(const std::string& title, const std::string& filter,
 
 void QtUiHooks::DoEvents() {
   QApplication::processEvents(QEventLoop::AllEvents, 5);
-  // A waiting loop calls this back to back: give the machine a breath there. A caller that did work
-  // since the last call (a row sent, a picture drawn) goes on at once.
-  static double last_return = 0;
-  if (MonotonicSeconds() - last_return < kBackToBackSeconds) QThread::usleep(500);
-  last_return = MonotonicSeconds();
+  // A loop that reads a clock between its yields is waiting for time to pass: give the machine a
+  // breath there. A loop that works between its yields (rows sent, pictures drawn) goes on at once.
+  if (clock_read_) QThread::usleep(500);
+  clock_read_ = false;
 }
 
 }  // namespace zelta

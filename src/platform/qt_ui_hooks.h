@@ -12,9 +12,20 @@ class QtUiHooks : public UiHooks {
   void ShowMessageWindow(const std::string& text, Form* owner) override;
   bool OpenFiles(const std::string& title, const std::string& filter,
                  std::vector<std::string>& files) override;
+  // Lets pending events run. After a clock was read (a waiting loop) it also sleeps half a millisecond,
+  // so that waits do not spin.
   void DoEvents() override;
-  double Timer() override { return MonotonicSeconds(); }
-  uint32_t GetTickCount() override { return MonotonicMilliseconds(); }
+  double Timer() override {
+    clock_read_ = true;
+    return MonotonicSeconds();
+  }
+  uint32_t GetTickCount() override {
+    clock_read_ = true;
+    return MonotonicMilliseconds();
+  }
+
+ private:
+  bool clock_read_ = false;
 };
 
 }  // namespace zelta
