@@ -72,15 +72,21 @@ bool StoreLogos(PrinterObject& p, int count) {
       const Bytes rest = out.substr(pos);
       const int32_t r = p.WriteData(rest, static_cast<int32_t>(rest.size()), written, kWriteOrdinary);
       pos += static_cast<size_t>(std::max(0, written));
-      if ((r != kResultOk && r != kResultTimeout) || tries > 1000) return false;
+      if ((r != kResultOk && !IsRetryable(r)) || tries > 1000) return false;
     }
   }
   int32_t written = 0, n = 0;
   std::string byte(1, ' ');
-  // Generous read time-out: the printer writes every logo to NV memory first.
-  p.PutReadTimeout(60000);
-  const bool ok = p.WriteData(B({0x1d, 0x49, 0x01}), 3, written, kWriteRealTime) == kResultOk &&
-                  p.ReadData(byte, 1, n) == kResultOk && n == 1;
+  // The answer comes once the printer has written every logo to NV memory: some seconds.
+  bool ok = p.WriteData(B({0x1d, 0x49, 0x01}), 3, written, kWriteRealTime) == kResultOk;
+  // Only the model ID counts: a late answer to a status request may come first.
+  bool answered = false;
+  for (int tries = 0; ok && !answered && tries < 600; ++tries) {
+    const int32_t r = p.ReadData(byte, 1, n);
+    ok = r == kResultOk || r == kResultTimeout;
+    answered = r == kResultOk && n == 1 && static_cast<uint8_t>(byte[0]) == 46;
+  }
+  ok = ok && answered;
   p.ReleasePrinter();
   return ok;
 }
