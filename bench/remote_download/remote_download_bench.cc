@@ -29,6 +29,7 @@
 #include "shared/bytes.h"
 #include "shared/result_codes.h"
 #include "support/free_port.h"
+#include "support/remote_printer.h"
 
 extern char** environ;
 
@@ -135,24 +136,7 @@ void Direct(benchmark::State& state) {
   close(fd);
 }
 
-std::shared_ptr<PrinterObject> RemotePrinter(int port) {
-  RemoteSettings settings;
-  auto factory = MakeGrpcCreateObj(settings);
-  bool done = false;
-  factory->OnComplete = [&] { done = true; };
-  factory->CreateRemote("ZeltaServer.Monitor", "127.0.0.1:" + std::to_string(port));
-  while (!done) {
-    factory->DeliverEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  std::shared_ptr<RemoteObject> object;
-  factory->CreatedObject(object);
-  auto monitor = std::dynamic_pointer_cast<MonitorObject>(object);
-  std::shared_ptr<PrinterObject> printer;
-  std::string name = "Receipt", port_name;
-  if (monitor) monitor->GetPrinter(name, port_name, printer);
-  return printer;
-}
+std::shared_ptr<PrinterObject> RemotePrinter(int port) { return RemotePrinterOf(port, "Receipt"); }
 
 void Remote(benchmark::State& state) {
   auto printer = RemotePrinter(S().Via(S().server_port, static_cast<int>(state.range(0))));

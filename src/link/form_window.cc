@@ -6,21 +6,28 @@
 
 namespace zelta {
 
-FormWindow::FormWindow(const std::string& name, QWidget* parent) : QMainWindow(parent) {
-  setObjectName(QString::fromStdString(name));
-  auto* bar = new QStatusBar(this);
+std::vector<QLabel*> AddStatusPanels(QMainWindow* window) {
+  auto* bar = new QStatusBar(window);
   bar->setObjectName("StatusBar");
   bar->setSizeGripEnabled(false);
-  setStatusBar(bar);
+  window->setStatusBar(bar);
+  std::vector<QLabel*> panels;
   for (const char* design_text : {"Info", "Program status"}) {
     auto* panel = new QLabel(design_text, bar);
-    panel->setObjectName(QString("StatusPanel%1").arg(panels_.size() + 1));
+    panel->setObjectName(QString("StatusPanel%1").arg(panels.size() + 1));
     panel->setAccessibleName(design_text);
     panel->setFrameShape(QFrame::StyledPanel);
     panel->setMinimumWidth(160);
     bar->addWidget(panel, 1);
-    panels_.push_back(panel);
+    panels.push_back(panel);
   }
+  return panels;
+}
+
+FormWindow::FormWindow(const std::string& name, QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QString::fromStdString(name));
+  panels_ = AddStatusPanels(this);
+  QStatusBar* bar = statusBar();
   progress_bar_ = new QProgressBar(bar);
   progress_bar_->setObjectName("ProgressBar");
   progress_bar_->setAccessibleName("Progress");

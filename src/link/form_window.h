@@ -13,6 +13,10 @@ class QProgressBar;
 
 namespace zelta {
 
+// Gives window a status bar "StatusBar" with the panels "Info" and "Program status" (object names
+// StatusPanel1 and 2, each named for accessibility by its text) and returns them.
+std::vector<QLabel*> AddStatusPanels(QMainWindow* window);
+
 class FormWindow : public QMainWindow, public Form {
   Q_OBJECT
  public:

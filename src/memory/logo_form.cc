@@ -20,6 +20,7 @@
 #include "image/fit_handler.h"
 #include "image/gallery.h"
 #include "image/thumbnails.h"
+#include "link/form_window.h"
 #include "memory/delete_logos.h"
 #include "memory/logo_widgets.h"
 #include "memory/print_stored.h"
@@ -101,19 +102,8 @@ LogoForm::LogoForm(QWidget* owner) : QMainWindow(owner, Qt::Window) {
   columns->addLayout(right);
   setCentralWidget(central);
 
-  auto* bar = new QStatusBar(this);
-  bar->setObjectName("StatusBar");
-  bar->setSizeGripEnabled(false);
-  setStatusBar(bar);
-  for (const char* design_text : {"Info", "Program status"}) {
-    auto* panel = new QLabel(design_text, bar);
-    panel->setObjectName(QString("StatusPanel%1").arg(panels_.size() + 1));
-    panel->setAccessibleName(design_text);
-    panel->setFrameShape(QFrame::StyledPanel);
-    panel->setMinimumWidth(200);
-    bar->addWidget(panel, 1);
-    panels_.push_back(panel);
-  }
+  panels_ = AddStatusPanels(this);
+  QStatusBar* bar = statusBar();
   panel3_ = new QWidget(bar);
   panel3_->setObjectName("StatusPanel3");
   auto* panel3_layout = new QHBoxLayout(panel3_);

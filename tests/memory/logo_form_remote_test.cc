@@ -25,23 +25,6 @@
 namespace zelta::test {
 namespace {
 
-// GS 8 L function 67: a one-colour logo of width × rows dots under key; adds its parameter count.
-Bytes DefineLogo(const std::string& key, int width, int rows, uint32_t& stored) {
-  const int row_bytes = (width + 7) / 8;
-  const uint32_t p = 11 + static_cast<uint32_t>(row_bytes * rows);
-  stored += p;
-  Bytes out = B({0x1d, 0x38, 0x4c});
-  AppendLe32(out, p);
-  out += B({48, 67, 48});
-  out += key;
-  out += B({1});
-  AppendLe16(out, static_cast<uint32_t>(width));
-  AppendLe16(out, static_cast<uint32_t>(rows));
-  out += B({49});
-  for (int r = 0; r < rows; ++r) out += Bytes(static_cast<size_t>(row_bytes), r % 16 < 8 ? '\xF0' : '\x0F');
-  return out;
-}
-
 class LogoFormRemoteTest : public RemoteTest {
  protected:
   static void SetUpTestSuite() {
@@ -84,10 +67,10 @@ class LogoFormRemoteTest : public RemoteTest {
 
 TEST_F(LogoFormRemoteTest, GalleryAndMemoryShowWhatThePrinterStores) {
   // Three logos stored, then GS I 1 answered: the printer has taken them all.
-  uint32_t stored = 0;
+  const uint32_t stored = (11 + 25 * 40) + (11 + 48 * 96) + (11 + 8 * 64);
   ASSERT_EQ(PrinterObj->ClaimPrinter(), kResultOk);
-  Bytes data = DefineLogo("A1", 200, 40, stored) + DefineLogo("B2", 384, 96, stored) +
-               DefineLogo("C3", 64, 64, stored);
+  Bytes data =
+      DefineLogo("A1", 200, 40, 0xF0) + DefineLogo("B2", 384, 96, 0x0F) + DefineLogo("C3", 64, 64, 0x3C);
   int32_t written = 0, count = 0;
   ASSERT_EQ(PrinterObj->WriteData(data, static_cast<int32_t>(data.size()), written, kWriteOrdinary),
             kResultOk);

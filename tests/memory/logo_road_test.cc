@@ -295,13 +295,8 @@ TEST_F(LogoRoadTest, MemoryThatFilledUpMeanwhileKeepsTheLogoNewAndSaysWhy) {
     std::string name = "Counter", port;
     ASSERT_EQ(Monitor()->GetPrinter(name, port, other), kResultOk);
     ASSERT_EQ(other->ClaimPrinter(), kResultOk);
-    const uint32_t rows = (emu->NvRemaining() - 12000 - 11) / 500, n = 11 + 500 * rows;
-    Bytes define = B({0x1d, 0x38, 0x4c});
-    AppendLe32(define, n);
-    define += B({48, 67, 48, 'Z', 'Z', 1});
-    AppendLe16(define, 4000);
-    AppendLe16(define, rows);
-    define += B({49}) + Bytes(500 * rows, '\x55');
+    const int rows = static_cast<int>((emu->NvRemaining() - 12000 - 11) / 500);
+    Bytes define = DefineLogo("ZZ", 4000, rows, 0x55);
     define += B({0x1d, 0x49, 0x01});  // answered once the printer has stored it
     int32_t written = 0, count = 0;
     ASSERT_EQ(other->WriteData(define, static_cast<int32_t>(define.size()), written, kWriteOrdinary),

@@ -52,6 +52,10 @@ Bytes LogoDefinition(const std::string& key, int width, int rows, uint8_t patter
 // result (or 0).
 int32_t WriteInRows(PrinterObject& printer, const Bytes& bytes);
 
+// GS 8 L function 67: a one-colour logo of width × rows dots under key, every raster byte pattern.
+// The printer's free memory falls by its parameter count, 11 + ((width + 7) / 8) × rows.
+Bytes DefineLogo(const std::string& key, int width, int rows, uint8_t pattern);
+
 // Writes text into a fresh file in a fresh temporary folder and returns the folder.
 std::string MakeTempDir();
 

@@ -12,22 +12,6 @@
 namespace zelta::test {
 namespace {
 
-// GS 8 L function 67: defines a one-colour logo of width × rows dots under key.
-Bytes DefineLogo(const std::string& key, int width, int rows, uint8_t pattern) {
-  const int row_bytes = (width + 7) / 8;
-  const uint32_t p = 11 + static_cast<uint32_t>(row_bytes * rows);
-  Bytes out = B({0x1d, 0x38, 0x4c});
-  AppendLe32(out, p);
-  out += B({48, 67, 48});
-  out += key;
-  out += B({1});
-  AppendLe16(out, static_cast<uint32_t>(width));
-  AppendLe16(out, static_cast<uint32_t>(rows));
-  out += B({49});
-  out += Bytes(static_cast<size_t>(row_bytes * rows), static_cast<char>(pattern));
-  return out;
-}
-
 class RemoteLinkTest : public RemoteTest {
  protected:
   RemoteLinkTest() : form("LogoForm") {
