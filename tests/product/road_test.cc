@@ -42,8 +42,7 @@ namespace {
 
 constexpr int kCapacity46 = 393216;  // NV graphics memory of the two-colour model
 
-// The Qt hooks, but the Open dialog chooses the sample; message boxes are clicked by Yes or OK as they
-// open, and their texts kept.
+// The Qt hooks, but the Open dialog chooses the sample.
 class RoadUi : public QtUiHooks {
  public:
   bool OpenFiles(const std::string&, const std::string&, std::vector<std::string>& files) override {
@@ -79,7 +78,7 @@ class ProductRoadTest : public ::testing::Test {
     InstallUiHooks(&ui);
     InstallCreateObjMaker(LoopbackForThisComputer(GrpcCreateObjMaker(BrowserRemoteSettings), false));
     SetLogoWindowOpener([](QWidget* owner) { ShowLogoForm(owner); });
-    connect_answerer();
+    ConnectAnswerer();
   }
   void TearDown() override {
     answerer.stop();
@@ -91,7 +90,8 @@ class ProductRoadTest : public ::testing::Test {
     unsetenv("ZELTA_REGISTRY");
     ResetPubblicVar();
   }
-  void connect_answerer() {
+  // Every message box is clicked (Yes, else OK) as it opens, and its text kept.
+  void ConnectAnswerer() {
     QObject::connect(&answerer, &QTimer::timeout, [this] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (!box) return;
@@ -218,7 +218,7 @@ TEST_F(ProductRoadTest, TreeConnectAddDownloadPrintDeleteCloseQuit) {
   if (form->Thumbnail(1)->accessibleDescription() != "selected")
     QTest::mouseClick(form->Thumbnail(1), Qt::LeftButton);
   ASSERT_TRUE(form->cmdDelLogo->isEnabled());
-  prompts.clear();
+  EXPECT_TRUE(prompts.empty()) << "no message on the way: " << prompts.front();
   QTest::mouseClick(form->cmdDelLogo, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !form->state().busy && form->lblMemUsed->text() == "0"; }, 10000));
   EXPECT_EQ(prompts.size(), 1u) << "the confirmation";
