@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdlib>
 
 #include "platform/ini_file.h"
 #include "shared/pubblic_var.h"
@@ -73,6 +74,13 @@ void InitProgramPaths(const std::string& argv0) {
   }
   size_t slash = path.rfind('/');
   AppFolder = path.substr(0, slash + 1);
+  // A link to the program (/usr/bin/Logo to /usr/lib/zelta-logo/Logo) finds the data files beside the
+  // program it leads to, and keeps its own name.
+  if (char* real = ::realpath(path.c_str(), nullptr)) {
+    const std::string target = real;
+    std::free(real);
+    AppFolder = target.substr(0, target.rfind('/') + 1);
+  }
   if (AppFolder.empty() || AppFolder.back() != '/') AppFolder += '/';
   std::string name = path.substr(slash + 1);
   size_t dot = name.rfind('.');

@@ -1,6 +1,10 @@
 #include "browser/configuration.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include "shared/pubblic_var.h"
 #include "support/temp_dir.h"
@@ -109,6 +113,32 @@ TEST(ProgramPaths, FolderNameVariantAndIni) {
   // At the root no second slash is added.
   InitProgramPaths("/Logo");
   EXPECT_EQ(AppFolder, "/");
+  ResetPubblicVar();
+}
+
+TEST(ProgramPaths, LinksFindTheProgramsFolderAndKeepTheirName) {
+  TempDir dir;
+  ASSERT_EQ(::mkdir(dir.File("bin").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(dir.File("lib").c_str(), 0755), 0);
+  dir.Write("lib/Logo", "");
+  ASSERT_EQ(::symlink("../lib/Logo", dir.File("bin/OPOSETUP").c_str()), 0);
+  ASSERT_EQ(::symlink("Logo", dir.File("lib/DEMO").c_str()), 0);
+  char* real = ::realpath(dir.path().c_str(), nullptr);
+  const std::string root = real;
+  std::free(real);
+  const struct {
+    std::string started_as, folder, variant;
+  } cases[] = {
+      {dir.File("bin/OPOSETUP"), root + "/lib/", "OPOSETUP"},  // link in another folder
+      {dir.File("lib/DEMO"), root + "/lib/", "DEMO"},          // link beside the program
+      {dir.File("lib/Logo"), root + "/lib/", "LOGO"},
+      {dir.File("bin/Missing"), dir.File("bin/"), "MISSING"},  // no such file: the path as given
+  };
+  for (const auto& c : cases) {
+    InitProgramPaths(c.started_as);
+    EXPECT_EQ(AppFolder, c.folder) << c.started_as;
+    EXPECT_EQ(ProgramVariant(), c.variant) << c.started_as;
+  }
   ResetPubblicVar();
 }
 
