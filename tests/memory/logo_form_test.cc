@@ -33,12 +33,6 @@ Bytes Block(const std::string& digits) { return B({0x37, 0x30}) + digits + B({0}
 
 class LogoFormTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "memory_qt_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
   LogoFormTest() : printer(std::make_shared<ScriptedPrinter>()) {
     ResetPubblicVar();
     InitProgramPaths("/nonexistent/zelta/Logo");

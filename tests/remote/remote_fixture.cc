@@ -156,27 +156,38 @@ std::shared_ptr<MonitorObject> RemoteTest::Monitor() {
   return c.monitor();
 }
 
-std::shared_ptr<PrinterObject> RemoteTest::ReceiptPrinter() {
+std::shared_ptr<PrinterObject> RemoteTest::NamedPrinter(const std::string& name) {
   auto monitor = Monitor();
   if (!monitor) return nullptr;
-  std::string name = "Receipt", port = "emu:36";
+  std::string n = name, port;
   std::shared_ptr<PrinterObject> printer;
-  EXPECT_EQ(monitor->GetPrinter(name, port, printer), kResultOk);
+  EXPECT_EQ(monitor->GetPrinter(n, port, printer), kResultOk);
   return printer;
 }
 
-Bytes LogoDefinition(const std::string& key, int width, int rows, uint8_t pattern) {
-  const int row_bytes = (width + 7) / 8;
-  Bytes out = B({0x1d, 0x38, 0x4c});
-  AppendLe32(out, 11 + static_cast<uint32_t>(row_bytes * rows));
-  out += B({48, 67, 48});
-  out += key;
-  out += B({1});
-  AppendLe16(out, static_cast<uint32_t>(width));
-  AppendLe16(out, static_cast<uint32_t>(rows));
-  out += B({49});
-  out += Bytes(static_cast<size_t>(row_bytes * rows), static_cast<char>(pattern));
-  return out;
+void RemoteTest::StartVirtualPrinter(uint8_t model, const std::string& paper_dir) {
+  std::string error;
+  emu::EmuOptions options;
+  options.model_id = model;
+  options.paper_dir = paper_dir;
+  emu = emu::VirtualPrinter::Create(options, error);
+  ASSERT_TRUE(emu) << error;
+  tcp = emu::EmuTcpServer::Start(emu, "127.0.0.1", 0, error);
+  ASSERT_TRUE(tcp) << error;
+}
+
+ServerConfig RemoteTest::VirtualPrinterConfig(const std::string& name) const {
+  ServerConfig c = ShopConfig();
+  c.printers = {{name, "tcp:127.0.0.1:" + std::to_string(tcp->Port()), 1}};
+  c.net_printers.clear();
+  return c;
+}
+
+void RemoteTest::ExpectClaimable(const std::string& name) {
+  std::shared_ptr<PrinterObject> other = NamedPrinter(name);
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(other->ClaimPrinter(), kResultOk) << "released";
+  EXPECT_EQ(other->ReleasePrinter(), kResultOk);
 }
 
 int32_t WriteInRows(PrinterObject& printer, const Bytes& bytes) {
