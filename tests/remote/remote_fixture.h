@@ -15,6 +15,7 @@
 #include "remote/server_objects.h"
 #include "server/zelta_server.h"
 #include "shared/result_codes.h"
+#include "support/child_process.h"
 #include "support/scripted_printer.h"
 
 namespace zelta::test {
@@ -56,23 +57,6 @@ Bytes DefineLogo(const std::string& key, int width, int rows, uint8_t pattern);
 
 // Writes text into a fresh file in a fresh temporary folder and returns the folder.
 std::string MakeTempDir();
-
-// A child process with its stdout on a pipe.
-class Child {
- public:
-  // Starts program with args (its stderr too on the pipe when with_stderr); false when it cannot be
-  // started.
-  bool Start(const std::string& program, const std::vector<std::string>& args, bool with_stderr = false);
-  // Reads one line of the child's output within timeout; false at end of output or time-out.
-  bool ReadLine(std::string& line, std::chrono::milliseconds timeout);
-  void Kill();  // SIGKILL and reap
-  ~Child();
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  std::string pending_;
-};
 
 class RemoteTest : public ::testing::Test {
  protected:
