@@ -2,26 +2,11 @@
 // tests and benchmarks, and a listener that never answers (a machine that has hung).
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
-#include <vector>
+
+#include "support/child_process.h"
 
 namespace zelta::test {
-
-class ChildProgram {
- public:
-  // Starts program with args and waits (at most 10 s) for a line of its output that contains
-  // "listening on HOST:PORT"; port() is then that port. False when it did not come.
-  bool Start(const std::string& program, const std::vector<std::string>& args);
-  int port() const { return port_; }
-  ~ChildProgram();  // SIGTERM, then SIGKILL after 2 s, and reap
-
- private:
-  pid_t pid_ = -1;
-  int port_ = 0;
-  int out_ = -1;
-};
 
 // A zelta-server on 127.0.0.1 with config lines (listen, port and announce = no are added unless
 // given) in a file of folder.

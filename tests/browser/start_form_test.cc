@@ -25,12 +25,6 @@ using namespace std::string_literals;
 
 class StartFormTest : public BrowserTest {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "Logo";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
   StartFormTest() : printer(std::make_shared<ScriptedPrinter>()) {
     UnregisterForm(&window);  // the real window takes the status texts
     const std::string me = GetComputerName();

@@ -69,7 +69,9 @@ TEST(NvRasterWrites, NarrowWidthsAndBadInput) {
   EXPECT_FALSE(NvRasterWrites("00", 2, 9, 1, {Rows(1, 17, 0)}, w)) << "rows of the wrong length";
   EXPECT_FALSE(NvRasterWrites("00", 2, 9, 2, {Rows(1, 9, 0)}, w)) << "too few rows";
   EXPECT_FALSE(NvRasterWrites("00", 1, 9, 1, {Rows(1, 9, 0)}, w)) << "two colours need two planes";
-  EXPECT_FALSE(NvRasterWrites("00", 2, 70000, 1, {Rows(1, 70000, 0)}, w));
+  ASSERT_TRUE(NvRasterWrites("00", 2, 65535, 1, {Rows(1, 65535, 0)}, w)) << "the widest a header holds";
+  EXPECT_EQ(w[2].size(), 8192u);
+  EXPECT_FALSE(NvRasterWrites("00", 2, 65536, 1, {Rows(1, 65536, 0)}, w));
   EXPECT_TRUE(w.empty());
 }
 

@@ -23,16 +23,6 @@ class LogoSlotsTest : public ::testing::Test {
   LogoWindowState state;
 };
 
-TEST_F(LogoSlotsTest, WindowStartsWithOneHiddenSlot) {
-  EXPECT_EQ(state.slot_count(), 1);
-  EXPECT_FALSE(state.Slot(1).picThumbFrame.visible);
-  EXPECT_EQ(state.LogoCount, 0);
-  EXPECT_EQ(LoadedBitmaps.UBound(), 1);
-  EXPECT_EQ(PreparedBitmaps.UBound(), 1);
-  ASSERT_EQ(state.tabs.size(), 1u);
-  EXPECT_EQ(state.tabs[0].caption, "All logos");
-}
-
 TEST_F(LogoSlotsTest, AllocationReusesHiddenSlotsAndGrowsTheArrays) {
   EXPECT_EQ(Add("00"), 1);  // the design slot
   EXPECT_EQ(Add("01"), 2);

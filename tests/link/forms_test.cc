@@ -4,25 +4,9 @@
 #include "link/status_texts.h"
 #include "shared/pubblic_var.h"
 #include "support/fake_form.h"
-#include "support/scripted_ui.h"
 
 namespace zelta::test {
 namespace {
-
-TEST(Forms, StatusTextGoesToTheWindowNamedCurrent) {
-  ScriptedUi ui;
-  FakeForm start("StartForm");
-  FakeForm logo("LogoForm");
-  CurrentFormName = "LogoForm";
-  SetStatusText(2, "Ready...");
-  EXPECT_EQ(logo.StatusPanelText(2), "Ready...");
-  EXPECT_EQ(start.StatusPanelText(2), "");
-  CurrentFormName = "StartForm";
-  SetStatusText(1, "Printer ready...");
-  EXPECT_EQ(start.StatusPanelText(1), "Printer ready...");
-  EXPECT_EQ(logo.StatusPanelText(1), "");
-  ResetPubblicVar();
-}
 
 TEST(Forms, FirstOpenWindowWithTheNameWinsAndClosedOnesAreGone) {
   auto first = std::make_unique<FakeForm>("LogoForm");
@@ -35,16 +19,6 @@ TEST(Forms, FirstOpenWindowWithTheNameWinsAndClosedOnesAreGone) {
   EXPECT_EQ(FindCurrentForm(), nullptr);
   SetStatusText(1, "nobody sees this");  // no window: nothing happens
   EXPECT_FALSE(CurrentEndReq());
-  ResetPubblicVar();
-}
-
-TEST(Forms, TwoMessagesOpenTwoWindowsInTurn) {
-  ScriptedUi ui;
-  FakeForm logo("LogoForm");
-  CurrentFormName = "LogoForm";
-  ShowMessage("first");
-  ShowMessage("second");
-  EXPECT_EQ(ui.messages, (std::vector<std::string>{"first", "second"}));
   ResetPubblicVar();
 }
 

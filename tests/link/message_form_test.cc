@@ -20,13 +20,6 @@ namespace {
 
 class QtWindows : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "link_qt_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) app_ = new QApplication(argc, argv);
-    QApplication::setApplicationName("Logo");
-  }
   void SetUp() override {
     InstallUiHooks(&hooks_);
     ResetPubblicVar();
@@ -45,10 +38,7 @@ class QtWindows : public ::testing::Test {
   }
 
   QtUiHooks hooks_;
-  static QApplication* app_;
 };
-
-QApplication* QtWindows::app_ = nullptr;
 
 TEST_F(QtWindows, MessageFormShowsItsCaptionLabelsAndTextOwnedByTheCurrentWindow) {
   FormWindow start("StartForm");

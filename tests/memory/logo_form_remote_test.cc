@@ -16,7 +16,6 @@
 #include "memory/logo_form.h"
 #include "memory/logo_widgets.h"
 #include "memory/nv_commands.h"
-#include "printer/emu_host.h"
 #include "remote/remote_fixture.h"
 #include "shared/pubblic_var.h"
 #include "support/scripted_ui.h"
@@ -27,31 +26,13 @@ namespace {
 
 class LogoFormRemoteTest : public RemoteTest {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "memory_remote_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
   void SetUp() override {
     ResetPubblicVar();
     InitProgramPaths("/nonexistent/zelta/Logo");
     SetCurrentPath(ZELTA_TEST_DATA, static_cast<int32_t>(std::string(ZELTA_TEST_DATA).size()));
-    std::string error;
-    emu::EmuOptions options;
-    options.model_id = 46;
-    emu = emu::VirtualPrinter::Create(options, error);
-    ASSERT_TRUE(emu) << error;
-    tcp = emu::EmuTcpServer::Start(emu, "127.0.0.1", 0, error);
-    ASSERT_TRUE(tcp) << error;
-    ServerConfig c = ShopConfig();
-    c.printers = {{"Counter", "tcp:127.0.0.1:" + std::to_string(tcp->Port()), 1}};
-    c.net_printers.clear();
-    StartServer(c, DefaultPortPrinterFactory());
-    auto monitor = Monitor();
-    ASSERT_NE(monitor, nullptr);
-    std::string name = "Counter", port;
-    ASSERT_EQ(monitor->GetPrinter(name, port, PrinterObj), kResultOk);
+    StartVirtualPrinter(46);
+    StartServer(VirtualPrinterConfig("Counter"), DefaultPortPrinterFactory());
+    ASSERT_TRUE(PrinterObj = NamedPrinter("Counter"));
   }
   void TearDown() override {
     delete form;
@@ -60,8 +41,6 @@ class LogoFormRemoteTest : public RemoteTest {
 
   ScriptedUi ui;
   TempDir dir;
-  std::shared_ptr<emu::VirtualPrinter> emu;
-  std::unique_ptr<emu::EmuTcpServer> tcp;
   LogoForm* form = nullptr;
 };
 
@@ -142,11 +121,7 @@ TEST_F(LogoFormRemoteTest, PrinterThatHasGoneClosesTheWindowAndLeavesThePrinterF
   std::string error;
   tcp = emu::EmuTcpServer::Start(emu, "127.0.0.1", port, error);
   ASSERT_TRUE(tcp) << error;
-  std::shared_ptr<PrinterObject> other;
-  std::string name = "Counter", port_name;
-  ASSERT_EQ(Monitor()->GetPrinter(name, port_name, other), kResultOk);
-  EXPECT_EQ(other->ClaimPrinter(), kResultOk);
-  EXPECT_EQ(other->ReleasePrinter(), kResultOk);
+  ExpectClaimable("Counter");
   QTest::qWait(1);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   form = nullptr;  // deleted itself

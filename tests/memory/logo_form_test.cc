@@ -21,39 +21,19 @@
 #include "imglib/zelta_img.h"
 #include "memory/logo_widgets.h"
 #include "memory/nv_commands.h"
-#include "shared/pubblic_var.h"
-#include "support/scripted_printer.h"
-#include "support/scripted_ui.h"
-#include "support/temp_dir.h"
+#include "scripted_window_fixture.h"
 
 namespace zelta::test {
 namespace {
 
-Bytes Block(const std::string& digits) { return B({0x37, 0x30}) + digits + B({0}); }
-
-class LogoFormTest : public ::testing::Test {
+class LogoFormTest : public ScriptedWindowTest {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "memory_qt_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
-  LogoFormTest() : printer(std::make_shared<ScriptedPrinter>()) {
-    ResetPubblicVar();
-    InitProgramPaths("/nonexistent/zelta/Logo");
-    SetCurrentPath(ZELTA_TEST_DATA, static_cast<int32_t>(std::string(ZELTA_TEST_DATA).size()));
-    SetStartFormShower(nullptr);
-    PrinterObj = printer;
+  LogoFormTest() {
     PrinterModelId = 46;
-    printer->replies = {{kResultOk, Block("3072")},
-                        {kResultOk, Block("1024")},
-                        {kResultOk, B({0x37, 0x72, 0x40}) + "A1B2" + B({0})}};
+    printer->replies = {
+        {kResultOk, Block("3072")}, {kResultOk, Block("1024")}, {kResultOk, KeyBlock(0x40, "A1B2")}};
   }
-  ~LogoFormTest() override {
-    delete form.data();
-    ResetPubblicVar();
-  }
+  ~LogoFormTest() override { delete form.data(); }
   // Opens the window and lets its start timer run at once.
   void Open() {
     form = new LogoForm();
@@ -70,9 +50,6 @@ class LogoFormTest : public ::testing::Test {
     return dir.Write(file, MakeBmp(spec));
   }
 
-  ScriptedUi ui;
-  TempDir dir;
-  std::shared_ptr<ScriptedPrinter> printer;
   QPointer<LogoForm> form;
 };
 

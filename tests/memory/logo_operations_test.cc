@@ -13,15 +13,11 @@
 #include "memory/delete_logos.h"
 #include "memory/logo_window.h"
 #include "memory/nv_commands.h"
-#include "shared/pubblic_var.h"
-#include "support/scripted_printer.h"
-#include "support/scripted_ui.h"
-#include "support/temp_dir.h"
+#include "scripted_window_fixture.h"
 
 namespace zelta::test {
 namespace {
 
-Bytes Block(const std::string& digits) { return B({0x37, 0x30}) + digits + B({0}); }
 const Bytes kModelRequest = B({29, 73, 1});
 const Bytes kMemoryRequests = B({29, 40, 76, 2, 0, 48, 0, 29, 40, 76, 2, 0, 48, 3});
 const Bytes kListRequest = B({29, 40, 76, 4, 0, 48, 64, 'K', 'C'});
@@ -29,17 +25,8 @@ const Bytes kListRequest = B({29, 40, 76, 4, 0, 48, 64, 'K', 'C'});
 const Bytes kRealTimeOff = B({29, 40, 68, 5, 0, 20, 1, 0, 2, 0});
 const Bytes kRealTimeOn = B({29, 40, 68, 5, 0, 20, 1, 1, 2, 1});
 
-class LogoOperationsTest : public ::testing::Test {
+class LogoOperationsTest : public ScriptedWindowTest {
  protected:
-  LogoOperationsTest() : printer(std::make_shared<ScriptedPrinter>()) {
-    ResetPubblicVar();
-    InitProgramPaths("/nonexistent/zelta/Logo");
-    AppFolder = ZELTA_TEST_DATA;
-    SetCurrentPath(ZELTA_TEST_DATA, static_cast<int32_t>(AppFolder.size()));
-    PrinterObj = printer;
-  }
-  ~LogoOperationsTest() override { ResetPubblicVar(); }
-
   // An idle window of model with the given memory figures.
   LogoWindowState& Open(uint8_t model, const std::string& free = "100000") {
     PrinterModelId = model;
@@ -78,13 +65,10 @@ class LogoOperationsTest : public ::testing::Test {
     printer->QueueByte(PrinterModelId);
     printer->replies.push_back({kResultOk, Block("393216")});
     printer->replies.push_back({kResultOk, Block(free)});
-    printer->replies.push_back({kResultOk, B({0x37, 0x72, 0x40}) + keys + B({0})});
+    printer->replies.push_back({kResultOk, KeyBlock(0x40, keys)});
   }
 
-  ScriptedUi ui;
-  TempDir dir;
   int files = 0;
-  std::shared_ptr<ScriptedPrinter> printer;
   std::unique_ptr<LogoWindow> window;
 };
 

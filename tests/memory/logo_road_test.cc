@@ -18,7 +18,6 @@
 #include "memory/logo_window.h"
 #include "memory/print_stored.h"
 #include "memory/printer_info.h"
-#include "printer/emu_host.h"
 #include "remote/remote_fixture.h"
 #include "shared/pubblic_var.h"
 #include "support/forwarding_printer.h"
@@ -43,21 +42,10 @@ class LogoRoadTest : public RemoteTest {
   }
   // A virtual printer of model behind zelta-server, as PrinterObj.
   void Connect(uint8_t model) {
-    std::string error;
-    emu::EmuOptions options;
-    options.model_id = model;
-    options.paper_dir = paper.path();
-    emu = emu::VirtualPrinter::Create(options, error);
-    ASSERT_TRUE(emu) << error;
-    tcp = emu::EmuTcpServer::Start(emu, "127.0.0.1", 0, error);
-    ASSERT_TRUE(tcp) << error;
-    ServerConfig c = ShopConfig();
-    c.printers = {{"Counter", "tcp:127.0.0.1:" + std::to_string(tcp->Port()), 1}};
-    c.net_printers.clear();
+    StartVirtualPrinter(model, paper.path());
     StopServer();
-    StartServer(c, DefaultPortPrinterFactory());
-    std::string name = "Counter", port;
-    ASSERT_EQ(Monitor()->GetPrinter(name, port, PrinterObj), kResultOk);
+    StartServer(VirtualPrinterConfig("Counter"), DefaultPortPrinterFactory());
+    ASSERT_TRUE(PrinterObj = NamedPrinter("Counter"));
     PrinterModelId = model;
     receipts_seen = 0;
   }
@@ -94,8 +82,6 @@ class LogoRoadTest : public RemoteTest {
   size_t receipts_seen = 0;
   TempDir pictures, paper;
   int added = 0;
-  std::shared_ptr<emu::VirtualPrinter> emu;
-  std::unique_ptr<emu::EmuTcpServer> tcp;
   std::unique_ptr<LogoWindow> window;
 };
 
@@ -262,13 +248,7 @@ TEST_F(LogoRoadTest, FaultInTheMiddleOfADownloadLeavesNoHalfLogo) {
                                  free_before - emu->NvRemaining() == 70u * 600 + 11))
         << "no half logo";
     window.reset();
-    if (c.fault != kDropped) {
-      std::shared_ptr<PrinterObject> other;
-      std::string name = "Counter", port;
-      ASSERT_EQ(Monitor()->GetPrinter(name, port, other), kResultOk);
-      EXPECT_EQ(other->ClaimPrinter(), kResultOk) << "released";
-      other->ReleasePrinter();
-    }
+    if (c.fault != kDropped) ExpectClaimable("Counter");
     PrinterObj.reset();
   }
 }
@@ -294,9 +274,7 @@ TEST_F(LogoRoadTest, MemoryThatFilledUpMeanwhileKeepsTheLogoNewAndSaysWhy) {
   SetSelected(s.Slot(i), true);
   // Another client fills the memory after this window read its figures: about 12 000 bytes stay free.
   {
-    std::shared_ptr<PrinterObject> other;
-    std::string name = "Counter", port;
-    ASSERT_EQ(Monitor()->GetPrinter(name, port, other), kResultOk);
+    std::shared_ptr<PrinterObject> other = NamedPrinter("Counter");
     ASSERT_EQ(other->ClaimPrinter(), kResultOk);
     const int rows = static_cast<int>((emu->NvRemaining() - 12000 - 11) / 500);
     Bytes define = DefineLogo("ZZ", 4000, rows, 0x55);
@@ -398,11 +376,7 @@ TEST_F(LogoRoadTest, FaultsDuringDeleteClearAndPrint) {
     emu->WaitIdle(3000);
     const std::vector<std::string> keys = emu->KeyCodes();
     EXPECT_TRUE(keys.empty() || keys == std::vector<std::string>{"00"});
-    std::shared_ptr<PrinterObject> other;
-    std::string name = "Counter", port;
-    ASSERT_EQ(Monitor()->GetPrinter(name, port, other), kResultOk);
-    EXPECT_EQ(other->ClaimPrinter(), kResultOk) << "released";
-    other->ReleasePrinter();
+    ExpectClaimable("Counter");
     window.reset();
     PrinterObj.reset();
   }

@@ -10,27 +10,13 @@
 #include "link/public_func.h"
 #include "memory/nv_commands.h"
 #include "memory/printer_info.h"
-#include "shared/pubblic_var.h"
-#include "support/scripted_printer.h"
-#include "support/scripted_ui.h"
-#include "support/temp_dir.h"
+#include "scripted_window_fixture.h"
 
 namespace zelta::test {
 namespace {
 
-Bytes Block(const std::string& digits) { return B({0x37, 0x30}) + digits + B({0}); }
-Bytes KeyBlock(uint8_t status, const std::string& keys) { return B({0x37, 0x72, status}) + keys + B({0}); }
-
-class LogoWindowTest : public ::testing::Test {
+class LogoWindowTest : public ScriptedWindowTest {
  protected:
-  LogoWindowTest() : printer(std::make_shared<ScriptedPrinter>()) {
-    ResetPubblicVar();
-    InitProgramPaths("/nonexistent/zelta/Logo");
-    SetStartFormShower(nullptr);
-    PrinterObj = printer;
-  }
-  ~LogoWindowTest() override { ResetPubblicVar(); }
-
   // Opens the window on a printer of model and runs its start-up sequence.
   LogoWindowState& Open(uint8_t model) {
     PrinterModelId = model;
@@ -51,8 +37,6 @@ class LogoWindowTest : public ::testing::Test {
     return out;
   }
 
-  ScriptedUi ui;
-  std::shared_ptr<ScriptedPrinter> printer;
   std::unique_ptr<LogoWindow> window;
 };
 
@@ -201,7 +185,6 @@ TEST_F(LogoWindowTest, CloseIsRefusedWhileBusyAndUnloadsWhenIdle) {
   EXPECT_TRUE(s.EndReq) << "EndReq stays set until the window unloads";
 
   // Two added logos.
-  TempDir dir;
   BmpSpec spec;
   spec.width = 30;
   spec.height = 20;

@@ -10,9 +10,7 @@
 #include "image/logo_slots.h"
 #include "memory/logo_window.h"
 #include "memory/print_stored.h"
-#include "shared/pubblic_var.h"
-#include "support/scripted_printer.h"
-#include "support/scripted_ui.h"
+#include "scripted_window_fixture.h"
 
 namespace zelta::test {
 namespace {
@@ -63,15 +61,8 @@ struct ProgressSpy : LogoWindowView {
   void WindowUnloaded() override {}
 };
 
-class PrintTest : public ::testing::Test {
+class PrintTest : public ScriptedWindowTest {
  protected:
-  PrintTest() {
-    ResetPubblicVar();
-    InitProgramPaths("/nonexistent/zelta/Logo");
-    SetStartFormShower(nullptr);
-  }
-  ~PrintTest() override { ResetPubblicVar(); }
-
   // The window on a printer of model that answers GS I 1 with its model ID.
   LogoWindowState& Open(uint8_t model) {
     printer = std::make_shared<ScriptedPrinter>();
@@ -123,8 +114,6 @@ class PrintTest : public ::testing::Test {
     EXPECT_FALSE(s.progress.visible || s.panel3_visible);
   }
 
-  ScriptedUi ui;
-  std::shared_ptr<ScriptedPrinter> printer;
   std::unique_ptr<LogoWindow> window;
   ProgressSpy spy;
   bool answer_id = true, close_on_write = false;

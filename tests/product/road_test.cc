@@ -54,12 +54,6 @@ class RoadUi : public QtUiHooks {
 
 class ProductRoadTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "Logo";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
   void SetUp() override {
     ResetPubblicVar();
     nv = dir.File("46.nv");

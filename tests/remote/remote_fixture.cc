@@ -1,15 +1,8 @@
 #include "remote_fixture.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <thread>
-
-extern char** environ;
 
 namespace zelta::test {
 
@@ -70,59 +63,6 @@ std::string MakeTempDir() {
   return dir ? dir : "/tmp";
 }
 
-bool Child::Start(const std::string& program, const std::vector<std::string>& args, bool with_stderr) {
-  int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return false;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
-  if (with_stderr) posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipe_fds[1]);
-  out_ = pipe_fds[0];
-  if (rc != 0) pid_ = -1;
-  return rc == 0;
-}
-
-bool Child::ReadLine(std::string& line, std::chrono::milliseconds timeout) {
-  auto until = std::chrono::steady_clock::now() + timeout;
-  while (true) {
-    size_t nl = pending_.find('\n');
-    if (nl != std::string::npos) {
-      line = pending_.substr(0, nl);
-      pending_.erase(0, nl + 1);
-      return true;
-    }
-    auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    pollfd p{out_, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-    char buffer[256];
-    ssize_t n = read(out_, buffer, sizeof buffer);
-    if (n <= 0) return false;
-    pending_.append(buffer, static_cast<size_t>(n));
-  }
-}
-
-void Child::Kill() {
-  if (pid_ > 0) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-}
-
-Child::~Child() {
-  Kill();
-  if (out_ >= 0) close(out_);
-}
-
 RemoteTest::RemoteTest() {
   settings.connect_timeout_ms = 2000;
   settings.call_timeout_ms = 2000;
@@ -156,27 +96,38 @@ std::shared_ptr<MonitorObject> RemoteTest::Monitor() {
   return c.monitor();
 }
 
-std::shared_ptr<PrinterObject> RemoteTest::ReceiptPrinter() {
+std::shared_ptr<PrinterObject> RemoteTest::NamedPrinter(const std::string& name) {
   auto monitor = Monitor();
   if (!monitor) return nullptr;
-  std::string name = "Receipt", port = "emu:36";
+  std::string n = name, port;
   std::shared_ptr<PrinterObject> printer;
-  EXPECT_EQ(monitor->GetPrinter(name, port, printer), kResultOk);
+  EXPECT_EQ(monitor->GetPrinter(n, port, printer), kResultOk);
   return printer;
 }
 
-Bytes LogoDefinition(const std::string& key, int width, int rows, uint8_t pattern) {
-  const int row_bytes = (width + 7) / 8;
-  Bytes out = B({0x1d, 0x38, 0x4c});
-  AppendLe32(out, 11 + static_cast<uint32_t>(row_bytes * rows));
-  out += B({48, 67, 48});
-  out += key;
-  out += B({1});
-  AppendLe16(out, static_cast<uint32_t>(width));
-  AppendLe16(out, static_cast<uint32_t>(rows));
-  out += B({49});
-  out += Bytes(static_cast<size_t>(row_bytes * rows), static_cast<char>(pattern));
-  return out;
+void RemoteTest::StartVirtualPrinter(uint8_t model, const std::string& paper_dir) {
+  std::string error;
+  emu::EmuOptions options;
+  options.model_id = model;
+  options.paper_dir = paper_dir;
+  emu = emu::VirtualPrinter::Create(options, error);
+  ASSERT_TRUE(emu) << error;
+  tcp = emu::EmuTcpServer::Start(emu, "127.0.0.1", 0, error);
+  ASSERT_TRUE(tcp) << error;
+}
+
+ServerConfig RemoteTest::VirtualPrinterConfig(const std::string& name) const {
+  ServerConfig c = ShopConfig();
+  c.printers = {{name, "tcp:127.0.0.1:" + std::to_string(tcp->Port()), 1}};
+  c.net_printers.clear();
+  return c;
+}
+
+void RemoteTest::ExpectClaimable(const std::string& name) {
+  std::shared_ptr<PrinterObject> other = NamedPrinter(name);
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(other->ClaimPrinter(), kResultOk) << "released";
+  EXPECT_EQ(other->ReleasePrinter(), kResultOk);
 }
 
 int32_t WriteInRows(PrinterObject& printer, const Bytes& bytes) {

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "printer/emu_host.h"
 #include "remote/grpc_create_obj.h"
 #include "remote/server_objects.h"
 #include "server/zelta_server.h"
 #include "shared/result_codes.h"
+#include "support/child_process.h"
 #include "support/scripted_printer.h"
 
 namespace zelta::test {
@@ -44,9 +46,6 @@ class ScriptedPorts {
   std::vector<std::pair<std::string, ScriptedPrinter*>> opened_;
 };
 
-// GS 8 L function 67: defines a one-colour logo of width × rows dots under key, every raster byte
-// pattern.
-Bytes LogoDefinition(const std::string& key, int width, int rows, uint8_t pattern);
 // Writes bytes in writes of at most 72 bytes, resending from position + written after a push-back, as
 // the download does; the first result that is neither success nor push-back ends it. Returns that
 // result (or 0).
@@ -58,23 +57,6 @@ Bytes DefineLogo(const std::string& key, int width, int rows, uint8_t pattern);
 
 // Writes text into a fresh file in a fresh temporary folder and returns the folder.
 std::string MakeTempDir();
-
-// A child process with its stdout on a pipe.
-class Child {
- public:
-  // Starts program with args (its stderr too on the pipe when with_stderr); false when it cannot be
-  // started.
-  bool Start(const std::string& program, const std::vector<std::string>& args, bool with_stderr = false);
-  // Reads one line of the child's output within timeout; false at end of output or time-out.
-  bool ReadLine(std::string& line, std::chrono::milliseconds timeout);
-  void Kill();  // SIGKILL and reap
-  ~Child();
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  std::string pending_;
-};
 
 class RemoteTest : public ::testing::Test {
  protected:
@@ -89,13 +71,22 @@ class RemoteTest : public ::testing::Test {
 
   Created Create(const std::string& prog_id) { return CreateAndWait(settings, prog_id, Machine()); }
   std::shared_ptr<MonitorObject> Monitor();
-  // A printer object of Receipt through a new Monitor.
-  std::shared_ptr<PrinterObject> ReceiptPrinter();
+  // A printer object of name through a new Monitor.
+  std::shared_ptr<PrinterObject> NamedPrinter(const std::string& name);
+  std::shared_ptr<PrinterObject> ReceiptPrinter() { return NamedPrinter("Receipt"); }
+  // A virtual printer of model on loopback (emu, tcp), its paper PNGs in paper_dir when given.
+  void StartVirtualPrinter(uint8_t model, const std::string& paper_dir = "");
+  // The server restarted with the virtual printer alone, as printer name (ShopConfig otherwise).
+  ServerConfig VirtualPrinterConfig(const std::string& name) const;
+  // Another client claims printer name and releases it: nobody else holds it.
+  void ExpectClaimable(const std::string& name);
 
   RemoteSettings settings;
   ScriptedPorts ports;
   std::unique_ptr<ZeltaServer> server;
   int server_port_ = 0;
+  std::shared_ptr<emu::VirtualPrinter> emu;
+  std::unique_ptr<emu::EmuTcpServer> tcp;
 };
 
 }  // namespace zelta::test

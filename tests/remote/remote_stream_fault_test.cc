@@ -17,25 +17,17 @@ namespace {
 using namespace std::chrono_literals;
 
 // 350 KB (nearly all of model 46's NV memory): more than the send queue and the line hold together.
-Bytes Logo() { return LogoDefinition("L1", 2048, 1400, 0x5a); }
+Bytes Logo() { return DefineLogo("L1", 2048, 1400, 0x5a); }
 
 class StreamFaultTest : public RemoteTest {
  protected:
   void SetUp() override {
-    std::string error;
-    emu::EmuOptions options;
-    options.model_id = 46;
-    emu = emu::VirtualPrinter::Create(options, error);
-    ASSERT_TRUE(emu) << error;
-    tcp = emu::EmuTcpServer::Start(emu, "127.0.0.1", 0, error);
-    ASSERT_TRUE(tcp) << error;
+    StartVirtualPrinter(46);
     emu_port = tcp->Port();
     capacity = emu->NvRemaining();
   }
   ServerConfig Config() {
-    ServerConfig c = ShopConfig();
-    c.printers = {{"Receipt", "tcp:127.0.0.1:" + std::to_string(emu_port), 1}};
-    c.net_printers.clear();
+    ServerConfig c = VirtualPrinterConfig("Receipt");
     c.lease_ms = 400;
     c.write_timeout_ms = 300;
     return c;
@@ -99,8 +91,6 @@ class StreamFaultTest : public RemoteTest {
     return r;
   }
 
-  std::shared_ptr<emu::VirtualPrinter> emu;
-  std::unique_ptr<emu::EmuTcpServer> tcp;
   int emu_port = 0;
   uint32_t capacity = 0;
 };
@@ -193,7 +183,7 @@ TEST_F(StreamFaultTest, PaperOutIsTheWritesPushBack) {
   auto printer = Printer(Machine());
   ASSERT_NE(printer, nullptr);
   ASSERT_EQ(printer->ClaimPrinter(), kResultOk);
-  const Bytes logo = LogoDefinition("P1", 576, 2000, 0x33);
+  const Bytes logo = DefineLogo("P1", 576, 2000, 0x33);
   int32_t written = 0;
   EXPECT_EQ(printer->WriteData(logo, static_cast<int32_t>(logo.size()), written, kWriteOrdinary),
             kResultPaperOut);

@@ -76,7 +76,9 @@ TEST_F(RemoteStreamTest, RowsArriveOnceAndInOrderWithAndWithoutPushBack) {
     if (c.script.empty()) {
       EXPECT_LE(remote->round_trips(), 3u + 2 * data.size() / 4096 + 2);
     }
+    const uint64_t trips = remote->round_trips();
     EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
+    EXPECT_EQ(remote->round_trips(), trips + 1) << "a release answered on the stream is the only call";
     StopServer();
   }
 }

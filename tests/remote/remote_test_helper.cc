@@ -46,7 +46,7 @@ int Download(const std::string& machine, int rows) {
     std::fflush(stdout);
     return 1;
   }
-  const int32_t r = zelta::test::WriteInRows(*printer, zelta::test::LogoDefinition("L1", 576, rows, 0x5a));
+  const int32_t r = zelta::test::WriteInRows(*printer, zelta::test::DefineLogo("L1", 576, rows, 0x5a));
   std::printf("streamed %d\n", r);
   std::fflush(stdout);
   Linger();
