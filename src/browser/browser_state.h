@@ -20,6 +20,14 @@ extern bool MainServerMode;
 extern std::string ChosenServer;
 extern std::shared_ptr<ServerCollectionObject> ServerCollectionObj;
 
+// Creates ServerCollectionObj on main_server through creation; it stays empty when the creation
+// failed (after its message).
+void CreateServerCollection(const std::string& main_server, RemoteCreationState& creation);
+
+// "Error N by Source on MAIN." and the description of ServerCollectionObj's last failure, in a message
+// box. Precondition: ServerCollectionObj is set.
+void ShowServerCollectionError(const std::string& main_server);
+
 // Windows that a connected printer opens.
 enum class PrinterWindow { kLogoForm, kPrnForm, kPrnBraForm };
 

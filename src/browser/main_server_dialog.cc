@@ -41,17 +41,12 @@ void ApplyAddServer(MainServerDialogState& dialog) {
   std::string main_server;
   RegReadString(kZeltaKey, kMainServerValue, main_server);
   if (main_server.empty()) return Unload(dialog);
-  ServerCollectionObj = std::dynamic_pointer_cast<ServerCollectionObject>(
-      CreateRemoteObject(kProgIdServerCollection, main_server, dialog.creation));
+  CreateServerCollection(main_server, dialog.creation);
   if (!ServerCollectionObj) return Unload(dialog);
   int32_t result = 0;
   ServerCollectionObj->AddServer(ChosenServer, "", result);
   if (result != 0) {
-    PrinterErrorInfo info;
-    ServerCollectionObj->GetLastError(info, result);
-    MsgBox("Error" + Str(info.Number) + " by " + info.Source + " on " + main_server + "." + "\r" +
-               info.Description,
-           MsgBoxButtons::kOk, MsgBoxIcon::kExclamation);
+    ShowServerCollectionError(main_server);
   }
   ServerCollectionObj.reset();
   Unload(dialog);

@@ -190,8 +190,7 @@ void DiscoverServers(StartFormState& form) {
       OpenMainServerDialog(form);
     } else {
       SetStatusText(kPanelProgram, "Connecting to " + main_server + "(MS)...");
-      ServerCollectionObj = std::dynamic_pointer_cast<ServerCollectionObject>(
-          CreateRemoteObject(kProgIdServerCollection, main_server, form.creation));
+      CreateServerCollection(main_server, form.creation);
       if (form.creation.ClosePending) {
         ServerCollectionObj.reset();
         UnloadStartForm(form);

@@ -57,8 +57,7 @@ void DeleteServerCommand(StartFormState& form) {
   std::string main_server;
   RegReadString(kZeltaKey, kMainServerValue, main_server);
   if (!main_server.empty()) {
-    ServerCollectionObj = std::dynamic_pointer_cast<ServerCollectionObject>(
-        CreateRemoteObject(kProgIdServerCollection, main_server, form.creation));
+    CreateServerCollection(main_server, form.creation);
     if (form.creation.ClosePending) {
       ServerCollectionObj.reset();
       UnloadStartForm(form);
@@ -68,11 +67,7 @@ void DeleteServerCommand(StartFormState& form) {
     int32_t result = 0;
     ServerCollectionObj->RemoveServer(key, result);
     if (result != 0) {
-      PrinterErrorInfo info;
-      ServerCollectionObj->GetLastError(info, result);
-      MsgBox("Error" + Str(info.Number) + " by " + info.Source + " on " + main_server + "." + "\r" +
-                 info.Description,
-             MsgBoxButtons::kOk, MsgBoxIcon::kExclamation);
+      ShowServerCollectionError(main_server);
       ServerCollectionObj.reset();
       return SetBusy(form, false);
     }

@@ -1,6 +1,5 @@
 #include "download/download_logo.h"
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -47,10 +46,9 @@ bool Send(const Bytes& data, bool wait_on_timeout) {
 
 // Free NV memory as the label shows it; false when it holds no whole number.
 bool ShownFree(const LogoWindowState& state, long long& free) {
-  const std::string& text = state.lblMemFree;
-  if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  free = std::atoll(text.c_str());
+  const long long shown = ParseDecimalReply(state.lblMemFree);
+  if (shown < 0) return false;
+  free = shown;
   return true;
 }
 
