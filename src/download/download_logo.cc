@@ -38,12 +38,6 @@ void WaitFailed(LogoWindowState& state) {
   HideProgress(state);
 }
 
-bool Send(const Bytes& data, bool wait_on_timeout) {
-  int32_t result = kResultOk;
-  SendGraphicsData(data, wait_on_timeout, result);
-  return result == kResultOk;
-}
-
 // Free NV memory as the label shows it; false when it holds no whole number.
 bool ShownFree(const LogoWindowState& state, long long& free) {
   const long long shown = ParseDecimalReply(state.lblMemFree);
@@ -117,12 +111,12 @@ bool DownloadGraphics(LogoWindowState& state, int16_t i) {
   // Raster bytes may hold the codes of real-time requests: where the printer can, they are read as
   // plain data until the definition has ended.
   const bool switch_real_time = SupportsRealTimeSwitch(PrinterModelId);
-  if (!Send((switch_real_time ? CmdRealTimeCommands(false) : Bytes()) + head, true))
+  if (!SendLogoData((switch_real_time ? CmdRealTimeCommands(false) : Bytes()) + head, true))
     return CleanUp(state), false;
   const int planes = converter.plane_count(), height = converter.height();
   ShowProgress(state, planes * height);
   DoEvents();
-  if (!Send(B({escpos::kColor1}), false)) return CleanUp(state), false;
+  if (!SendLogoData(B({escpos::kColor1}), false)) return CleanUp(state), false;
   // The first colour goes as it is converted; the others wait in memory.
   std::vector<Bytes> later[2];
   const int plane_index[3] = {converter.first(), converter.second(), converter.third()};
@@ -132,22 +126,22 @@ bool DownloadGraphics(LogoWindowState& state, int16_t i) {
       ShowMessage(error);
       return CleanUp(state), false;
     }
-    if (!Send(rows[static_cast<size_t>(plane_index[0])], false)) return CleanUp(state), false;
+    if (!SendLogoData(rows[static_cast<size_t>(plane_index[0])], false)) return CleanUp(state), false;
     for (int p = 1; p < planes; ++p)
       later[p - 1].push_back(std::move(rows[static_cast<size_t>(plane_index[p])]));
     DoEvents();
     SetProgress(state, y + 1);
   }
   for (int p = 1; p < planes; ++p) {
-    if (!Send(B({escpos::kColor1 + p}), false)) return CleanUp(state), false;
+    if (!SendLogoData(B({escpos::kColor1 + p}), false)) return CleanUp(state), false;
     DoEvents();
     for (int y = 0; y < height; ++y) {
-      if (!Send(later[p - 1][static_cast<size_t>(y)], false)) return CleanUp(state), false;
+      if (!SendLogoData(later[p - 1][static_cast<size_t>(y)], false)) return CleanUp(state), false;
       SetProgress(state, p * height + y + 1);
       DoEvents();
     }
   }
-  if (switch_real_time && !Send(CmdRealTimeCommands(true), false)) return CleanUp(state), false;
+  if (switch_real_time && !SendLogoData(CmdRealTimeCommands(true), false)) return CleanUp(state), false;
   SetProgress(state, 0);
   PrinterErrorInfo info;
   int32_t result = kResultOk;
@@ -194,7 +188,8 @@ bool DownloadBitImages(LogoWindowState& state, const std::vector<int16_t>& list)
     ShowMessage("The logos cannot be stored as NV bit images.\r\n" + why);
     return CleanUp(state), false;
   }
-  if (!Send(B({escpos::kFs, escpos::kq, static_cast<int>(list.size())}), true)) return CleanUp(state), false;
+  if (!SendLogoData(B({escpos::kFs, escpos::kq, static_cast<int>(list.size())}), true))
+    return CleanUp(state), false;
   DoEvents();
   for (size_t k = 0; k < list.size(); ++k) {
     const Dib& prepared = *PreparedBitmaps(list[k]);
@@ -203,7 +198,7 @@ bool DownloadBitImages(LogoWindowState& state, const std::vector<int16_t>& list)
     Bytes size;
     AppendLe16(size, static_cast<uint32_t>(x));
     AppendLe16(size, static_cast<uint32_t>(y));
-    if (!Send(size, false)) return CleanUp(state), false;
+    if (!SendLogoData(size, false)) return CleanUp(state), false;
     if (k == 0) {
       WaitSeconds(kFirstImageWait);
     } else {
@@ -212,7 +207,7 @@ bool DownloadBitImages(LogoWindowState& state, const std::vector<int16_t>& list)
     SetStatusText(kPanelProgram, "Downloading " + state.Slot(list[k]).picThumbFrame.tag + " as logo" +
                                      std::to_string(k + 1) + "...");
     for (int c = 0; c < 8 * x; ++c) {
-      if (!Send(c < w ? BlackDotColumn(prepared, c) : Bytes(static_cast<size_t>(y), '\0'), false)) {
+      if (!SendLogoData(c < w ? BlackDotColumn(prepared, c) : Bytes(static_cast<size_t>(y), '\0'), false)) {
         return CleanUp(state), false;
       }
       DoEvents();

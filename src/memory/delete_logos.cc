@@ -122,12 +122,6 @@ Waited WaitCleared(LogoWindowState& state) {
   }
 }
 
-bool Send(const Bytes& data) {
-  int32_t result = kResultOk;
-  SendGraphicsData(data, true, result);
-  return result == kResultOk;
-}
-
 // A new logo goes without printer traffic.
 void DropNewLogo(LogoWindowState& state, int16_t i) {
   const std::string caption = state.Slot(i).picThumbFrame.tag;
@@ -185,7 +179,7 @@ void cmdDelLogo_Click(LogoWindowState& state) {
       continue;
     }
     ShowProgress(state, 10);
-    if (!Send(CmdDeleteGraphics(state.Slot(i).picThumb.tag) + CmdModelId())) {
+    if (!SendLogoData(CmdDeleteGraphics(state.Slot(i).picThumb.tag) + CmdModelId(), true)) {
       PrinterObj->ReleasePrinter();
       return Finish(state);
     }
@@ -215,11 +209,11 @@ void cmdClearMem_Click(LogoWindowState& state) {
   ShowProgress(state, static_cast<int>(kClearWaitMs));
   DoEvents();
   if (UsesNvBitImages(PrinterModelId)) {
-    if (Send(CmdClearNvBitImages() + CmdModelId())) {
+    if (SendLogoData(CmdClearNvBitImages() + CmdModelId(), true)) {
       SetStatusText(kPanelProgram, "Clearing memory...");
       if (WaitCleared(state) == Waited::kClosed) return;
     }
-  } else if (Send(CmdDeleteAllGraphics() + CmdModelId())) {
+  } else if (SendLogoData(CmdDeleteAllGraphics() + CmdModelId(), true)) {
     SetStatusText(kPanelProgram, "Deleting logo(s)...");
     for (int i = 1; i <= state.slot_count(); ++i) {
       LogoSlot& s = state.Slot(i);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "download/send_wait.h"
 #include "image/gallery.h"
 #include "link/forms.h"
 #include "link/public_func.h"
@@ -29,6 +30,12 @@ bool ClaimForOperation(LogoWindowState& state) {
   }
   SetStatusText(kPanelInfo, kTextPrinterReady);
   return true;
+}
+
+bool SendLogoData(const Bytes& data, bool wait_on_timeout) {
+  int32_t result = kResultOk;
+  SendGraphicsData(data, wait_on_timeout, result);
+  return result == kResultOk;
 }
 
 void ShowProgress(LogoWindowState& state, int max) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/logo_window_state.h"
+#include "shared/bytes.h"
 
 namespace zelta {
 
@@ -17,6 +18,9 @@ bool ClaimPrinterOrTell();
 // Claims PrinterObj as ClaimPrinterOrTell; on failure also "Ready..." on panel 2 and the normal
 // pointer. On success "Printer ready..." is on panel 1.
 bool ClaimForOperation(LogoWindowState& state);
+
+// SendGraphicsData of data; true when it was sent.
+bool SendLogoData(const Bytes& data, bool wait_on_timeout);
 
 // The progress bar: shown in panel 3 with value 0 and max; set; hidden with panel 3.
 void ShowProgress(LogoWindowState& state, int max);
