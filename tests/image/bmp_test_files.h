@@ -14,7 +14,7 @@ struct BmpSpec {
   int bit_count = 24;
   uint32_t compression = 0;
   // Colour entries as 0xRRGGBB, written blue, green, red, 0.
-  std::vector<uint32_t> colors;
+  std::vector<uint32_t> colors = {};
   // Pixel-data offset; 0 = right after the colour table.
   int64_t offset = 0;
   // The stored value of pixel (x, y), y counted from the top: a colour index, a 5-5-5 value, or
@@ -24,8 +24,5 @@ struct BmpSpec {
 
 // The bytes of a BMP file as spec describes it.
 std::string MakeBmp(const BmpSpec& spec);
-
-// Writes bytes to a new file in the test's temporary folder; returns its path.
-std::string WriteTempFile(const std::string& name, const std::string& bytes);
 
 }  // namespace zelta::test

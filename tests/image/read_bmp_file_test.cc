@@ -7,13 +7,13 @@
 
 #include "image/bmp_test_files.h"
 #include "support/scripted_ui.h"
+#include "support/temp_dir.h"
 
 namespace zelta {
 namespace {
 
 using test::BmpSpec;
 using test::MakeBmp;
-using test::WriteTempFile;
 
 // The colour of pixel (x, y), y from the top, as 0xRRGGBB.
 uint32_t ColorAt(const Dib& dib, int x, int y) {
@@ -24,89 +24,61 @@ uint32_t ColorAt(const Dib& dib, int x, int y) {
 
 class ReadBmpFileTest : public ::testing::Test {
  protected:
-  HBitmap Read(const std::string& bytes) {
-    path = WriteTempFile("read_bmp_test.bmp", bytes);
-    return ReadBmpFile(path);
-  }
+  HBitmap Read(const std::string& bytes) { return ReadBmpFile(path = dir.Write("read.bmp", bytes)); }
+  // The messages shown since the last call, then forgets them.
+  std::vector<std::string> Messages() { return std::exchange(ui.messages, {}); }
+
   test::ScriptedUi ui;
+  test::TempDir dir;
   std::string path;
 };
 
-// Pixel patterns that differ between neighbours, rows and the padding position.
-uint32_t Pattern(int x, int y, uint32_t modulo) { return static_cast<uint32_t>((x * 7 + y * 3) % modulo); }
-
-TEST_F(ReadBmpFileTest, PalettedDepthsKeepEveryPixel) {
-  for (int bits : {1, 4, 8}) {
+TEST_F(ReadBmpFileTest, EveryDepthKeepsEveryPixel) {
+  auto expand5 = [](uint32_t v) { return (v << 3) | (v >> 2); };
+  for (int bits : {1, 4, 8, 16, 24, 32}) {
     SCOPED_TRACE(bits);
-    BmpSpec spec;
-    spec.bit_count = bits;
-    spec.width = 13;  // rows padded in every depth
-    spec.height = 5;
-    const uint32_t n = 1u << bits;
+    BmpSpec spec{.width = 13, .height = 5, .bit_count = bits};  // rows padded in every depth
+    const uint32_t n = bits <= 8 ? 1u << bits : 0;
     for (uint32_t i = 0; i < n; ++i) spec.colors.push_back((i * 0x010203u * 37u) & 0xFFFFFF);
-    spec.pixel = [n](int x, int y) { return Pattern(x, y, n); };
-    HBitmap dib = Read(MakeBmp(spec));
-    ASSERT_TRUE(dib);
-    EXPECT_EQ(dib->bit_count(), bits);
-    EXPECT_EQ(dib->width(), 13);
-    EXPECT_EQ(dib->height(), 5);
-    for (int y = 0; y < 5; ++y) {
-      for (int x = 0; x < 13; ++x)
-        ASSERT_EQ(ColorAt(*dib, x, y), spec.colors[Pattern(x, y, n)]) << x << "," << y;
-    }
-    EXPECT_TRUE(ui.messages.empty());
-  }
-}
-
-TEST_F(ReadBmpFileTest, DirectColourDepthsKeepEveryPixel) {
-  for (int bits : {16, 24, 32}) {
-    SCOPED_TRACE(bits);
-    BmpSpec spec;
-    spec.bit_count = bits;
-    spec.width = 7;
-    spec.height = 3;
-    spec.pixel = [bits](int x, int y) -> uint32_t {
+    // Values that differ between neighbours, rows and the padding position.
+    spec.pixel = [n, bits](int x, int y) -> uint32_t {
+      if (bits <= 8) return static_cast<uint32_t>(x * 7 + y * 3) % n;
       if (bits == 16) return static_cast<uint32_t>((x << 10) | (y << 5) | (x + y));  // 5-5-5
       return static_cast<uint32_t>(0x102030 * (x + 1) + 0x0A0B0C * y) & 0xFFFFFF;
     };
     HBitmap dib = Read(MakeBmp(spec));
     ASSERT_TRUE(dib);
     EXPECT_EQ(dib->bit_count(), bits);
-    EXPECT_TRUE(dib->colors().empty());
-    for (int y = 0; y < 3; ++y) {
-      for (int x = 0; x < 7; ++x) {
-        uint32_t want = spec.pixel(x, y);
-        if (bits == 16) {
-          auto e = [](uint32_t v) { return (v << 3) | (v >> 2); };
-          want = (e((want >> 10) & 31) << 16) | (e((want >> 5) & 31) << 8) | e(want & 31);
-        }
+    EXPECT_EQ(dib->colors().size(), n);
+    ASSERT_EQ(std::pair(dib->width(), dib->height()), std::pair(13, 5));
+    for (int y = 0; y < 5; ++y) {
+      for (int x = 0; x < 13; ++x) {
+        const uint32_t v = spec.pixel(x, y);
+        const uint32_t want = bits <= 8 ? spec.colors[v]
+                              : bits == 16
+                                  ? expand5(v >> 10) << 16 | expand5((v >> 5) & 31) << 8 | expand5(v & 31)
+                                  : v;
         ASSERT_EQ(ColorAt(*dib, x, y), want) << x << "," << y;
       }
     }
+    EXPECT_TRUE(Messages().empty());
   }
 }
 
 TEST_F(ReadBmpFileTest, ColourTableSizeFollowsTheOffset) {
-  BmpSpec spec;
-  spec.bit_count = 1;
-  spec.width = 9;
-  spec.colors = {0x000000, 0xFF0000};
-  ASSERT_EQ(MakeBmp(spec).substr(10, 1), std::string(1, '\x3E'));  // offset 62
+  BmpSpec spec{.width = 9, .bit_count = 1, .colors = {0x000000, 0xFF0000}};
   spec.pixel = [](int x, int) { return x == 8 ? 1u : 0u; };
   HBitmap dib = Read(MakeBmp(spec));
   ASSERT_TRUE(dib);
   EXPECT_EQ(ColorAt(*dib, 8, 0), 0xFF0000u);
   EXPECT_EQ(ColorAt(*dib, 7, 0), 0u);
-
-  // A 1-bit file with a single entry: the missing entry is black.
-  spec.colors = {0xFFFFFF};
-  dib = Read(MakeBmp(spec));
-  ASSERT_TRUE(dib);
+  spec.colors = {0xFFFFFF};  // a single entry: the missing one is black
+  ASSERT_TRUE(dib = Read(MakeBmp(spec)));
   EXPECT_EQ(ColorAt(*dib, 0, 0), 0xFFFFFFu);
   EXPECT_EQ(ColorAt(*dib, 8, 0), 0u);
 }
 
-// Files that are refused: some with the message naming the file, the others silently.
+// Files that are refused: some with a message naming the file, the others silently.
 TEST_F(ReadBmpFileTest, RefusedFilesAndTheirMessages) {
   enum { kSilent, kStructure, kBitmap };
   const struct {
@@ -118,17 +90,8 @@ TEST_F(ReadBmpFileTest, RefusedFilesAndTheirMessages) {
       {"negative colour table size", [](BmpSpec& s) { s.offset = 50; }, kStructure},
       {"offset 51 truncates to no entries", [](BmpSpec& s) { s.offset = 51; }, kSilent},
       {"compressed",
-       [](BmpSpec& s) {
-         s.bit_count = 8;
-         s.colors.assign(256, 0);
-         s.compression = 1;
-       },
-       kSilent},
-      {"257 colour entries",
-       [](BmpSpec& s) {
-         s.bit_count = 8;
-         s.colors.assign(257, 0x123456);
-       },
+       [](BmpSpec& s) { s = {.bit_count = 8, .compression = 1, .colors = std::vector(256, 0u)}; }, kSilent},
+      {"257 colour entries", [](BmpSpec& s) { s = {.bit_count = 8, .colors = std::vector(257, 1u)}; },
        kSilent},
       {"no width", [](BmpSpec& s) { s.width = 0; }, kBitmap},
       {"0 bits", [](BmpSpec& s) { s.bit_count = 0; }, kBitmap},
@@ -138,96 +101,77 @@ TEST_F(ReadBmpFileTest, RefusedFilesAndTheirMessages) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ui.messages.clear();
-    BmpSpec spec;
-    spec.width = 4;
+    BmpSpec spec{.width = 4};
     c.change(spec);
     EXPECT_FALSE(Read(MakeBmp(spec)));
+    const std::vector<std::string> messages = Messages();
     if (c.message == kSilent) {
-      EXPECT_TRUE(ui.messages.empty());
+      EXPECT_TRUE(messages.empty());
     } else {
-      ASSERT_EQ(ui.messages.size(), 1u);
-      EXPECT_EQ(ui.messages[0],
-                c.message == kBitmap
-                    ? "Raise error on create compatible bitmap for image file <" + path + ">."
-                    : "Raise error while reading image structure information.\r\nBe sure the " + path +
-                          " is a valid image file.");
+      EXPECT_EQ(messages, std::vector<std::string>{
+                              c.message == kBitmap
+                                  ? "Raise error on create compatible bitmap for image file <" + path + ">."
+                                  : "Raise error while reading image structure information.\r\nBe sure the " +
+                                        path + " is a valid image file."});
     }
   }
-  // 256 entries are the most a table holds.
-  BmpSpec spec;
-  spec.bit_count = 8;
-  spec.colors.assign(256, 0x123456);
-  EXPECT_TRUE(Read(MakeBmp(spec)));
-}
-
-TEST_F(ReadBmpFileTest, UnopenableFileIsReported) {
-  const std::string missing = ::testing::TempDir() + "no_such_logo.bmp";
+  EXPECT_TRUE(Read(MakeBmp({.bit_count = 8, .colors = std::vector(256, 1u)}))) << "256 entries are the most";
+  const std::string missing = dir.File("no_such_logo.bmp");
   EXPECT_FALSE(ReadBmpFile(missing));
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0], "Raise error for open the file " + missing +
-                                ".\r\nExtended error description: No such file or directory");
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{"Raise error for open the file " + missing +
+                                     ".\r\nExtended error description: No such file or directory"});
 }
 
 TEST_F(ReadBmpFileTest, AbsurdDimensionsAreRejectedWithoutAllocating) {
-  struct Case {
-    int width, height, bits;
-  };
-  for (Case c : {Case{100000, 100000, 24}, Case{0x7FFFFFFF, 1, 32}, Case{0x7FFFFFFF, 0x7FFFFFFF, 1},
-                 Case{3, -2, 24}}) {
-    SCOPED_TRACE(c.width);
-    std::string bytes = MakeBmp(BmpSpec{});  // a 1 × 1 file, then the dimensions patched
+  for (auto [width, height, bits] : {std::tuple{100000, 100000, 24}, std::tuple{0x7FFFFFFF, 1, 32},
+                                     std::tuple{0x7FFFFFFF, 0x7FFFFFFF, 1}, std::tuple{3, -2, 24}}) {
+    SCOPED_TRACE(width);
+    std::string bytes = MakeBmp({});  // a 1 × 1 file, then the dimensions patched
     for (int i = 0; i < 4; ++i) {
-      bytes[18 + i] = static_cast<char>((static_cast<uint32_t>(c.width) >> (8 * i)) & 0xFF);
-      bytes[22 + i] = static_cast<char>((static_cast<uint32_t>(c.height) >> (8 * i)) & 0xFF);
+      bytes[18 + i] = static_cast<char>((static_cast<uint32_t>(width) >> (8 * i)) & 0xFF);
+      bytes[22 + i] = static_cast<char>((static_cast<uint32_t>(height) >> (8 * i)) & 0xFF);
     }
-    bytes[28] = static_cast<char>(c.bits);
+    bytes[28] = static_cast<char>(bits);
     EXPECT_FALSE(Read(bytes));
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(Messages().empty());
   }
 }
 
 TEST_F(ReadBmpFileTest, EveryTruncatedPrefixFails) {
-  BmpSpec spec;
-  spec.bit_count = 4;
-  spec.width = 5;
-  spec.height = 3;
-  spec.colors = {0x000000, 0xFFFFFF, 0xFF0000};
+  BmpSpec spec{.width = 5, .height = 3, .bit_count = 4, .colors = {0x000000, 0xFFFFFF, 0xFF0000}};
   spec.pixel = [](int x, int y) { return static_cast<uint32_t>((x + y) % 3); };
   const std::string bytes = MakeBmp(spec);
   for (size_t n = 0; n < bytes.size(); ++n) {
-    ui.messages.clear();
     ASSERT_FALSE(Read(bytes.substr(0, n))) << n;
     // A file that ends within its headers is named as unreadable; later cuts fail quietly.
-    ASSERT_EQ(ui.messages.size(), n < 54 ? 1u : 0u) << n;
+    const std::vector<std::string> messages = Messages();
+    ASSERT_EQ(messages.size(), n < 54 ? 1u : 0u) << n;
     if (n < 54) {
-      EXPECT_NE(ui.messages[0].find("shorter than the headers"), std::string::npos);
+      EXPECT_NE(messages[0].find("shorter than the headers"), std::string::npos);
     }
   }
   EXPECT_TRUE(Read(bytes));
-  // Extra bytes after the pixels do no harm.
-  EXPECT_TRUE(Read(bytes + "trailing"));
+  EXPECT_TRUE(Read(bytes + "trailing")) << "extra bytes after the pixels do no harm";
 }
 
-TEST(WriteBmpFile, RoundTripsEveryDepth) {
-  test::ScriptedUi ui;
+TEST_F(ReadBmpFileTest, WriteBmpFileRoundTripsEveryDepth) {
+  std::vector<RgbQuad> colors;
+  for (int i = 0; i < 16; ++i) colors.push_back({uint8_t(i * 16), uint8_t(255 - i), uint8_t(i), 0});
   for (int bits : {1, 4, 8, 24, 32}) {
     BitmapInfoHeader h;
     h.biWidth = 11;
     h.biHeight = 4;
     h.biBitCount = static_cast<uint16_t>(bits);
-    std::vector<RgbQuad> colors;
-    for (int i = 0; i < 16; ++i) colors.push_back({uint8_t(i * 16), uint8_t(255 - i), uint8_t(i), 0});
     HBitmap dib = CreateDIBSection(h, colors.data(), colors.size());
     ASSERT_TRUE(dib);
     for (size_t i = 0; i < dib->size(); ++i) dib->bits()[i] = static_cast<uint8_t>(i * 13 + 5);
-    const std::string path = test::WriteTempFile("round_trip.bmp", "");
-    ASSERT_TRUE(WriteBmpFile(path, *dib));
-    HBitmap back = ReadBmpFile(path);
+    ASSERT_TRUE(WriteBmpFile(dir.File("round_trip.bmp"), *dib));
+    HBitmap back = ReadBmpFile(dir.File("round_trip.bmp"));
     ASSERT_TRUE(back);
     ASSERT_EQ(back->size(), dib->size());
     for (int y = 0; y < 4; ++y) {
-      for (int x = 0; x < 11; ++x) ASSERT_EQ(ColorAt(*back, x, y), ColorAt(*dib, x, y));
+      for (int x = 0; x < 11; ++x) ASSERT_EQ(ColorAt(*back, x, y), ColorAt(*dib, x, y)) << bits;
     }
   }
 }
