@@ -36,21 +36,19 @@ class GalleryTest : public ::testing::Test {
     return i;
   }
   std::string Bmp(const std::string& name, int w, int h) {
-    BmpSpec spec;
-    spec.width = w;
-    spec.height = h;
-    spec.pixel = [](int x, int) { return x % 2 ? 0xFFFFFFu : 0u; };
-    return dir.Write(name, MakeBmp(spec));
-  }
-  std::vector<std::string> Captions() const {
-    std::vector<std::string> out;
-    for (const LogoSlot& s : state.slots)
-      if (s.picThumbFrame.visible) out.push_back(s.picThumbFrame.tag);
-    return out;
+    return dir.Write(
+        name, MakeBmp({.width = w, .height = h, .pixel = [](int x, int) { return x % 2 * 0xFFFFFFu; }}));
   }
   std::string Buttons() const {  // delete, download, print
     return std::string(state.cmdDelLogo.enabled ? "D" : "-") + (state.cmdDwldLogo.enabled ? "W" : "-") +
            (state.cmdPrintLogo.enabled ? "P" : "-");
+  }
+  std::pair<int, int> PreparedSize(int16_t i) const {
+    return PreparedBitmaps(i) ? std::pair(PreparedBitmaps(i)->width(), PreparedBitmaps(i)->height())
+                              : std::pair(0, 0);
+  }
+  std::pair<int, int> Cell(int16_t i) const {
+    return {state.Slot(i).picThumbFrame.left, state.Slot(i).picThumbFrame.top};
   }
 
   ScriptedUi ui;
@@ -58,57 +56,82 @@ class GalleryTest : public ::testing::Test {
   LogoWindowState state;
 };
 
+TEST_F(GalleryTest, SlotsAreReusedOnceHiddenAndNewOnesGrowTheBitmapArrays) {
+  EXPECT_EQ(Add("00", false), 1);  // the design slot
+  EXPECT_EQ(Add("01", false), 2);
+  EXPECT_EQ(LoadedBitmaps.UBound(), 2);
+  LoadedBitmaps(1) = CreateDib24(2, 2);
+  EXPECT_EQ(Add("02", false), 3);
+  EXPECT_TRUE(LoadedBitmaps(1)) << "growing keeps the bitmaps";
+  EXPECT_EQ(PreparedBitmaps.UBound(), 3);
+  EXPECT_EQ(state.LogoCount, 3);
+  // New elements: thumbnail and panes shown; page, source and scroll bars hidden.
+  const LogoSlot& s = state.Slot(3);
+  EXPECT_TRUE(s.picThumb.visible && s.picView.visible && s.picPreview.visible);
+  EXPECT_FALSE(s.picFrame.visible || s.picLoad.visible || s.vsbSlide.visible);
+  state.Slot(2).picThumbFrame.visible = false;  // deleted
+  --state.LogoCount;
+  EXPECT_EQ(AllocateLogoSlot(state), 2);
+  EXPECT_EQ(state.slot_count(), 3);
+  EXPECT_EQ(state.LogoCount, 3);
+}
+
+TEST_F(GalleryTest, NewKeyCodesFillGapsFromZeroInUpperCaseHex) {
+  Add("00", false);
+  Add("01", false);
+  const int16_t k02 = Add(ChooseNewKeyCode(state), true);
+  EXPECT_EQ(state.Slot(k02).picThumb.tag, "02");
+  EXPECT_EQ(ChooseNewKeyCode(state), "03");
+  state.Slot(k02).picThumbFrame.visible = false;
+  EXPECT_EQ(ChooseNewKeyCode(state), "02");
+  for (int k = 2; k < 10; ++k) Add(ChooseNewKeyCode(state), true);
+  EXPECT_EQ(state.Slot(k02).picThumb.tag, "02") << "the hidden slot is taken first";
+  EXPECT_EQ(ChooseNewKeyCode(state), "0A");
+  // Keys found out of order still count; a lower-case stored key does not block "0B".
+  Add("0b", false);
+  Add("0C", false);
+  EXPECT_EQ(ChooseNewKeyCode(state), "0A");
+  Add("0A", true);
+  EXPECT_EQ(ChooseNewKeyCode(state), "0B");
+}
+
 TEST_F(GalleryTest, ThumbnailFitsAboveItsCaptionWithoutGrowing) {
   const struct {
-    int frame_w, frame_h, pic_w, pic_h;
-    int w, h, left, top;
+    int pic_w, pic_h, w, h, left, top;
   } cases[] = {
-      {73, 97, 325, 65, 65, 13, 4, 36},  // r = 0.2; top 35.5 rounds to even
-      {73, 97, 20, 20, 20, 20, 26, 32},  // never enlarged
-      {73, 97, 80, 80, 65, 65, 4, 10},   // the empty picture of a stored logo; 9.5 to even
-      {73, 97, 40, 400, 8, 76, 33, 4},   // the height decides: 7.6 wide at 32.7
+      {325, 65, 65, 13, 4, 36},  // r = 0.2; top 35.5 rounds to even
+      {20, 20, 20, 20, 26, 32},  // never enlarged
+      {80, 80, 65, 65, 4, 10},   // the empty picture of a stored logo; 9.5 to even
+      {40, 400, 8, 76, 33, 4},   // the height decides: 7.6 wide at 32.7
   };
-  const int16_t i = Add("00", false);
+  LogoSlot& s = state.Slot(Add("00", false));
+  s.picThumbFrame.inner_w = 73;
+  s.picThumbFrame.inner_h = 97;
   for (const auto& c : cases) {
-    LogoSlot& s = state.Slot(i);
-    s.picThumbFrame.inner_w = c.frame_w;
-    s.picThumbFrame.inner_h = c.frame_h;
     s.picLoad.inner_w = c.pic_w;
     s.picLoad.inner_h = c.pic_h;
-    DrawThumbnail(state, i);
-    EXPECT_EQ(s.picThumb.inner_w, c.w) << c.pic_w << "x" << c.pic_h;
-    EXPECT_EQ(s.picThumb.inner_h, c.h);
-    EXPECT_EQ(s.picThumb.left, c.left);
-    EXPECT_EQ(s.picThumb.top, c.top);
+    DrawThumbnail(state, 1);
+    EXPECT_EQ(std::tuple(s.picThumb.inner_w, s.picThumb.inner_h, s.picThumb.left, s.picThumb.top),
+              std::tuple(c.w, c.h, c.left, c.top))
+        << c.pic_w << "x" << c.pic_h;
   }
 }
 
 TEST_F(GalleryTest, GridPutsStoredLogosFirstThenNewOnesInTabOrder) {
   state.picFrameAll.inner_w = 445;  // (445 + 2) / (73 + 2) = 5 columns
   state.picFrameAll.inner_h = 1000;
-  const int16_t n1 = Add("05", true);
-  const int16_t s1 = Add("00", false);
-  const int16_t n2 = Add("06", true);
-  const int16_t s2 = Add("01", false);
-  const int16_t n3 = Add("07", true);
+  const int16_t n1 = Add("05", true), s1 = Add("00", false), n2 = Add("06", true), s2 = Add("01", false),
+                n3 = Add("07", true);
   std::swap(state.tabs[1], state.tabs[3]);  // tab order: New(07), New(06), New(05)
   ArrangeThumbnails(state, 0);
-  auto cell = [&](int16_t i) {
-    return std::make_pair(state.Slot(i).picThumbFrame.left, state.Slot(i).picThumbFrame.top);
-  };
-  EXPECT_EQ(cell(s1), std::make_pair(0, 0));
-  EXPECT_EQ(cell(s2), std::make_pair(75, 0));
-  EXPECT_EQ(cell(n3), std::make_pair(150, 0));
-  EXPECT_EQ(cell(n2), std::make_pair(225, 0));
-  EXPECT_EQ(cell(n1), std::make_pair(300, 0));
+  EXPECT_EQ((std::vector{Cell(s1), Cell(s2), Cell(n3), Cell(n2), Cell(n1)}),
+            (std::vector<std::pair<int, int>>{{0, 0}, {75, 0}, {150, 0}, {225, 0}, {300, 0}}));
   EXPECT_FALSE(state.vsbSlideAll.visible);
   EXPECT_EQ(state.picSlideAll.inner_h, 97);
-
-  // A sixth logo starts the second row.
-  const int16_t s3 = Add("02", false);
+  const int16_t s3 = Add("02", false);  // a sixth logo starts the second row
   ArrangeThumbnails(state, 0);
-  EXPECT_EQ(cell(s3), std::make_pair(150, 0));
-  EXPECT_EQ(cell(n1), std::make_pair(0, 99));
+  EXPECT_EQ(Cell(s3), std::pair(150, 0));
+  EXPECT_EQ(Cell(n1), std::pair(0, 99));
 }
 
 TEST_F(GalleryTest, ScrollBarAppearsWhenRowsOverflowAndShowsLastOrFirstRow) {
@@ -119,19 +142,17 @@ TEST_F(GalleryTest, ScrollBarAppearsWhenRowsOverflowAndShowsLastOrFirstRow) {
   for (int k = 0; k < 6; ++k) Add("0" + std::to_string(k), false);
   ArrangeThumbnails(state, 0);
   // 445 - 17 = 428 wide: (430 / 75) = 5 columns still, two rows of 97 + 2 + 97.
-  EXPECT_TRUE(state.vsbSlideAll.visible);
+  const ScrollBar& bar = state.vsbSlideAll;
+  EXPECT_TRUE(bar.visible);
   EXPECT_EQ(state.picSlideAll.inner_w, 428);
-  EXPECT_EQ(state.vsbSlideAll.max, 196 - 150);
-  EXPECT_EQ(state.vsbSlideAll.value, 46);
+  EXPECT_EQ(std::tuple(bar.max, bar.value, bar.small_change, bar.large_change), std::tuple(46, 46, 48, 150));
   EXPECT_EQ(state.picSlideAll.top, -46);
-  EXPECT_EQ(state.vsbSlideAll.small_change, 48);
-  EXPECT_EQ(state.vsbSlideAll.large_change, 150);
   ArrangeThumbnails(state, 1);
-  EXPECT_EQ(state.vsbSlideAll.value, 0);
+  EXPECT_EQ(bar.value, 0);
   vsbSlideAll_Change(state, 30);
   EXPECT_EQ(state.picSlideAll.top, -30);
-  // Narrowing by the bar can cost a column.
-  state.picFrameAll.inner_w = 450;  // 452 / 75 = 6 columns; with the bar 435 / 75 = 5
+  // Narrowing by the bar can cost a column: 452 / 75 = 6 columns; with the bar 435 / 75 = 5.
+  state.picFrameAll.inner_w = 450;
   state.picFrameAll.inner_h = 90;
   for (int k = 0; k < 6; ++k) Add("1" + std::to_string(k), false);
   ArrangeThumbnails(state, 0);
@@ -140,23 +161,21 @@ TEST_F(GalleryTest, ScrollBarAppearsWhenRowsOverflowAndShowsLastOrFirstRow) {
 
 TEST_F(GalleryTest, SelectionDecidesTheButtons) {
   state.picFrameAll.inner_h = 150;
-  const int16_t stored = Add("00", false);
-  const int16_t fresh = Add("01", true);
-  const int16_t below = Add("02", false);
+  const int16_t stored = Add("00", false), fresh = Add("01", true), below = Add("02", false);
   ArrangeThumbnails(state, 1);
   state.Slot(below).picThumbFrame.top = 200;  // partly below the visible 150 pixels
   state.vsbSlideAll.max = 1000;
   EXPECT_EQ(Buttons(), "---");
-  picThumbFrame_Click(state, stored);
-  EXPECT_EQ(Buttons(), "D-P");
-  picThumbFrame_Click(state, fresh);
-  EXPECT_EQ(Buttons(), "DWP");
-  picThumbFrame_Click(state, stored);
-  EXPECT_EQ(Buttons(), "DW-");
-  picThumbFrame_Click(state, fresh);
-  EXPECT_EQ(Buttons(), "---");
-
+  for (auto [click, buttons] : {std::pair{stored, "D-P"}, {fresh, "DWP"}, {stored, "DW-"}, {fresh, "---"}}) {
+    picThumbFrame_Click(state, click);
+    EXPECT_EQ(Buttons(), buttons);
+  }
+  auto colours = [&](int16_t i) {
+    return std::tuple(state.Slot(i).picThumbFrame.back_color, state.Slot(i).picThumbFrame.fore_color);
+  };
+  EXPECT_EQ(colours(stored), std::tuple(kColorButtonFace, kColorButtonText));
   picThumbFrame_Click(state, below);
+  EXPECT_EQ(colours(below), std::tuple(kColorHighlight, kColorHighlightText)) << "selected";
   EXPECT_EQ(state.vsbSlideAll.value, 200 + 97 - 150) << "scrolled just far enough to show its bottom";
   EXPECT_EQ(state.picSlideAll.top, -147);
   picThumbFrame_Click(state, stored);
@@ -181,12 +200,10 @@ TEST_F(GalleryTest, SelectionDecidesTheButtons) {
 }
 
 TEST_F(GalleryTest, TabsShowALogosPageAndAreRefusedWhileBusy) {
-  const int16_t a = Add("00", true);
-  const int16_t b = Add("01", true);
+  const int16_t a = Add("00", true), b = Add("01", true);
   state.Slot(a).cmbColor.items = ColorModes(46);
-  state.Slot(a).cmbColor.selected = 1;  // "Two colors"
   state.Slot(b).cmbColor.items = ColorModes(36);
-  state.Slot(b).cmbColor.selected = 1;  // "Color"
+  state.Slot(a).cmbColor.selected = state.Slot(b).cmbColor.selected = 1;  // "Two colors", "Color"
   ASSERT_TRUE(SelectTab(state, 1));
   EXPECT_TRUE(state.Slot(a).picFrame.visible);
   EXPECT_FALSE(state.Slot(b).picFrame.visible);
@@ -196,7 +213,6 @@ TEST_F(GalleryTest, TabsShowALogosPageAndAreRefusedWhileBusy) {
   ASSERT_TRUE(SelectTab(state, 2));
   EXPECT_EQ(Buttons(), "D--") << "colour cannot be printed";
   EXPECT_FALSE(state.Slot(a).picFrame.visible);
-
   state.busy = true;
   EXPECT_FALSE(SelectTab(state, 0));
   EXPECT_EQ(state.selected_tab, 2);
@@ -209,17 +225,11 @@ TEST_F(GalleryTest, TabsShowALogosPageAndAreRefusedWhileBusy) {
 
 TEST_F(GalleryTest, AddingTakesGoodFilesInOrderAndRefusesTheOthers) {
   PrinterModelId = 46;
-  const std::string good = Bmp("one.bmp", 300, 100);
-  const std::string upper = Bmp("TWO.BMP", 20, 10);
-  const std::string text = dir.Write("notes.txt", "x");
-  const std::string broken = dir.Write("broken.bmp", MakeBmp(BmpSpec()).substr(0, 40));
-  const std::string compressed = [&] {
-    BmpSpec spec;
-    spec.compression = 1;
-    return dir.Write("rle.bmp", MakeBmp(spec));
-  }();
-  ui.open_results.push_back({good, text, broken, compressed, upper, dir.path() + "/folder.bmp"});
-  std::filesystem::create_directory(dir.path() + "/folder.bmp");
+  const std::string broken = dir.Write("broken.bmp", MakeBmp({}).substr(0, 40));
+  std::filesystem::create_directory(dir.File("folder.bmp"));
+  ui.open_results.push_back({Bmp("one.bmp", 300, 100), dir.Write("notes.txt", "x"), broken,
+                             dir.Write("rle.bmp", MakeBmp({.compression = 1})), Bmp("TWO.BMP", 20, 10),
+                             dir.File("folder.bmp")});
   std::vector<int> progress;
   ui.on_do_events = [&] {
     if (state.progress.visible && (progress.empty() || progress.back() != state.progress.value))
@@ -228,41 +238,33 @@ TEST_F(GalleryTest, AddingTakesGoodFilesInOrderAndRefusesTheOthers) {
   cmdAddLogo_Click(state);
   EXPECT_EQ(progress, (std::vector<int>{0, 1, 2, 3, 4, 5})) << "one step per file";
   EXPECT_EQ(state.progress.max, 6);
-  EXPECT_FALSE(state.progress.visible || state.panel3_visible);
-  ASSERT_EQ(ui.open_titles, std::vector<std::string>{"Select one or more files"});
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"New(00)", "New(01)"}));
+  EXPECT_FALSE(state.progress.visible || state.panel3_visible || state.busy);
+  EXPECT_EQ(ui.open_titles, std::vector<std::string>{"Select one or more files"});
+  EXPECT_EQ(state.LogoCount, 2);
   ASSERT_EQ(state.tabs.size(), 3u);
-  EXPECT_EQ(state.tabs[2].caption, "New(01)");
-  EXPECT_EQ(state.tabs[2].tag, 2);
-  const std::vector<std::string> expected{
-      "The selected file notes.txt is not valid.\r\nPlease select a valid BMP file.",
-      "Raise error for open the file " + broken +
-          ".\r\nExtended error description: The file is shorter than "
-          "the headers of a bitmap.",
-      "Raise error on load the current picture.\r\nThe new logo <broken.bmp> is not loaded.",
-      "Raise error on load the current picture.\r\nThe new logo <rle.bmp> is not loaded.",
-      "Raise error for open the file " + dir.path() +
-          "/folder.bmp.\r\nExtended error description: Is a directory",
-      "Raise error on load the current picture.\r\nThe new logo <folder.bmp> is not loaded.",
-  };
-  EXPECT_EQ(ui.messages, expected);
-  EXPECT_FALSE(state.busy);
+  EXPECT_EQ(std::tuple(state.tabs[1].caption, state.tabs[1].tag), std::tuple("New(00)", 1));
+  EXPECT_EQ(std::tuple(state.tabs[2].caption, state.tabs[2].tag), std::tuple("New(01)", 2));
+  const std::string not_loaded = "Raise error on load the current picture.\r\nThe new logo <";
+  EXPECT_EQ(ui.messages,
+            (std::vector<std::string>{
+                "The selected file notes.txt is not valid.\r\nPlease select a valid BMP file.",
+                "Raise error for open the file " + broken +
+                    ".\r\nExtended error description: The file is shorter than the headers of a bitmap.",
+                not_loaded + "broken.bmp> is not loaded.",
+                not_loaded + "rle.bmp> is not loaded.",
+                "Raise error for open the file " + dir.File("folder.bmp") +
+                    ".\r\nExtended error description: Is a directory",
+                not_loaded + "folder.bmp> is not loaded.",
+            }));
 
-  // The first logo: its lists, its unconverted view and a black and white preview, cut at 560 dots.
+  // The first logo: the model's lists with black and white chosen, its view, thumbnail and preview.
   const LogoSlot& s = state.Slot(1);
-  EXPECT_EQ(s.cmbPaperWidth.items, PaperWidths(46));
-  EXPECT_EQ(s.cmbPaperWidth.selected, 0);
-  EXPECT_EQ(s.cmbColor.items, ColorModes(46));
-  EXPECT_EQ(s.cmbColor.SelectedData(), 2);
-  EXPECT_EQ(s.chkFit, 0);
-  EXPECT_EQ(s.picLoad.inner_w, 300);
-  ASSERT_TRUE(PreparedBitmaps(1));
-  EXPECT_EQ(PreparedBitmaps(1)->width(), 300);
-  EXPECT_EQ(PreparedBitmaps(1)->height(), 100);
+  EXPECT_EQ(std::tuple(s.cmbPaperWidth.items, s.cmbPaperWidth.selected, s.cmbColor.items,
+                       s.cmbColor.SelectedData()),
+            std::tuple(PaperWidths(46), 0, ColorModes(46), 2));
+  EXPECT_EQ(PreparedSize(1), std::pair(300, 100));
   EXPECT_FALSE(s.picPreview.tag.empty());
-  EXPECT_TRUE(s.picView.picture);
-  EXPECT_TRUE(s.picThumb.picture);
-  EXPECT_TRUE(s.picThumbFrame.enabled);
+  EXPECT_TRUE(s.picView.picture && s.picThumb.picture && s.picThumbFrame.enabled);
 }
 
 TEST_F(GalleryTest, AddingStopsAtTwoHundredLogosWithOneMessage) {
@@ -273,28 +275,19 @@ TEST_F(GalleryTest, AddingStopsAtTwoHundredLogosWithOneMessage) {
   cmdAddLogo_Click(state);
   EXPECT_EQ(state.LogoCount, 200);
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Too many logos."});
-  const LogoSlot& s = state.Slot(200);
-  EXPECT_EQ(s.cmbPaperWidth.items.front().first, "82.5 mm");
-  ASSERT_TRUE(PreparedBitmaps(200));
-  EXPECT_EQ(PreparedBitmaps(200)->width(), 426) << "cut at the first paper width";
-
+  EXPECT_EQ(PreparedSize(200), std::pair(426, 30)) << "cut at the first paper width, 82.5 mm";
   ui.open_results.push_back({});  // cancelled
   cmdAddLogo_Click(state);
   EXPECT_FALSE(state.busy);
   EXPECT_EQ(state.LogoCount, 200);
 }
 
-TEST_F(GalleryTest, ColourListOffersPrintingOnlyForBlackAndTwoColours) {
-  EXPECT_EQ(ColorModes(46),
-            (std::vector<std::pair<std::string, int32_t>>{{"Black & white", 2}, {"Two colors", 1}}));
-  EXPECT_EQ(ColorModes(36),
-            (std::vector<std::pair<std::string, int32_t>>{{"Black & white", 2}, {"Color", 3}}));
-  EXPECT_EQ(ColorModes(161).size(), 1u);
+TEST_F(GalleryTest, ColourChoiceDecidesPrintingAndEverySettingPreparesAgain) {
   PrinterModelId = 36;
   ui.open_results.push_back({Bmp("a.bmp", 50, 40)});
   cmdAddLogo_Click(state);
   LogoSlot& s = state.Slot(1);
-  s.cmbColor.selected = 1;
+  s.cmbColor.selected = 1;  // "Color"
   cmbColor_Click(state, 1);
   EXPECT_FALSE(state.cmdPrintLogo.enabled);
   const uint64_t drawn = s.picPreview.drawn;
@@ -306,8 +299,7 @@ TEST_F(GalleryTest, ColourListOffersPrintingOnlyForBlackAndTwoColours) {
   s.chkFit = 1;
   cmbPaperWidth_Click(state, 1);
   EXPECT_GT(s.picPreview.drawn, drawn);
-  EXPECT_EQ(PreparedBitmaps(1)->width(), 426) << "fitted to the paper";
-  EXPECT_EQ(PreparedBitmaps(1)->height(), 341);
+  EXPECT_EQ(PreparedSize(1), std::pair(426, 341)) << "fitted to the paper";
   state.busy = true;
   s.cmbColor.selected = 1;
   cmbColor_Click(state, 1);
