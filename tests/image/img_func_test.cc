@@ -11,55 +11,36 @@
 namespace zelta {
 namespace {
 
-TEST(TargetGeometry, ScaleToWidthRoundsHalvesToEven) {
-  float w = 560;
-  TargetGeometry g = ComputeTargetGeometry(300, 100, w, 1, 0);
-  EXPECT_EQ(g.W, 560);
-  EXPECT_EQ(g.H, 187);
-  EXPECT_EQ(g.D, 187);
-  EXPECT_EQ(g.X, 0);
-  // 5 × 2.5 = 12.5 rounds to 12, 7 × 2.5 = 17.5 to 18.
-  w = 10;
-  EXPECT_EQ(ComputeTargetGeometry(4, 5, w, 1, 0).H, 12);
-  EXPECT_EQ(ComputeTargetGeometry(4, 7, w, 1, 0).H, 18);
-  w = 200;
-  EXPECT_EQ(ComputeTargetGeometry(200, 50, w, 1, 0).W, 200);
-  w = 560;
-  EXPECT_EQ(ComputeTargetGeometry(200, 50, w, 1, 0).H, 140) << "a 200-pixel picture fitted to 560 grows";
-}
-
-TEST(TargetGeometry, CropKeepsSizeAndLowersTheWidth) {
-  float w = 560;
-  TargetGeometry g = ComputeTargetGeometry(300, 100, w, 2, 0);
-  EXPECT_EQ(w, 300.0f);
-  EXPECT_EQ(g.W, 300);
-  EXPECT_EQ(g.H, 100);
-  w = 200;
-  g = ComputeTargetGeometry(300, 100, w, 2, 0);
-  EXPECT_EQ(w, 200.0f);
-  EXPECT_EQ(g.W, 200);
-  EXPECT_EQ(g.H, 100);
-  w = 390;
-  g = ComputeTargetGeometry(700, 90, w, 2, 0);
-  EXPECT_EQ(g.W, 390);
-  EXPECT_EQ(g.H, 90);
-}
-
-TEST(TargetGeometry, FitInsideNeverEnlargesAndCentres) {
-  float w = 200;
-  TargetGeometry g = ComputeTargetGeometry(100, 50, w, 0, 150);
-  EXPECT_EQ(g.W, 100);
-  EXPECT_EQ(g.H, 50);
-  EXPECT_EQ(g.X, 50);
-  EXPECT_EQ(g.Y, 50);
-  EXPECT_EQ(g.D, 150);
-  g = ComputeTargetGeometry(800, 300, w, 0, 150);
-  EXPECT_EQ(g.W, 200);
-  EXPECT_EQ(g.H, 75);
-  EXPECT_EQ(g.X, 0);
-  EXPECT_EQ(g.Y, 37);
-  g = ComputeTargetGeometry(0, 300, w, 0, 150);
-  EXPECT_EQ(g.W, 0);
+TEST(TargetGeometry, ScaleCropOrFitInside) {
+  const struct {
+    int ws, hs;
+    float w;
+    int32_t fit;
+    int dest_h;
+    TargetGeometry want;
+    float w_after;
+  } cases[] = {
+      // Scaled to the width (1), halves to even: 5 × 2.5 = 12.5 to 12, 7 × 2.5 = 17.5 to 18; small ones grow.
+      {300, 100, 560, 1, 0, {.W = 560, .H = 187, .D = 187}, 560},
+      {4, 5, 10, 1, 0, {.W = 10, .H = 12, .D = 12}, 10},
+      {4, 7, 10, 1, 0, {.W = 10, .H = 18, .D = 18}, 10},
+      {200, 50, 560, 1, 0, {.W = 560, .H = 140, .D = 140}, 560},
+      // Cropped (2): the size kept, the width lowered to a narrower picture's.
+      {300, 100, 560, 2, 0, {.W = 300, .H = 100, .D = 100}, 300},
+      {300, 100, 200, 2, 0, {.W = 200, .H = 100, .D = 100}, 200},
+      {700, 90, 390, 2, 0, {.W = 390, .H = 90, .D = 90}, 390},
+      // Fitted inside (0): never enlarged, centred.
+      {100, 50, 200, 0, 150, {.W = 100, .H = 50, .X = 50, .Y = 50, .D = 150}, 200},
+      {800, 300, 200, 0, 150, {.W = 200, .H = 75, .X = 0, .Y = 37, .D = 150}, 200},
+      {0, 300, 200, 0, 150, {.D = 150}, 200},
+  };
+  for (const auto& c : cases) {
+    float w = c.w;
+    const TargetGeometry g = ComputeTargetGeometry(c.ws, c.hs, w, c.fit, c.dest_h);
+    EXPECT_EQ(std::tuple(g.W, g.H, g.X, g.Y, g.D, w),
+              std::tuple(c.want.W, c.want.H, c.want.X, c.want.Y, c.want.D, c.w_after))
+        << c.ws << "x" << c.hs << " to " << c.w << ", mode " << c.fit;
+  }
 }
 
 class PrepareLogoImageTest : public ::testing::Test {
@@ -81,15 +62,31 @@ class PrepareLogoImageTest : public ::testing::Test {
     HBitmap dib = CreateDIBSection(hd, colors, 2);
     HBitmap rgb = CreateDib24(w, h);
     FillDib(*rgb, 255, 255, 255);
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w / 2; ++x) std::fill_n(rgb->Row(y) + 3 * x, 3, 0);
-    }
+    for (int y = 0; y < h; ++y) std::fill_n(rgb->Row(y), 3 * (w / 2), 0);
     BitBlt(*dib, 0, 0, w, h, *rgb, 0, 0);
     LoadedBitmaps(slot) = std::move(dib);
-    state.Slot(slot).picLoad.inner_w = w;
-    state.Slot(slot).picLoad.inner_h = h;
+    S().picLoad.inner_w = w;
+    S().picLoad.inner_h = h;
+  }
+  bool Prepare(float w, int32_t fit, int32_t code, int16_t diffusion = 0) {
+    return PrepareLogoImage(slot, S().picLoad, S().picPreview, w, fit, code, diffusion);
+  }
+  // Width, height and the channels of pixel (x, y) of the prepared bitmap.
+  std::tuple<int, int, int> Prepared(int x, int y) {
+    const Dib& d = *PreparedBitmaps(slot);
+    const uint8_t* p = d.Row(y) + 3 * x;
+    return {d.width(), d.height(), p[0] + p[1] + p[2]};
   }
   LogoSlot& S() { return state.Slot(slot); }
+  // Settings as the logo's page holds them, then a click on "fit".
+  void ClickFit(uint8_t model, int16_t fit) {
+    S().cmbPaperWidth.items = PaperWidths(model);
+    S().cmbPaperWidth.selected = 0;
+    S().cmbColor.items = {{"Black & white", 2}};
+    S().cmbColor.selected = 0;
+    S().chkFit = fit;
+    chkFit_Click(state, slot);
+  }
 
   test::ScriptedUi ui;
   LogoWindowState state;
@@ -101,18 +98,12 @@ TEST_F(PrepareLogoImageTest, EveryColourCodeMakesATargetSizedBitmapAndNamesItsTa
   const char* tables[] = {"", kColorTableTwoColors, kColorTableBlackWhite, kColorTableColor};
   for (int code : {1, 2, 3}) {
     for (int16_t diffusion : {0, 1}) {
-      float w = 560;
-      ASSERT_TRUE(PrepareLogoImage(slot, S().picLoad, S().picPreview, w, 1, code, diffusion));
-      ASSERT_TRUE(PreparedBitmaps(slot));
-      EXPECT_EQ(PreparedBitmaps(slot)->width(), 560);
-      EXPECT_EQ(PreparedBitmaps(slot)->height(), 187);
+      ASSERT_TRUE(Prepare(560, 1, code, diffusion));
       EXPECT_EQ(S().picPreview.tag, tables[code]);
-      EXPECT_EQ(S().picPreview.inner_w, 560);
-      EXPECT_EQ(S().picPreview.inner_h, 187);
+      EXPECT_EQ(std::pair(S().picPreview.inner_w, S().picPreview.inner_h), std::pair(560, 187));
       // The left half is black dots, the right half paper.
-      const uint8_t* row = PreparedBitmaps(slot)->Row(90);
-      EXPECT_EQ(row[3 * 10] + row[3 * 10 + 1] + row[3 * 10 + 2], 0);
-      EXPECT_EQ(row[3 * 500] + row[3 * 500 + 1] + row[3 * 500 + 2], 3 * 255);
+      EXPECT_EQ(Prepared(10, 90), std::tuple(560, 187, 0));
+      EXPECT_EQ(Prepared(500, 90), std::tuple(560, 187, 3 * 255));
     }
   }
   EXPECT_TRUE(ui.messages.empty());
@@ -121,12 +112,9 @@ TEST_F(PrepareLogoImageTest, EveryColourCodeMakesATargetSizedBitmapAndNamesItsTa
 TEST_F(PrepareLogoImageTest, CropCutsTheLeftColumnsOfAnyDepth) {
   for (int bits : {1, 8, 24}) {
     Load(700, 40, bits);
-    float w = 390;
-    ASSERT_TRUE(PrepareLogoImage(slot, S().picLoad, S().picPreview, w, 2, 2, 0));
-    EXPECT_EQ(PreparedBitmaps(slot)->width(), 390);
-    EXPECT_EQ(PreparedBitmaps(slot)->height(), 40);
-    EXPECT_EQ(PreparedBitmaps(slot)->Row(0)[3 * 349], 0) << "column 349 is in the black half";
-    EXPECT_EQ(PreparedBitmaps(slot)->Row(0)[3 * 389], 255);
+    ASSERT_TRUE(Prepare(390, 2, 2));
+    EXPECT_EQ(Prepared(349, 0), std::tuple(390, 40, 0)) << bits << ": column 349 is in the black half";
+    EXPECT_EQ(Prepared(389, 0), std::tuple(390, 40, 3 * 255));
   }
 }
 
@@ -139,8 +127,7 @@ TEST_F(PrepareLogoImageTest, UnconvertedViewIsCentredAndLeavesThePreparedBitmap)
   float w = 200;
   ASSERT_TRUE(PrepareLogoImage(slot, S().picLoad, view, w, 0, 0, 0));
   EXPECT_FALSE(PreparedBitmaps(slot));
-  EXPECT_EQ(view.outer_w(), 204);
-  EXPECT_EQ(view.inner_h, 150);
+  EXPECT_EQ(std::pair(view.outer_w(), view.inner_h), std::pair(204, 150));
   ASSERT_TRUE(view.picture);
   EXPECT_EQ(view.picture->Row(49)[3 * 50], 255) << "above the picture: cleared";
   EXPECT_EQ(view.picture->Row(50)[3 * 50], 0) << "top-left of the picture: black";
@@ -148,88 +135,58 @@ TEST_F(PrepareLogoImageTest, UnconvertedViewIsCentredAndLeavesThePreparedBitmap)
   EXPECT_EQ(view.picture->Row(100)[3 * 50], 255) << "below the picture";
 }
 
-TEST_F(PrepareLogoImageTest, MissingColourTableFailsAndLeavesNoPreparedBitmap) {
+TEST_F(PrepareLogoImageTest, FailuresShowTheirMessageAndOtherCodesDoNothing) {
   Load(30, 10);
-  float w = 60;
-  ASSERT_TRUE(PrepareLogoImage(slot, S().picLoad, S().picPreview, w, 1, 2, 0));
-  SetCurrentPath("/nonexistent/", 13);
-  EXPECT_FALSE(PrepareLogoImage(slot, S().picLoad, S().picPreview, w, 1, 2, 0));
+  EXPECT_TRUE(Prepare(60, 1, 4));
+  EXPECT_TRUE(Prepare(60, 1, -1));
   EXPECT_FALSE(PreparedBitmaps(slot));
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(
-      ui.messages[0],
-      "Raise error on get the preview image of current logo\r\nPlease check the application component(s) "
-      "and verify the color table files.");
-}
-
-TEST_F(PrepareLogoImageTest, TargetThatCannotBeMadeKeepsThePreparedBitmap) {
-  Load(30, 10);
-  float w = 60;
-  ASSERT_TRUE(PrepareLogoImage(slot, S().picLoad, S().picPreview, w, 1, 2, 0));
+  ASSERT_TRUE(Prepare(60, 1, 2));
   const Dib* before = PreparedBitmaps(slot).get();
-  w = 0;  // a zero-width target
-  EXPECT_FALSE(PrepareLogoImage(slot, S().picLoad, S().picPreview, w, 1, 2, 0));
+  EXPECT_FALSE(Prepare(0, 1, 2)) << "a zero-width target cannot be made";
   EXPECT_EQ(PreparedBitmaps(slot).get(), before);
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(
-      ui.messages[0],
-      "Raise error on read/write bytes image of current Logo.\r\nThe image funtions are not avaible for "
-      "the current logo.");
-}
-
-TEST_F(PrepareLogoImageTest, OtherColourCodesDoNothing) {
-  Load(30, 10);
-  float w = 60;
-  EXPECT_TRUE(PrepareLogoImage(slot, S().picLoad, S().picPreview, w, 1, 4, 0));
-  EXPECT_TRUE(PrepareLogoImage(slot, S().picLoad, S().picPreview, w, 1, -1, 0));
-  EXPECT_FALSE(PreparedBitmaps(slot));
+  SetCurrentPath("/nonexistent/", 13);
+  EXPECT_FALSE(Prepare(60, 1, 2));
+  EXPECT_FALSE(PreparedBitmaps(slot)) << "no colour table, no prepared bitmap";
+  EXPECT_EQ(ui.messages,
+            (std::vector<std::string>{
+                "Raise error on read/write bytes image of current Logo.\r\nThe image funtions are not "
+                "avaible for the current logo.",
+                "Raise error on get the preview image of current logo\r\nPlease check the application "
+                "component(s) and verify the color table files."}));
 }
 
 TEST_F(PrepareLogoImageTest, FitHandlerTurnsTheSettingsIntoAPreparation) {
   Load(200, 50);
-  S().cmbPaperWidth.items = PaperWidths(46);
-  S().cmbPaperWidth.selected = 0;
-  S().cmbColor.items = {{"Black & white", 2}};
-  S().cmbColor.selected = 0;
-  chkFit_Click(state, slot);
+  ClickFit(46, 0);
   EXPECT_EQ(PreparedBitmaps(slot)->width(), 200) << "fit cleared keeps a narrow picture's size";
-  S().chkFit = 1;
-  chkFit_Click(state, slot);
-  EXPECT_EQ(PreparedBitmaps(slot)->width(), 560);
-  EXPECT_EQ(PreparedBitmaps(slot)->height(), 140);
+  ClickFit(46, 1);
+  EXPECT_EQ(Prepared(0, 0), std::tuple(560, 140, 0));
   EXPECT_TRUE(S().hsbSlide.visible == (S().picSlide.outer_w() > S().picFrame.outer_w()));
   EXPECT_EQ(S().vsbSlide.value, 0);
   EXPECT_FALSE(state.busy);
-  S().chkFit = 0;
-  chkFit_Click(state, slot);
+  ClickFit(46, 0);
   EXPECT_EQ(PreparedBitmaps(slot)->width(), 200) << "the same result each time";
-
   state.busy = true;  // another operation runs: nothing happens
-  S().chkFit = 1;
-  chkFit_Click(state, slot);
+  ClickFit(46, 1);
   EXPECT_EQ(PreparedBitmaps(slot)->width(), 200);
 }
 
 TEST_F(PrepareLogoImageTest, FailedPreparationDisablesTheThumbnailFrame) {
   Load(20, 10);
-  S().cmbPaperWidth.items = PaperWidths(36);
-  S().cmbPaperWidth.selected = 0;
-  S().cmbColor.items = {{"Black & white", 2}};
-  S().cmbColor.selected = 0;
-  S().chkFit = 1;
   SetCurrentPath("/nonexistent/", 13);
-  chkFit_Click(state, slot);
+  ClickFit(36, 1);
   EXPECT_FALSE(S().picThumbFrame.enabled);
   EXPECT_FALSE(S().hsbSlide.visible);
   EXPECT_EQ(S().hsbSlide.max, 0);
   EXPECT_FALSE(state.busy);
 }
 
-TEST(PaperWidths, ByModel) {
+TEST(ModelLists, PaperWidthsAndColoursByModel) {
   EXPECT_EQ(PaperWidths(36).front(), (std::pair<std::string, int32_t>{"82.5 mm", 426}));
-  EXPECT_EQ(PaperWidths(161).size(), 1u);
   EXPECT_EQ(PaperWidths(32)[2].second, 390);
+  EXPECT_EQ(PaperWidths(161).size(), 1u);
   EXPECT_TRUE(PaperWidths(99).empty());
+  EXPECT_EQ(ColorModes(161).size(), 1u) << "black and white only";
 }
 
 }  // namespace
