@@ -1,11 +1,10 @@
-// libFuzzer target: any bytes as a BMP file. The file is an in-memory file reached through its
-// /proc/self/fd path, so the reader runs exactly as it does on disk. A bitmap that is read is also
-// converted to 24 bits and stretched, which exercises every pixel format.
+// libFuzzer target: any bytes as a BMP file, read through the /proc/self/fd path of an in-memory file so
+// that the reader runs exactly as it does on disk. A bitmap that is read is converted to 24 bits and
+// stretched, which exercises every pixel format; a small one goes the whole way to the download packet.
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstddef>
-#include <cstdint>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -19,8 +18,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int fd = memfd_create("bmp", 0);
   if (fd < 0) return 0;
-  size_t done = 0;
-  while (done < size) {
+  for (size_t done = 0; done < size;) {
     const ssize_t n = write(fd, data + done, size - done);
     if (n <= 0) break;
     done += static_cast<size_t>(n);
@@ -40,35 +38,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zelta::StretchBltHalftone(*same, 0, 0, 9, 4, *dib, 0, 0, dib->width(), dib->height());
     zelta::BitBlt(*same, -2, 1, 20, 20, *dib, 1, 0);
   }
-  // Small pictures go the whole way: image library, colour-table conversion, packet.
-  if (dib->width() <= 64 && dib->height() <= 64) {
-    static const bool path_set = [] {
-      const std::string folder = ZELTA_FUZZ_DATA;
-      zelta::SetCurrentPath(folder, static_cast<int32_t>(folder.size()));
-      return true;
-    }();
-    (void)path_set;
-    const int32_t code = 1 + static_cast<int32_t>(size % 3);
-    std::string text(256, ' ');
-    int32_t length = 0;
-    zelta::HBitmap prepared =
-        zelta::ProcessImg(*dib, static_cast<int32_t>(size & 4 ? 1 : 0), code, text, length);
-    if (!prepared) __builtin_trap();  // the shipped colour tables always work
-    zelta::ColorTable table;
-    std::string error;
-    if (zelta::LoadColorTableFile(ZELTA_FUZZ_DATA + text.substr(0, static_cast<size_t>(length)), table,
-                                  error) != zelta::ColorTableStatus::kOk) {
-      __builtin_trap();
-    }
-    std::array<std::vector<zelta::Bytes>, 3> planes;
-    if (!zelta::ConvertWithColorTable(*prepared, table, code, planes, error)) __builtin_trap();
-    std::vector<std::vector<zelta::Bytes>> in_order(planes.begin(), planes.begin() + (code == 3   ? 3
-                                                                                      : code == 1 ? 2
-                                                                                                  : 1));
-    zelta::Writes writes;
-    if (!zelta::NvRasterWrites("00", code, prepared->width(), prepared->height(), in_order, writes))
-      __builtin_trap();
-    for (int x = 0; x < prepared->width() + 8; ++x) (void)zelta::BlackDotColumn(*prepared, x);
+  if (dib->width() > 64 || dib->height() > 64) return 0;
+  static const bool path_set =
+      zelta::SetCurrentPath(ZELTA_FUZZ_DATA, static_cast<int32_t>(sizeof ZELTA_FUZZ_DATA - 1));
+  (void)path_set;
+  const int32_t code = 1 + static_cast<int32_t>(size % 3);
+  std::string text(256, ' ');
+  int32_t length = 0;
+  // The shipped colour tables always work: every step below must succeed.
+  zelta::HBitmap prepared = zelta::ProcessImg(*dib, size & 4 ? 1 : 0, code, text, length);
+  zelta::ColorTable table;
+  std::string error;
+  std::array<std::vector<zelta::Bytes>, 3> planes;
+  zelta::Writes writes;
+  if (!prepared ||
+      zelta::LoadColorTableFile(ZELTA_FUZZ_DATA + text.substr(0, static_cast<size_t>(length)), table,
+                                error) != zelta::ColorTableStatus::kOk ||
+      !zelta::ConvertWithColorTable(*prepared, table, code, planes, error) ||
+      !zelta::NvRasterWrites("00", code, prepared->width(), prepared->height(),
+                             {planes.begin(), planes.begin() + (code == 3   ? 3
+                                                                : code == 1 ? 2
+                                                                            : 1)},
+                             writes)) {
+    __builtin_trap();
   }
+  for (int x = 0; x < prepared->width() + 8; ++x) (void)zelta::BlackDotColumn(*prepared, x);
   return 0;
 }
