@@ -22,7 +22,7 @@ struct BmpSpec {
   std::function<uint32_t(int x, int y)> pixel = [](int, int) { return 0u; };
 };
 
-// The bytes of a BMP file as spec describes it.
+// The bytes of a BMP file with the given fields.
 std::string MakeBmp(const BmpSpec& spec);
 
 }  // namespace zelta::test
