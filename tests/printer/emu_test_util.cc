@@ -7,8 +7,6 @@
 namespace zelta::test {
 namespace {
 
-int Bpr(int width) { return (width - 1) / 8 + 1; }
-
 Bytes Gs8L(const Bytes& body) {
   Bytes out = B({29, '8', 'L'});
   AppendLe32(out, static_cast<uint32_t>(body.size()));
@@ -18,40 +16,22 @@ Bytes Gs8L(const Bytes& body) {
 }  // namespace
 
 Bytes Plane(int width, int height, uint8_t fill) {
-  const int bpr = Bpr(width);
+  const int bpr = (width - 1) / 8 + 1;
+  const uint8_t last = static_cast<uint8_t>(fill & (0xFF << (bpr * 8 - width)));
+  Bytes row(bpr - 1, static_cast<char>(fill));
+  row.push_back(static_cast<char>(last));
   Bytes p;
-  const int pad = bpr * 8 - width;
-  const uint8_t last_mask = static_cast<uint8_t>(0xFF << pad);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < bpr; ++x) p.push_back(static_cast<char>(x == bpr - 1 ? (fill & last_mask) : fill));
-  }
+  for (int y = 0; y < height; ++y) p += row;
   return p;
 }
 
-Bytes NvRasterPacket(const std::string& key, int width, int height, const std::vector<Bytes>& planes) {
-  Bytes body = B({48, 67, 48});
-  body += key;
-  body.push_back(static_cast<char>(planes.size()));
+Bytes NvRasterPacket(const std::string& key, int width, int height, const std::vector<Bytes>& planes,
+                     bool colour) {
+  Bytes body = B({48, colour ? 255 : 67, 48}) + key + B({colour ? 6 : static_cast<int>(planes.size())});
   AppendLe16(body, width);
   AppendLe16(body, height);
-  for (size_t i = 0; i < planes.size(); ++i) {
-    body.push_back(static_cast<char>(49 + i));
-    body += planes[i];
-  }
-  return Gs8L(body);
-}
-
-Bytes NvColourPacket(const std::string& key, int width, int height, const std::vector<Bytes>& planes) {
-  Bytes body = B({48, 255, 48});
-  body += key;
-  body.push_back(6);
-  AppendLe16(body, width);
-  AppendLe16(body, height);
-  body.push_back(0);
-  for (size_t i = 0; i < planes.size(); ++i) {
-    body.push_back(static_cast<char>(49 + i));
-    body += planes[i];
-  }
+  if (colour) body.push_back(0);
+  for (size_t i = 0; i < planes.size(); ++i) body += B({static_cast<int>(49 + i)}) + planes[i];
   return Gs8L(body);
 }
 
@@ -60,13 +40,6 @@ Bytes PrintBufferPacket(int width, int rows, int colour, const Bytes& data) {
   AppendLe16(body, width);
   AppendLe16(body, rows);
   return Gs8L(body + data);
-}
-
-Bytes RasterBitImage(int bytes_per_row, int rows, const Bytes& data) {
-  Bytes out = B({29, 'v', '0', 0});
-  AppendLe16(out, bytes_per_row);
-  AppendLe16(out, rows);
-  return out + data;
 }
 
 Bytes NvBitImagePacket(const std::vector<BitImage>& images) {
@@ -79,21 +52,28 @@ Bytes NvBitImagePacket(const std::vector<BitImage>& images) {
   return out;
 }
 
-std::shared_ptr<emu::VirtualPrinter> MakePrinter(int model, const std::string& state_file,
-                                                 const std::string& paper_dir) {
-  emu::EmuOptions options;
-  options.model_id = model;
-  options.state_file = state_file;
-  options.paper_dir = paper_dir;
+std::shared_ptr<emu::VirtualPrinter> MakePrinter(const emu::EmuOptions& options) {
   std::string error;
   std::shared_ptr<emu::VirtualPrinter> p = emu::VirtualPrinter::Create(options, error);
   EXPECT_TRUE(p) << error;
   return p;
 }
 
+std::shared_ptr<emu::VirtualPrinter> MakePrinter(int model, const std::string& state_file,
+                                                 const std::string& paper_dir) {
+  emu::EmuOptions options;
+  options.model_id = model;
+  options.state_file = state_file;
+  options.paper_dir = paper_dir;
+  return MakePrinter(options);
+}
+
+size_t Offer(emu::VirtualPrinter& printer, const Bytes& bytes, int timeout_ms) {
+  return printer.Receive(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), timeout_ms);
+}
+
 void Send(emu::VirtualPrinter& printer, const Bytes& bytes) {
-  const size_t taken = printer.Receive(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 2000);
-  ASSERT_EQ(taken, bytes.size());
+  ASSERT_EQ(Offer(printer, bytes, 2000), bytes.size());
   ASSERT_TRUE(printer.WaitIdle(2000));
 }
 

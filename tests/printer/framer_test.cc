@@ -73,11 +73,14 @@ TEST(FramerTest, ResetDropsTheCommandInProgress) {
   EXPECT_EQ(out, std::vector<Bytes>{B({29, 'I', 1})});
 }
 
-TEST(FramerTest, UnknownCommandsTakeTwoBytesAndALoneDleOne) {
-  EXPECT_EQ(Frame(B({27, 0xF0, 'x'})), (std::vector<Bytes>{B({27, 0xF0}), B({'x'})}));
-  EXPECT_EQ(Frame(B({29, 0xF0, 'x'})), (std::vector<Bytes>{B({29, 0xF0}), B({'x'})}));
-  EXPECT_EQ(Frame(B({16, 'x'})), (std::vector<Bytes>{B({16}), B({'x'})}));
-  EXPECT_EQ(Frame(B({16, 29, 'I', 1})), (std::vector<Bytes>{B({16}), B({29, 'I', 1})}));
+TEST(FramerTest, UnknownCommandsTakeTwoBytesALoneDleOneAndBadUserCharactersTheirHeader) {
+  using V = std::vector<Bytes>;
+  EXPECT_EQ(Frame(B({27, 0xF0, 'x'})), (V{B({27, 0xF0}), B({'x'})}));
+  EXPECT_EQ(Frame(B({29, 0xF0, 'x'})), (V{B({29, 0xF0}), B({'x'})}));
+  EXPECT_EQ(Frame(B({16, 'x'})), (V{B({16}), B({'x'})}));
+  EXPECT_EQ(Frame(B({16, 29, 'I', 1})), (V{B({16}), B({29, 'I', 1})}));
+  EXPECT_EQ(Frame(B({27, '&', 9, 'A', 'B', 'x'})),
+            (V{B({27, '&', 9, 'A', 'B'}), B({'x'})}));  // 9 is out of range
 }
 
 TEST(FramerTest, LongCommandIsCountedButNotKept) {
@@ -93,10 +96,6 @@ TEST(FramerTest, LongCommandIsCountedButNotKept) {
   EXPECT_FALSE(out[0].second);
   EXPECT_EQ(out[0].first.size(), 100u);
   EXPECT_EQ(out[1], std::make_pair(B({29, 'I', 1}), true));
-}
-
-TEST(FramerTest, OutOfRangeUserCharactersTakeOnlyTheirHeader) {
-  EXPECT_EQ(Frame(B({27, '&', 9, 'A', 'B', 'x'})), (std::vector<Bytes>{B({27, '&', 9, 'A', 'B'}), B({'x'})}));
 }
 
 }  // namespace
