@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/link_fixture.h"
+#include "shared/bytes.h"
 
 namespace zelta {
 namespace {
@@ -133,26 +133,6 @@ TEST(NvBitImageWrites, LimitsOfTheCommandAreRefusedWithTheReason) {
   Writes w;
   EXPECT_FALSE(NvBitImageWrites(std::vector<NvBitImage>(256, logo(8, 8)), w, &why));
   EXPECT_EQ(why, "256 logos were chosen; the printer stores at most 255.");
-}
-
-using SendWritesTest = test::LinkTest;
-
-TEST_F(SendWritesTest, OnlyTheFirstWriteWaitsOutATimeout) {
-  printer->writes = {{kResultTimeout, 0}, {}, {}, {kResultTimeout, 0}};  // head resent, row1, row2 times out
-  ui.answers = {MsgBoxResult::kCancel};
-  int32_t result = 0;
-  SendWrites({"head", "row1", "row2", "row3"}, result);
-  EXPECT_NE(result, kResultOk);
-  EXPECT_EQ(printer->written, "headrow1");
-  EXPECT_EQ(ui.prompts.size(), 1u) << "the timed-out first write was resent without asking";
-}
-
-TEST_F(SendWritesTest, AllWritesArriveInOrder) {
-  int32_t result = -1;
-  SendWrites({"a", "bc", "def"}, result);
-  EXPECT_EQ(result, kResultOk);
-  EXPECT_EQ(printer->written, "abcdef");
-  EXPECT_EQ(printer->write_log.size(), 3u);
 }
 
 }  // namespace
