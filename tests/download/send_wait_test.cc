@@ -156,16 +156,6 @@ TEST_F(SendWaitTest, NoAnswerForEightSecondsAsksAndEachRetryAsksAgain) {
   EXPECT_EQ(info.Number, kResultTimeout);
 }
 
-TEST_F(SendWaitTest, AnswerAfterARetryIsAccepted) {
-  ui.step = 1.0;
-  printer->reads.assign(10, {kResultTimeout, ""});
-  printer->reads.push_back({kResultOk, B({46})});
-  ui.answers = {MsgBoxResult::kRetry};
-  EXPECT_EQ(Wait(), kResultOk);
-  EXPECT_EQ(ui.prompts.size(), 1u);
-  EXPECT_EQ(printer->releases, 0);
-}
-
 TEST_F(SendWaitTest, RequestNotSentRetryGoesOnAndCancelReleases) {
   printer->writes.push_back({kResultBusy, 0});
   ui.answers.push_back(MsgBoxResult::kRetry);

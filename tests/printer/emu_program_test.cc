@@ -100,9 +100,7 @@ TEST(EmuProgramTest, ServesOverTcpWithFaultsStateAndPaper) {
         NvRasterPacket("P1", 16, 4, {Plane(16, 4, 0x99)}) + CmdPrintGraphics("P1") + CmdFeedAndCut();
     EXPECT_EQ(Ask(*p, logo + CmdModelId(), kWriteOrdinary), B({46}));
     EXPECT_EQ(Control(control, "cover on"), "ok\n");
-    int32_t state_number = -1, mode = 1;
-    EXPECT_EQ(p->GetPrinterState(state_number, mode), kResultOk);
-    EXPECT_EQ(state_number, 1);
+    EXPECT_EQ(Ask(*p, B({16, 4, 2})), B({0x16}));
     EXPECT_EQ(Control(control, "cover off"), "ok\n");
     EXPECT_EQ(Control(control, "status"), "12 12 12 12 ok\n");
     EXPECT_EQ(Control(control, "lid open").rfind("error: ", 0), 0u);
