@@ -42,13 +42,6 @@ class SendWaitTest : public LinkTest {
   PrinterErrorInfo info;
 };
 
-TEST_F(SendWaitTest, WholeWriteSucceeds) {
-  EXPECT_EQ(Send(true), kResultOk);
-  EXPECT_EQ(printer->written, kData);
-  EXPECT_EQ(printer->write_log[0].mode, kWriteOrdinary);
-  EXPECT_EQ(form.StatusPanelText(1), "Printer ready...");
-}
-
 TEST_F(SendWaitTest, PartialWritesResumeFromTheFirstByteNotTakenAfterEachRetry) {
   printer->writes = {{kResultBusy, 3}, {kResultTimeout, 4}, {kResultBusy, 0}, {}};
   ui.answers = {MsgBoxResult::kRetry, MsgBoxResult::kRetry, MsgBoxResult::kRetry};
@@ -57,17 +50,24 @@ TEST_F(SendWaitTest, PartialWritesResumeFromTheFirstByteNotTakenAfterEachRetry) 
   ASSERT_EQ(printer->write_log.size(), 4u);
   EXPECT_EQ(printer->write_log[1].offered, kData.substr(3));
   EXPECT_EQ(printer->write_log[3].offered, kData.substr(7));
+  EXPECT_EQ(printer->write_log[3].mode, kWriteOrdinary);
+  EXPECT_EQ(form.StatusPanelText(1), "Printer ready...");
   EXPECT_EQ(ui.PromptTexts(), (std::vector<std::string>{kBusyText, kOfflineText, kBusyText}));
   EXPECT_EQ(ui.prompts[0].buttons, MsgBoxButtons::kRetryCancel);
   EXPECT_EQ(ui.prompts[0].icon, MsgBoxIcon::kInformation);
 }
 
-TEST_F(SendWaitTest, CancelGivesTheResultCode) {
-  printer->writes.push_back({kResultBusy, 2});
+TEST_F(SendWaitTest, CancelGivesTheResultCodeAndOtherFailuresAreDescribed) {
+  printer->writes = {{kResultBusy, 2}, {kResultPortClosed, 0}};
   ui.answers.push_back(MsgBoxResult::kCancel);
   EXPECT_EQ(Send(true), kResultBusy);
   EXPECT_EQ(form.StatusPanelText(1), "Printer error...");
   EXPECT_EQ(printer->Count("WriteData"), 1);
+  EXPECT_TRUE(ui.messages.empty());
+  LoseThePrinter();
+  EXPECT_EQ(Send(true), kResultPortClosed);
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Raised error -2147221374 sending data to printer.\r" +
+                                                  std::string(kLostText)});
 }
 
 // With waitOnTimeout the wait runs in steps of 0.2 s while the object is busy, then sends the rest.
@@ -99,14 +99,6 @@ TEST_F(SendWaitTest, TimeoutWaitEndsWhenTheStatusFailsOrOnEndReq) {
   };
   EXPECT_EQ(Send(true), kResultTimeout);
   EXPECT_LT(ui.now, 1001.3);
-}
-
-TEST_F(SendWaitTest, OtherFailureIsDescribed) {
-  printer->writes.push_back({kResultPortClosed, 0});
-  LoseThePrinter();
-  EXPECT_EQ(Send(true), kResultPortClosed);
-  EXPECT_EQ(ui.messages, std::vector<std::string>{"Raised error -2147221374 sending data to printer.\r" +
-                                                  std::string(kLostText)});
 }
 
 TEST_F(SendWaitTest, SendWritesStopsAtTheFirstFailureAndOnlyTheFirstWriteWaitsOutATimeout) {
