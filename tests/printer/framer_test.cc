@@ -61,18 +61,6 @@ TEST(FramerTest, NothingComesOutOfATruncatedCommand) {
   EXPECT_EQ(Frame(packet).size(), 1u);
 }
 
-TEST(FramerTest, ResetDropsTheCommandInProgress) {
-  emu::EscPosFramer f(64);
-  std::vector<Bytes> out;
-  auto h = [&out](const std::string& cmd, bool) { out.push_back(cmd); };
-  for (char c : B({29, '(', 'L', 2, 0, 48})) f.Feed(static_cast<uint8_t>(c), h);
-  EXPECT_FALSE(f.AtBoundary());
-  f.Reset();
-  EXPECT_TRUE(f.AtBoundary());
-  for (char c : B({29, 'I', 1})) f.Feed(static_cast<uint8_t>(c), h);
-  EXPECT_EQ(out, std::vector<Bytes>{B({29, 'I', 1})});
-}
-
 TEST(FramerTest, UnknownCommandsTakeTwoBytesALoneDleOneAndBadUserCharactersTheirHeader) {
   using V = std::vector<Bytes>;
   EXPECT_EQ(Frame(B({27, 0xF0, 'x'})), (V{B({27, 0xF0}), B({'x'})}));
