@@ -79,23 +79,19 @@ TEST(ColorTableConversion, UnprintableEntriesFailInsteadOfCrashing) {
       "\"Y\",255,255,0,\"\",0,0,0\n");
   HBitmap pic = Picture(4, 1, 0xFFFF00);
   std::array<std::vector<Bytes>, 3> planes;
-  std::string error;
-  EXPECT_FALSE(ConvertWithColorTable(*pic, four, 2, planes, error));
-  EXPECT_FALSE(error.empty());
-  ColorTable empty;
-  error.clear();
-  EXPECT_FALSE(ConvertWithColorTable(*pic, empty, 2, planes, error));
-  EXPECT_FALSE(error.empty());
+  for (const ColorTable& t : {four, ColorTable{}}) {
+    std::string error;
+    EXPECT_FALSE(ConvertWithColorTable(*pic, t, 2, planes, error));
+    EXPECT_FALSE(error.empty());
+  }
 }
 
 TEST(ColorTableFile, FieldsAndLimits) {
   ColorTable t;
   std::string error;
-  EXPECT_EQ(ParseColorTable("", t, error), ColorTableStatus::kInvalid);
-  EXPECT_EQ(ParseColorTable("\"B\",0,0,0,\"\",1,0", t, error), ColorTableStatus::kInvalid);
-  EXPECT_EQ(ParseColorTable("\"B\",0,0,256,\"\",1,0,0", t, error), ColorTableStatus::kInvalid);
-  EXPECT_EQ(ParseColorTable("\"B\",0,-1,0,\"\",1,0,0", t, error), ColorTableStatus::kInvalid);
-  EXPECT_EQ(ParseColorTable("\"B\",0,x,0,\"\",1,0,0", t, error), ColorTableStatus::kInvalid);
+  for (const char* bad : {"", "\"B\",0,0,0,\"\",1,0", "\"B\",0,0,256,\"\",1,0,0", "\"B\",0,-1,0,\"\",1,0,0",
+                          "\"B\",0,x,0,\"\",1,0,0"})
+    EXPECT_EQ(ParseColorTable(bad, t, error), ColorTableStatus::kInvalid) << bad;
   EXPECT_EQ(ParseColorTable("\"a, b\",1,2,3,plain,4,5,6\n\n", t, error), ColorTableStatus::kOk) << error;
   ASSERT_EQ(t.palette.size(), 1u);
   EXPECT_EQ(t.palette[0].rgbRed, 1);

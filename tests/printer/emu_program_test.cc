@@ -76,37 +76,35 @@ std::string Control(const std::string& socket_path, const std::string& line) {
   return n > 0 ? std::string(buf, static_cast<size_t>(n)) : "";
 }
 
+// Writes data to p, then reads one byte of the answer.
+Bytes Ask(PrinterObject& p, const Bytes& data, int32_t mode = kWriteRealTime) {
+  int32_t written = 0, count = 0;
+  std::string buf = " ";
+  EXPECT_EQ(p.WriteData(data, static_cast<int32_t>(data.size()), written, mode), kResultOk);
+  EXPECT_EQ(p.ReadData(buf, 1, count), kResultOk);
+  return buf;
+}
+
 TEST(EmuProgramTest, ServesOverTcpWithFaultsStateAndPaper) {
-  const std::string dir = FreshDir("program");
-  const std::string control = dir + "/control.sock", state = dir + "/nv.bin";
-  std::string spec;
+  const std::string dir = FreshDir("program"), control = dir + "/control.sock", state = dir + "/nv.bin";
   {
     EmuProcess emu(
         {"--model", "46", "--listen", "127.0.0.1:0", "--state", state, "--paper", dir, "--control", control});
     ASSERT_EQ(emu.FirstLine().rfind("listening on 127.0.0.1:", 0), 0u) << emu.FirstLine();
-    spec = "tcp:127.0.0.1:" + std::to_string(std::stoi(emu.FirstLine().substr(23)));
     std::string error;
-    auto p = OpenPortPrinter(spec, kDeviceKindGsI, error);
+    auto p = OpenPortPrinter("tcp:127.0.0.1:" + std::to_string(std::stoi(emu.FirstLine().substr(23))),
+                             kDeviceKindGsI, error);
     ASSERT_TRUE(p) << error;
     ASSERT_EQ(p->ClaimPrinter(), kResultOk);
-    const Bytes data =
+    const Bytes logo =
         NvRasterPacket("P1", 16, 4, {Plane(16, 4, 0x99)}) + CmdPrintGraphics("P1") + CmdFeedAndCut();
-    int32_t written = 0;
-    ASSERT_EQ(p->WriteData(data, static_cast<int32_t>(data.size()), written, kWriteOrdinary), kResultOk);
-
+    EXPECT_EQ(Ask(*p, logo + CmdModelId(), kWriteOrdinary), B({46}));
     EXPECT_EQ(Control(control, "cover on"), "ok\n");
-    int32_t state_number = -1, mode = 1;
-    EXPECT_EQ(p->GetPrinterState(state_number, mode), kResultOk);
-    EXPECT_EQ(state_number, 1);
+    EXPECT_EQ(Ask(*p, B({16, 4, 2})), B({0x16}));
     EXPECT_EQ(Control(control, "cover off"), "ok\n");
     EXPECT_EQ(Control(control, "status"), "12 12 12 12 ok\n");
     EXPECT_EQ(Control(control, "lid open").rfind("error: ", 0), 0u);
     EXPECT_EQ(Control(control, "mute maybe").rfind("error: ", 0), 0u);
-    ASSERT_EQ(p->WriteData(CmdModelId(), 3, written, kWriteRealTime), kResultOk);
-    std::string buf = " ";
-    int32_t count = 0;
-    ASSERT_EQ(p->ReadData(buf, 1, count), kResultOk);
-    EXPECT_EQ(buf, B({46}));
     p->ReleasePrinter();
     EXPECT_EQ(emu.Stop(), 0);
   }
@@ -114,31 +112,22 @@ TEST(EmuProgramTest, ServesOverTcpWithFaultsStateAndPaper) {
   for (const auto& e : std::filesystem::directory_iterator(dir)) pngs += e.path().extension() == ".png";
   EXPECT_EQ(pngs, 1);
   // Started again on the same state file, it still holds the logo.
-  auto printer = MakePrinter(46, state);
-  EXPECT_EQ(printer->KeyCodes(), std::vector<std::string>{"P1"});
+  EXPECT_EQ(MakePrinter(46, state)->KeyCodes(), std::vector<std::string>{"P1"});
 }
 
 TEST(EmuProgramTest, PtyModePrintsTheTerminalPath) {
   const std::string control = FreshDir("pty-program") + "/control.sock";
   EmuProcess emu({"--model", "10", "--pty", "--control", control});
-  std::string path = emu.FirstLine();
+  std::string path = emu.FirstLine(), error;
   ASSERT_FALSE(path.empty());
   path.pop_back();
-  std::string error;
   auto p = OpenPortPrinter("serial:" + path + ":19200", kDeviceKindGsI, error);
   ASSERT_TRUE(p) << error;
   ASSERT_EQ(p->ClaimPrinter(), kResultOk);
-  int32_t written = 0;
-  ASSERT_EQ(p->WriteData(CmdTypeId(), 3, written, kWriteRealTime), kResultOk);
-  std::string buf = " ";
-  int32_t count = 0;
-  ASSERT_EQ(p->ReadData(buf, 1, count), kResultOk);
-  EXPECT_EQ(buf, B({0x04}));
+  EXPECT_EQ(Ask(*p, CmdTypeId()), B({0x04}));
   // Printing can be withdrawn, as on a printer set up without it.
   EXPECT_EQ(Control(control, "printing off"), "ok\n");
-  ASSERT_EQ(p->WriteData(CmdTypeId(), 3, written, kWriteRealTime), kResultOk);
-  ASSERT_EQ(p->ReadData(buf, 1, count), kResultOk);
-  EXPECT_EQ(buf, B({0x00}));
+  EXPECT_EQ(Ask(*p, CmdTypeId()), B({0x00}));
 }
 
 TEST(EmuProgramTest, BadArgumentsAreRefused) {

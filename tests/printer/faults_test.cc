@@ -1,5 +1,5 @@
 // Faults of the virtual printer as the real-time status reports them, what each does to the
-// processing of data, and the push-back of a full receive buffer.
+// processing of data, real-time requests among the data, and the push-back of a full receive buffer.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,185 +17,96 @@ namespace {
 
 using emu::EmuFault;
 
-Bytes AllStatus() { return B({16, 4, 1, 16, 4, 2, 16, 4, 3, 16, 4, 4}); }
+const Bytes kAllStatus = B({16, 4, 1, 16, 4, 2, 16, 4, 3, 16, 4, 4});
+const Bytes kReady = B({0x12, 0x12, 0x12, 0x12});
 
-struct FaultCase {
-  EmuFault fault;
-  Bytes status;  // answers to DLE EOT 1, 2, 3, 4
-  bool stops;    // the printer stops carrying out data
-};
-
-class FaultStatusTest : public ::testing::TestWithParam<FaultCase> {};
-
-TEST_P(FaultStatusTest, ReportsAndStopsAsARealPrinter) {
-  const FaultCase& c = GetParam();
-  auto p = MakePrinter(46);
-  p->SetFault(c.fault, true);
-  const Bytes stream = AllStatus() + CmdModelId();
-  ASSERT_EQ(p->Receive(reinterpret_cast<const uint8_t*>(stream.data()), stream.size(), 500), stream.size());
-  const Bytes got = Collect(*p, 60);
-  EXPECT_EQ(ToHex(got), ToHex(c.stops ? c.status : c.status + B({46})));
-  // Switched off: the printer is ready again and carries out what waited.
-  p->SetFault(c.fault, false);
-  ASSERT_TRUE(p->WaitIdle(1000));
-  Send(*p, AllStatus());
-  EXPECT_EQ(ToHex(Collect(*p)),
-            ToHex(c.stops ? B({46, 0x12, 0x12, 0x12, 0x12}) : B({0x12, 0x12, 0x12, 0x12})));
+TEST(FaultTest, EachFaultReportsAndStopsAsARealPrinter) {
+  const struct {
+    EmuFault fault;
+    Bytes reply;  // to DLE EOT 1, 2, 3, 4 and GS I 1 with the fault on
+    bool stops;   // the printer stops carrying out data
+  } cases[] = {
+      {EmuFault::kCoverOpen, B({0x1A, 0x16, 0x12, 0x12}), true},
+      {EmuFault::kPaperNearEnd, B({0x12, 0x12, 0x12, 0x1E, 46}), false},
+      {EmuFault::kPaperOut, B({0x1A, 0x32, 0x12, 0x7E}), true},
+      {EmuFault::kRecoverableError, B({0x3A, 0x52, 0x1A, 0x12}), true},
+      {EmuFault::kUnrecoverableError, B({0x1A, 0x52, 0x32, 0x12}), true},
+      {EmuFault::kOffline, B({0x1A, 0x12, 0x12, 0x12}), true},
+      {EmuFault::kSlow, B({0x12, 0x12, 0x12, 0x12, 46}), false},
+      {EmuFault::kMute, B({}), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.fault));
+    auto p = MakePrinter(46);
+    p->SetFault(c.fault, true);
+    ASSERT_EQ(Offer(*p, kAllStatus + CmdModelId(), 500), 15u);
+    EXPECT_EQ(ToHex(Collect(*p, 60)), ToHex(c.reply));
+    // Switched off: the printer is ready again and carries out what waited.
+    p->SetFault(c.fault, false);
+    ASSERT_TRUE(p->WaitIdle(1000));
+    Send(*p, kAllStatus);
+    EXPECT_EQ(ToHex(Collect(*p)), ToHex(c.stops ? B({46}) + kReady : kReady));
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, FaultStatusTest,
-    ::testing::Values(FaultCase{EmuFault::kCoverOpen, B({0x1A, 0x16, 0x12, 0x12}), true},
-                      FaultCase{EmuFault::kPaperNearEnd, B({0x12, 0x12, 0x12, 0x1E}), false},
-                      FaultCase{EmuFault::kPaperOut, B({0x1A, 0x32, 0x12, 0x7E}), true},
-                      FaultCase{EmuFault::kRecoverableError, B({0x3A, 0x52, 0x1A, 0x12}), true},
-                      FaultCase{EmuFault::kUnrecoverableError, B({0x1A, 0x52, 0x32, 0x12}), true},
-                      FaultCase{EmuFault::kOffline, B({0x1A, 0x12, 0x12, 0x12}), true},
-                      FaultCase{EmuFault::kSlow, B({0x12, 0x12, 0x12, 0x12}), false}));
-
-TEST(FaultTest, MuteAnswersNothingAtAll) {
-  auto p = MakePrinter(46);
-  p->SetFault(EmuFault::kMute, true);
-  Send(*p, AllStatus() + CmdModelId() + CmdNvCapacity());
-  EXPECT_EQ(Collect(*p), "");
-  p->SetFault(EmuFault::kMute, false);
-  Send(*p, CmdModelId());
-  EXPECT_EQ(Collect(*p), B({46}));
-}
-
-TEST(FaultTest, RecoverAndRestartKeepsTheWaitingData) {
-  auto p = MakePrinter(46);
-  p->SetFault(EmuFault::kRecoverableError, true);
-  const Bytes waiting = CmdModelId();
-  p->Receive(reinterpret_cast<const uint8_t*>(waiting.data()), waiting.size(), 100);
-  EXPECT_EQ(Collect(*p), "");
-  Send(*p, B({16, 5, 1}));
-  EXPECT_FALSE(p->FaultOn(EmuFault::kRecoverableError));
-  EXPECT_EQ(Collect(*p), B({46}));
-}
-
-TEST(FaultTest, RecoverAndClearDropsTheWaitingData) {
-  auto p = MakePrinter(46);
-  p->SetFault(EmuFault::kRecoverableError, true);
-  const Bytes waiting = NvRasterPacket("A1", 8, 1, {Plane(8, 1, 1)}) + CmdModelId();
-  p->Receive(reinterpret_cast<const uint8_t*>(waiting.data()), waiting.size(), 100);
-  Send(*p, B({16, 5, 2}) + CmdTypeId());
-  EXPECT_EQ(Collect(*p), B({0x06}));  // only what came after the request
-  EXPECT_TRUE(p->KeyCodes().empty());
-}
-
-TEST(FaultTest, RecoveryRequestsDoNothingToOtherFaults) {
+TEST(FaultTest, RecoveryRequestsRestartOrClearOnlyARecoverableError) {
+  for (int n : {1, 2}) {
+    SCOPED_TRACE(n);
+    auto p = MakePrinter(46);
+    p->SetFault(EmuFault::kRecoverableError, true);
+    Offer(*p, NvRasterPacket("A1", 8, 1, {Plane(8, 1, 1)}) + CmdModelId(), 100);
+    EXPECT_EQ(Collect(*p), "");
+    Send(*p, B({16, 5, n}) + CmdTypeId());
+    EXPECT_FALSE(p->FaultOn(EmuFault::kRecoverableError));
+    // DLE ENQ 1 carries out what waited; DLE ENQ 2 drops it, and answers only what came after.
+    EXPECT_EQ(Collect(*p), n == 1 ? B({46, 0x06}) : B({0x06}));
+    EXPECT_EQ(p->KeyCodes().size(), n == 1 ? 1u : 0u);
+  }
   auto p = MakePrinter(46);
   p->SetFault(EmuFault::kUnrecoverableError, true);
   p->SetFault(EmuFault::kCoverOpen, true);
-  const Bytes stream = B({16, 5, 1, 16, 5, 2}) + AllStatus();
-  p->Receive(reinterpret_cast<const uint8_t*>(stream.data()), stream.size(), 100);
+  Offer(*p, B({16, 5, 1, 16, 5, 2}) + kAllStatus, 100);
   EXPECT_EQ(ToHex(Collect(*p)), ToHex(B({0x1A, 0x56, 0x32, 0x12})));
   EXPECT_TRUE(p->FaultOn(EmuFault::kUnrecoverableError));
 }
 
 TEST(FaultTest, FullBufferPushesBackButRealTimeRequestsPass) {
-  emu::EmuOptions options;
-  options.model_id = 46;
+  emu::EmuOptions options;  // model 46
   options.receive_buffer = 64;
-  std::string error;
-  auto p = emu::VirtualPrinter::Create(options, error);
-  ASSERT_TRUE(p) << error;
+  auto p = MakePrinter(options);
   p->SetFault(EmuFault::kCoverOpen, true);
-  const Bytes data(200, 'x');
   const auto t0 = std::chrono::steady_clock::now();
-  EXPECT_EQ(p->Receive(reinterpret_cast<const uint8_t*>(data.data()), data.size(), 50), 64u);
+  EXPECT_EQ(Offer(*p, Bytes(200, 'x'), 50), 64u);
   EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(45));
   EXPECT_TRUE(p->Full());
   EXPECT_TRUE(p->Busy());
-  const Bytes status = B({16, 4, 2});
-  EXPECT_EQ(p->Receive(reinterpret_cast<const uint8_t*>(status.data()), 3, 0), 3u);
+  EXPECT_EQ(Offer(*p, B({16, 4, 2}), 0), 3u);
   EXPECT_EQ(Collect(*p), B({0x16}));
   p->SetFault(EmuFault::kCoverOpen, false);
   EXPECT_TRUE(p->WaitIdle(1000));
   EXPECT_FALSE(p->Full());
 }
 
-// A logo whose raster bytes read as DLE EOT 1 and DLE ENQ 2: with real-time requests on, the printer
-// answers them and takes them out, so the definition swallows the GS I 1 behind it; with GS ( D
-// turning them off around the definition, the logo is stored whole and the requests work again after.
-TEST(RealTimeTest, SwitchedOffAroundADefinitionTheLogoIsStoredWhole) {
-  const Bytes raster = B({0x10, 0x04, 0x01, 0x10, 0x05, 0x02, 0xff, 0x10});
-  const Bytes off = B({29, 40, 68, 5, 0, 20, 1, 0, 2, 0}), on = B({29, 40, 68, 5, 0, 20, 1, 1, 2, 1});
-  const Bytes logo = NvRasterPacket("R1", 64, 1, {raster});
-  for (bool switched : {false, true}) {
-    SCOPED_TRACE(switched ? "GS ( D around the definition" : "no GS ( D");
-    auto p = MakePrinter(46);
-    const uint32_t before = p->NvRemaining();
-    Send(*p, (switched ? off : Bytes()) + logo + (switched ? on : Bytes()) + CmdModelId());
-    const Bytes got = Collect(*p);
-    if (switched) {
-      EXPECT_EQ(ToHex(got), ToHex(B({46})));  // only the model ID: no status answers from the raster
-      EXPECT_EQ(p->KeyCodes(), std::vector<std::string>{"R1"});
-      EXPECT_EQ(before - p->NvRemaining(), logo.size() - 7);  // N: everything after p1..p4
-      Send(*p, B({16, 4, 1}));                                // on again
-      EXPECT_EQ(Collect(*p).size(), 1u);
-    } else {
-      EXPECT_EQ(got.size(), 1u);  // the DLE EOT 1 answer; the GS I 1 went into the logo's data
-      EXPECT_NE(got, B({46}));
-    }
-  }
-}
-
-// A printer off line with more data waiting than its buffer holds still answers status requests that
-// the host sends behind the data.
-TEST(RealTimeTest, RequestsBehindAFullBufferAreAnsweredOverTcp) {
-  std::string error;
-  auto printer = MakePrinter(46);
-  auto server = emu::EmuTcpServer::Start(printer, "127.0.0.1", 0, error);
-  ASSERT_TRUE(server) << error;
-  printer->SetFault(EmuFault::kPaperOut, true);
-  auto p = OpenPortPrinter("tcp:127.0.0.1:" + std::to_string(server->Port()), kDeviceKindGsI, error);
-  ASSERT_EQ(p->ClaimPrinter(), kResultOk);
-  ASSERT_EQ(p->PutReadTimeout(2000), kResultOk);
-  int32_t written = 0, count = 0;
-  const Bytes data(4200, 'x');
-  ASSERT_EQ(p->WriteData(data, 4200, written, kWriteOrdinary), kResultOk);  // the line takes it
-  ASSERT_EQ(p->WriteData(B({16, 4, 4}), 3, written, kWriteRealTime), kResultOk);
-  std::string buf = " ";
-  ASSERT_EQ(p->ReadData(buf, 1, count), kResultOk);
-  EXPECT_EQ(At(buf, 0), 0x12 | 0x0c | 0x60);  // paper near end and paper end
-  int32_t state = 0, mode = 1;
-  EXPECT_EQ(p->GetPrinterState(state, mode), kResultOk);
-  EXPECT_EQ(state, 8);  // paper out
-  printer->SetFault(EmuFault::kPaperOut, false);
-  EXPECT_EQ(p->ReleasePrinter(), kResultOk);
-}
-
 TEST(FaultTest, SlowPrinterTakesDataAtItsOwnPace) {
   emu::EmuOptions options;
-  options.model_id = 46;
   options.receive_buffer = 32;
   options.timing.slow_s_per_byte = 0.002;  // 500 bytes a second
-  std::string error;
-  auto p = emu::VirtualPrinter::Create(options, error);
-  ASSERT_TRUE(p) << error;
+  auto p = MakePrinter(options);
   p->SetFault(EmuFault::kSlow, true);
-  const Bytes data(400, 'y');
-  const size_t taken = p->Receive(reinterpret_cast<const uint8_t*>(data.data()), data.size(), 100);
+  const size_t taken = Offer(*p, Bytes(400, 'y'), 100);
   EXPECT_GT(taken, 32u);
   EXPECT_LT(taken, 200u);
 }
 
-TEST(FaultTest, ModelIdIsAnsweredOnlyAfterEverythingBefore) {
+TEST(RealTimeTest, ModelIdIsAnsweredOnlyAfterEverythingBeforeButStatusAtOnce) {
   emu::EmuOptions options;
-  options.model_id = 46;
   options.timing.nv_write_s = 0.15;
-  std::string error;
-  auto p = emu::VirtualPrinter::Create(options, error);
-  ASSERT_TRUE(p) << error;
-  const Bytes stream = NvRasterPacket("A1", 8, 1, {Plane(8, 1, 1)}) + CmdModelId();
-  ASSERT_EQ(p->Receive(reinterpret_cast<const uint8_t*>(stream.data()), stream.size(), 100), stream.size());
+  auto p = MakePrinter(options);
+  ASSERT_EQ(Offer(*p, NvRasterPacket("A1", 8, 1, {Plane(8, 1, 1)}) + CmdModelId(), 100), 22u);
   uint8_t b = 0;
   EXPECT_EQ(p->Transmit(&b, 1, 50), 0u);  // still writing
-  const Bytes status = B({16, 4, 1});
-  p->Receive(reinterpret_cast<const uint8_t*>(status.data()), 3, 0);
-  EXPECT_EQ(Collect(*p, 20).substr(0, 1), B({0x12}));  // real-time: at once
+  Offer(*p, B({16, 4, 1}), 0);
+  EXPECT_EQ(Collect(*p, 20).substr(0, 1), B({0x12}));
   EXPECT_EQ(p->Transmit(&b, 1, 500), 1u);
   EXPECT_EQ(b, 46);
   EXPECT_EQ(p->KeyCodes(), std::vector<std::string>{"A1"});
@@ -212,13 +123,53 @@ TEST(RealTimeTest, RequestInsideAPacketIsAnsweredAndTakenOut) {
   EXPECT_EQ(Collect(*p), B({0x37, 0x72, 0x40}) + "M1M2" + B({0}));
 }
 
+// A logo whose raster bytes read as DLE EOT 1 and DLE ENQ 2: with real-time requests on, the printer
+// answers them and takes them out, so the definition swallows the GS I 1 behind it; with GS ( D
+// turning them off around the definition, the logo is stored whole and the requests work again after.
+TEST(RealTimeTest, SwitchedOffAroundADefinitionTheLogoIsStoredWhole) {
+  const Bytes off = B({29, 40, 68, 5, 0, 20, 1, 0, 2, 0}), on = B({29, 40, 68, 5, 0, 20, 1, 1, 2, 1});
+  const Bytes logo = NvRasterPacket("R1", 64, 1, {B({0x10, 0x04, 0x01, 0x10, 0x05, 0x02, 0xff, 0x10})});
+  auto p = MakePrinter(46);
+  Send(*p, logo + CmdModelId());
+  const Bytes got = Collect(*p);
+  EXPECT_EQ(got.size(), 1u);  // the DLE EOT 1 answer; the GS I 1 went into the logo's data
+  EXPECT_NE(got, B({46}));
+
+  p = MakePrinter(46);
+  Send(*p, off + logo + on + CmdModelId());
+  EXPECT_EQ(ToHex(Collect(*p)), ToHex(B({46})));  // no status answers from the raster
+  EXPECT_EQ(p->KeyCodes(), std::vector<std::string>{"R1"});
+  EXPECT_EQ(p->NvRemaining(), 393216 - (logo.size() - 7));  // N: everything after p1..p4
+  Send(*p, B({16, 4, 1}));                                  // on again
+  EXPECT_EQ(Collect(*p).size(), 1u);
+}
+
+// A printer off line with more data waiting than its buffer holds still answers status requests that
+// the host sends behind the data.
+TEST(RealTimeTest, RequestsBehindAFullBufferAreAnsweredOverTcp) {
+  std::string error;
+  auto printer = MakePrinter(46);
+  auto server = emu::EmuTcpServer::Start(printer, "127.0.0.1", 0, error);
+  ASSERT_TRUE(server) << error;
+  printer->SetFault(EmuFault::kPaperOut, true);
+  auto p = OpenPortPrinter("tcp:127.0.0.1:" + std::to_string(server->Port()), kDeviceKindGsI, error);
+  ASSERT_EQ(p->ClaimPrinter(), kResultOk);
+  ASSERT_EQ(p->PutReadTimeout(2000), kResultOk);
+  int32_t written = 0, count = 0, state = 0, mode = 1;
+  ASSERT_EQ(p->WriteData(Bytes(4200, 'x'), 4200, written, kWriteOrdinary), kResultOk);  // the line takes it
+  ASSERT_EQ(p->WriteData(B({16, 4, 4}), 3, written, kWriteRealTime), kResultOk);
+  std::string buf = " ";
+  ASSERT_EQ(p->ReadData(buf, 1, count), kResultOk);
+  EXPECT_EQ(At(buf, 0), 0x12 | 0x0c | 0x60);  // paper near end and paper end
+  EXPECT_EQ(p->GetPrinterState(state, mode), kResultOk);
+  EXPECT_EQ(state, 8);  // paper out
+  printer->SetFault(EmuFault::kPaperOut, false);
+}
+
 TEST(ConcurrencyTest, HostsControlAndReadersAtOnce) {
   emu::EmuOptions options;
-  options.model_id = 46;
   options.receive_buffer = 256;
-  std::string error;
-  std::shared_ptr<emu::VirtualPrinter> p = emu::VirtualPrinter::Create(options, error);
-  ASSERT_TRUE(p) << error;
+  std::shared_ptr<emu::VirtualPrinter> p = MakePrinter(options);
   std::atomic<bool> stop{false};
   std::atomic<int> replies{0};
   std::thread reader([&] {
@@ -236,8 +187,7 @@ TEST(ConcurrencyTest, HostsControlAndReadersAtOnce) {
     }
   });
   std::thread other_host([&] {
-    const Bytes status = B({16, 4, 1});
-    while (!stop) p->Receive(reinterpret_cast<const uint8_t*>(status.data()), 3, 5);
+    while (!stop) Offer(*p, B({16, 4, 1}), 5);
   });
   Bytes stream;
   for (int i = 0; i < 300; ++i) {
@@ -248,13 +198,11 @@ TEST(ConcurrencyTest, HostsControlAndReadersAtOnce) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   size_t pos = 0;
   while (pos < stream.size() && std::chrono::steady_clock::now() < deadline) {
-    pos += p->Receive(reinterpret_cast<const uint8_t*>(stream.data()) + pos, stream.size() - pos, 10);
+    pos += Offer(*p, stream.substr(pos), 10);
     if (pos % 7 == 0) p->Disconnect();  // hosts coming and going; every cut-off definition is dropped
   }
   stop = true;
-  reader.join();
-  control.join();
-  other_host.join();
+  for (std::thread* t : {&reader, &control, &other_host}) t->join();
   p->SetFault(EmuFault::kCoverOpen, false);
   p->SetFault(EmuFault::kSlow, false);
   EXPECT_EQ(pos, stream.size());

@@ -61,23 +61,14 @@ TEST(FramerTest, NothingComesOutOfATruncatedCommand) {
   EXPECT_EQ(Frame(packet).size(), 1u);
 }
 
-TEST(FramerTest, ResetDropsTheCommandInProgress) {
-  emu::EscPosFramer f(64);
-  std::vector<Bytes> out;
-  auto h = [&out](const std::string& cmd, bool) { out.push_back(cmd); };
-  for (char c : B({29, '(', 'L', 2, 0, 48})) f.Feed(static_cast<uint8_t>(c), h);
-  EXPECT_FALSE(f.AtBoundary());
-  f.Reset();
-  EXPECT_TRUE(f.AtBoundary());
-  for (char c : B({29, 'I', 1})) f.Feed(static_cast<uint8_t>(c), h);
-  EXPECT_EQ(out, std::vector<Bytes>{B({29, 'I', 1})});
-}
-
-TEST(FramerTest, UnknownCommandsTakeTwoBytesAndALoneDleOne) {
-  EXPECT_EQ(Frame(B({27, 0xF0, 'x'})), (std::vector<Bytes>{B({27, 0xF0}), B({'x'})}));
-  EXPECT_EQ(Frame(B({29, 0xF0, 'x'})), (std::vector<Bytes>{B({29, 0xF0}), B({'x'})}));
-  EXPECT_EQ(Frame(B({16, 'x'})), (std::vector<Bytes>{B({16}), B({'x'})}));
-  EXPECT_EQ(Frame(B({16, 29, 'I', 1})), (std::vector<Bytes>{B({16}), B({29, 'I', 1})}));
+TEST(FramerTest, UnknownCommandsTakeTwoBytesALoneDleOneAndBadUserCharactersTheirHeader) {
+  using V = std::vector<Bytes>;
+  EXPECT_EQ(Frame(B({27, 0xF0, 'x'})), (V{B({27, 0xF0}), B({'x'})}));
+  EXPECT_EQ(Frame(B({29, 0xF0, 'x'})), (V{B({29, 0xF0}), B({'x'})}));
+  EXPECT_EQ(Frame(B({16, 'x'})), (V{B({16}), B({'x'})}));
+  EXPECT_EQ(Frame(B({16, 29, 'I', 1})), (V{B({16}), B({29, 'I', 1})}));
+  EXPECT_EQ(Frame(B({27, '&', 9, 'A', 'B', 'x'})),
+            (V{B({27, '&', 9, 'A', 'B'}), B({'x'})}));  // 9 is out of range
 }
 
 TEST(FramerTest, LongCommandIsCountedButNotKept) {
@@ -93,10 +84,6 @@ TEST(FramerTest, LongCommandIsCountedButNotKept) {
   EXPECT_FALSE(out[0].second);
   EXPECT_EQ(out[0].first.size(), 100u);
   EXPECT_EQ(out[1], std::make_pair(B({29, 'I', 1}), true));
-}
-
-TEST(FramerTest, OutOfRangeUserCharactersTakeOnlyTheirHeader) {
-  EXPECT_EQ(Frame(B({27, '&', 9, 'A', 'B', 'x'})), (std::vector<Bytes>{B({27, '&', 9, 'A', 'B'}), B({'x'})}));
 }
 
 }  // namespace

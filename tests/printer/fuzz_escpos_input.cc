@@ -26,28 +26,21 @@ void FuzzEscPosInput(const uint8_t* data, size_t size) {
                              EmuFault::kMute, EmuFault::kSlow};
   for (int i = 0; i < 5; ++i) printer->SetFault(faults[i], flags & (1 << i));
   const uint8_t* stream = data + 2;
-  const size_t n = size - 2;
-  const size_t half = n / 2;
+  const size_t n = size - 2, half = n / 2;
   size_t pos = 0;
   uint8_t sink[512];
   while (pos < n) {
     const size_t piece = 1 + (stream[pos] % 97);
     const size_t take = piece < n - pos ? piece : n - pos;
     pos += printer->Receive(stream + pos, take, 0);
-    if (pos >= half && (flags & 0x20)) {
-      printer->Disconnect();
-    }
-    if (pos >= half) {
-      printer->SetFault(EmuFault::kCoverOpen, false);
-      printer->SetFault(EmuFault::kRecoverableError, false);
-    }
+    if (pos >= half && (flags & 0x20)) printer->Disconnect();
     while (printer->Transmit(sink, sizeof sink, 0) > 0) {
     }
-    if (printer->Full()) {
+    if (pos >= half || printer->Full()) {
       printer->SetFault(EmuFault::kCoverOpen, false);
       printer->SetFault(EmuFault::kRecoverableError, false);
-      printer->Receive(stream + pos, 0, 0);  // lets the printer work off its buffer
     }
+    if (printer->Full()) printer->Receive(stream + pos, 0, 0);  // lets the printer work off its buffer
   }
   if (flags & 0x40) printer->TearOff();
   (void)printer->KeyCodes();
