@@ -1,3 +1,4 @@
+// One client's session on a printer port of the server, over a scripted printer.
 #include "server/printer_session.h"
 
 #include <gtest/gtest.h>
@@ -20,34 +21,38 @@ class PrinterSessionTest : public ::testing::Test {
   std::unique_ptr<PrinterSession> Session(uint64_t owner) {
     return std::make_unique<PrinterSession>(port, owner, 700, 800);
   }
-  int32_t Error(PrinterSession& s) {
+  static PrinterErrorInfo Error(PrinterSession& s) {
     PrinterErrorInfo info;
     s.GetLastError(info);
-    last = info;
-    return info.Number;
+    return info;
   }
 
   ScriptedPrinter* printer;
   std::shared_ptr<PrinterPort> port;
-  PrinterErrorInfo last;
 };
 
-TEST_F(PrinterSessionTest, AClaimIsExclusiveUntilReleased) {
+TEST_F(PrinterSessionTest, AClaimIsExclusiveUntilReleasedOrTheSessionEnds) {
   auto a = Session(1), b = Session(2);
+  printer->claim_results.push_back(kResultPortClosed);
+  EXPECT_EQ(a->ClaimPrinter(), kResultPortClosed);
+  EXPECT_EQ(port->owner(), 0u);  // a failed port claim leaves the printer free
   EXPECT_EQ(a->ClaimPrinter(), kResultOk);
   printer->claim_results.push_back(kResultPortClosed);
   EXPECT_EQ(a->ClaimPrinter(), kResultOk);  // claiming twice is harmless: the port is not asked again
   EXPECT_EQ(printer->claims, 1);
-  EXPECT_EQ(printer->claim_results.size(), 1u);
   printer->claim_results.clear();
   EXPECT_EQ(b->ClaimPrinter(), kResultClaimedElsewhere);
-  EXPECT_EQ(Error(*b), kResultClaimedElsewhere);
-  EXPECT_EQ(last.Description,
+  const PrinterErrorInfo info = Error(*b);
+  EXPECT_EQ(info.Number, kResultClaimedElsewhere);
+  EXPECT_EQ(info.Description,
             "The printer Receipt on emu:36 is claimed by another client. Try again when it is released.");
-  EXPECT_EQ(last.Source, "ZeltaServer.Printer");
+  EXPECT_EQ(info.Source, "ZeltaServer.Printer");
   EXPECT_EQ(a->ReleasePrinter(), kResultOk);
   EXPECT_EQ(b->ClaimPrinter(), kResultOk);
   EXPECT_EQ(port->owner(), 2u);
+  b.reset();  // an ended session releases its claim
+  EXPECT_EQ(printer->releases, 2);
+  EXPECT_EQ(a->ClaimPrinter(), kResultOk);
 }
 
 TEST_F(PrinterSessionTest, PrinterCallsNeedTheClaim) {
@@ -61,9 +66,8 @@ TEST_F(PrinterSessionTest, PrinterCallsNeedTheClaim) {
   EXPECT_EQ(a->GetPrinterState(v, mode), kResultNotClaimed);
   EXPECT_EQ(a->ClearInput(), kResultNotClaimed);
   EXPECT_EQ(a->ClearOutput(), kResultNotClaimed);
-  EXPECT_EQ(Error(*a), kResultNotClaimed);
-  // Releasing what is not held is harmless, as on the port itself.
-  EXPECT_EQ(a->ReleasePrinter(), kResultOk);
+  EXPECT_EQ(Error(*a).Number, kResultNotClaimed);
+  EXPECT_EQ(a->ReleasePrinter(), kResultOk);  // releasing what is not held is harmless, as on the port
   EXPECT_TRUE(printer->calls.empty());
   // What describes the session needs no claim.
   EXPECT_EQ(a->GetDeviceKind(v), kResultOk);
@@ -72,7 +76,7 @@ TEST_F(PrinterSessionTest, PrinterCallsNeedTheClaim) {
   EXPECT_EQ(buffer, "Receipt on emu:36");
 }
 
-TEST_F(PrinterSessionTest, CallsReachThePortWithTheSessionsTimeouts) {
+TEST_F(PrinterSessionTest, CallsReachThePortWithTheSessionsTimeoutsAndItsFailures) {
   auto a = Session(1);
   EXPECT_EQ(a->PutReadTimeout(50), kResultOk);  // kept until the claim
   EXPECT_TRUE(printer->read_timeouts_put.empty());
@@ -81,62 +85,33 @@ TEST_F(PrinterSessionTest, CallsReachThePortWithTheSessionsTimeouts) {
   EXPECT_EQ(printer->write_timeouts_put, std::vector<int32_t>{800});
   EXPECT_EQ(a->PutWriteTimeout(200), kResultOk);
   EXPECT_EQ(printer->write_timeouts_put, (std::vector<int32_t>{800, 200}));
-  int32_t value = 0;
+  int32_t value = 0, written = 0, count = 0;
   a->GetWriteTimeout(value);
   EXPECT_EQ(value, 200);
-
-  int32_t written = 0, count = 0;
   EXPECT_EQ(a->WriteData(std::string("\x1dI\x01xyz", 6), 3, written, kWriteRealTime), kResultOk);
   EXPECT_EQ(written, 3);
   EXPECT_EQ(printer->written, std::string("\x1dI\x01", 3));
   printer->QueueByte(36);
   std::string buffer;
   EXPECT_EQ(a->ReadData(buffer, 1, count), kResultOk);
-  EXPECT_EQ(buffer, std::string(1, '\x24'));
-}
+  EXPECT_EQ(buffer, "\x24");
 
-TEST_F(PrinterSessionTest, PortFailuresCarryThePortsDescription) {
-  auto a = Session(1);
-  ASSERT_EQ(a->ClaimPrinter(), kResultOk);
   printer->last_error = {kResultTimeout, "No answer from the printer.", "Port emu:36"};
-  std::string buffer;
-  int32_t count = 0;
   EXPECT_EQ(a->ReadData(buffer, 1, count), kResultTimeout);
-  EXPECT_EQ(Error(*a), kResultTimeout);
-  EXPECT_EQ(last.Description, "No answer from the printer.");
-  EXPECT_EQ(last.Source, "Port emu:36");
-}
+  const PrinterErrorInfo info = Error(*a);
+  EXPECT_EQ(info.Number, kResultTimeout);
+  EXPECT_EQ(info.Description, "No answer from the printer.");
+  EXPECT_EQ(info.Source, "Port emu:36");
 
-TEST_F(PrinterSessionTest, AFailedPortClaimLeavesThePrinterFree) {
-  auto a = Session(1), b = Session(2);
-  printer->claim_results.push_back(kResultPortClosed);
-  EXPECT_EQ(a->ClaimPrinter(), kResultPortClosed);
-  EXPECT_EQ(port->owner(), 0u);
-  EXPECT_EQ(b->ClaimPrinter(), kResultOk);
-}
-
-TEST_F(PrinterSessionTest, EndingASessionReleasesItsClaim) {
-  auto a = Session(1), b = Session(2);
-  ASSERT_EQ(a->ClaimPrinter(), kResultOk);
-  a.reset();
-  EXPECT_EQ(printer->releases, 1);
-  EXPECT_EQ(b->ClaimPrinter(), kResultOk);
-  b.reset();
-  EXPECT_EQ(printer->releases, 2);
-}
-
-TEST_F(PrinterSessionTest, ArgumentsOutOfRangeAreRefused) {
-  auto a = Session(1);
-  ASSERT_EQ(a->ClaimPrinter(), kResultOk);
-  int32_t written = 7, count = 0;
+  // Arguments out of range are refused before they reach the port.
+  written = 7;
   EXPECT_EQ(a->WriteData("abc", 4, written, 1), kResultBadArgument);
   EXPECT_EQ(written, 0);
   EXPECT_EQ(a->WriteData("abc", -1, written, 1), kResultBadArgument);
-  std::string buffer;
   EXPECT_EQ(a->ReadData(buffer, -1, count), kResultBadArgument);
   EXPECT_EQ(a->PutReadTimeout(-5), kResultBadArgument);
   EXPECT_EQ(a->PutWriteTimeout(700000), kResultBadArgument);
-  EXPECT_EQ(printer->Count("WriteData"), 0);
+  EXPECT_EQ(printer->Count("WriteData"), 1);
 }
 
 }  // namespace

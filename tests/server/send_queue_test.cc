@@ -12,8 +12,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A port that takes chunks by a script of (result, bytes taken); all of it and success when the
-// script is used up. Everything taken is kept, in order.
+// Takes chunks by a script of (result, bytes taken); all of each and success once the script is used
+// up. Everything taken is kept, in order.
 struct ScriptPort {
   std::mutex mu;
   std::deque<std::pair<int32_t, int32_t>> script;
@@ -50,10 +50,9 @@ TEST(SendQueue, TakesUpToItsCapacityAndSendsInOrderThroughPushBack) {
   PrinterErrorInfo error;
   EXPECT_EQ(q.Drain(2000, error), kResultOk);
   EXPECT_EQ(port.Got(), a + b);
-  const SendQueue::Progress p = q.progress();
-  EXPECT_EQ(p.done, 8000u);
-  EXPECT_EQ(p.reached, 8000u);
-  EXPECT_EQ(p.stall.Number, 0);
+  EXPECT_EQ(q.progress().done, 8000u);
+  EXPECT_EQ(q.progress().reached, 8000u);
+  EXPECT_EQ(q.progress().stall.Number, 0);
 }
 
 TEST(SendQueue, AStallThatLastsIsTheDrainsResult) {
