@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 namespace zelta {
 namespace {
 
@@ -38,16 +36,6 @@ TEST(MachineAddress, BadNamesAreRefused) {
     EXPECT_FALSE(ParseMachine(machine, 47100, host, port, error)) << machine;
     EXPECT_FALSE(error.empty());
   }
-}
-
-TEST(MachineAddress, ResolutionIsBounded) {
-  std::string error;
-  EXPECT_TRUE(ResolveWithin("127.0.0.1", 1000, error)) << error;
-  EXPECT_TRUE(ResolveWithin("localhost", 1000, error)) << error;
-  auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(ResolveWithin("no-such-machine.invalid", 1500, error));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-  EXPECT_NE(error.find("no-such-machine.invalid"), std::string::npos);
 }
 
 TEST(MachineAddress, GrpcTargets) {
