@@ -1,6 +1,10 @@
 // Writes streamed through zelta-server's send queue: the bytes that reach the printer are the ones
 // sent, once and in order, with and without push-back; a port failure while bytes wait is reported on
-// the next call with the count of bytes that got there, so that a resend from there completes the data.
+// the next call with the count of bytes that got there, so that a resend from there completes the data;
+// a client killed in the middle of a download leaves nothing behind. (A server that goes away in the
+// middle: RemoteFailureTest; a printer connection dropped in the middle: LogoRoadTest.)
+#include <thread>
+
 #include "remote/remote_objects.h"
 #include "remote_fixture.h"
 
@@ -119,6 +123,49 @@ TEST_F(RemoteStreamTest, APortFailureIsReportedOnceWithTheBytesThatGotThereAndAR
   EXPECT_EQ(WriteInRows(*printer, data), kResultOk);
   EXPECT_EQ(Barrier(*printer), kResultOk);
   EXPECT_EQ(port->written, data + data);
+}
+
+// A client killed in the middle of a download to a virtual printer kept off line (so that nothing of
+// the definition is carried out meanwhile): its claim ends with its lease, the printer's NV memory holds
+// no half logo, and the next client stores the logo whole.
+TEST_F(RemoteStreamTest, AClientKilledInTheMiddleOfADownloadLeavesNoHalfLogo) {
+  StartVirtualPrinter(46);
+  const uint32_t capacity = emu->NvRemaining();
+  ServerConfig c = VirtualPrinterConfig("Receipt");
+  c.lease_ms = 400;
+  c.write_timeout_ms = 300;
+  StartServer(c, DefaultPortPrinterFactory());
+  emu->SetFault(emu::EmuFault::kCoverOpen, true);
+  Child client;
+  ASSERT_TRUE(client.Start(ZELTA_REMOTE_HELPER, {"download", Machine(), "1200"}));
+  std::string line;
+  ASSERT_TRUE(client.ReadLine(line, 10s));
+  ASSERT_EQ(line, "streamed 0");  // all of it queued or on the line, nothing carried out
+  auto printer = ReceiptPrinter();
+  ASSERT_NE(printer, nullptr);
+  EXPECT_EQ(printer->ClaimPrinter(), kResultClaimedElsewhere);
+  client.Kill();
+  const auto killed = std::chrono::steady_clock::now();
+  int32_t r, count = 0;
+  while ((r = printer->ClaimPrinter()) == kResultClaimedElsewhere &&
+         std::chrono::steady_clock::now() - killed < 3s)
+    std::this_thread::sleep_for(50ms);
+  ASSERT_EQ(r, kResultOk);  // freed by the lease
+  EXPECT_LT(std::chrono::steady_clock::now() - killed, 1500ms);
+  emu->SetFault(emu::EmuFault::kCoverOpen, false);
+  EXPECT_TRUE(emu->WaitIdle(5000));
+  EXPECT_TRUE(emu->KeyCodes().empty());
+  EXPECT_EQ(emu->NvRemaining(), capacity);
+
+  const Bytes logo = DefineLogo("L1", 576, 1200, 0x5a);  // what the killed client sent, then GS I 1
+  ASSERT_EQ(WriteInRows(*printer, logo + B({0x1d, 0x49, 0x01})), kResultOk);
+  std::string reply = " ";
+  ASSERT_EQ(printer->PutReadTimeout(5000), kResultOk);
+  ASSERT_EQ(printer->ReadData(reply, 1, count), kResultOk);
+  EXPECT_EQ(At(reply, 0), 46);
+  EXPECT_EQ(emu->KeyCodes(), std::vector<std::string>{"L1"});
+  EXPECT_EQ(capacity - emu->NvRemaining(), logo.size() - 7);  // every byte after p1..p4
+  EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
 }
 
 }  // namespace

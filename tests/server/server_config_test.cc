@@ -32,23 +32,19 @@ TEST(ServerConfig, ReadsEveryKey) {
       "write_timeout_ms = 3000\n";
   ASSERT_TRUE(ParseServerConfig(text, c, error)) << error;
   ASSERT_TRUE(ValidateServerConfig(c, error)) << error;
-  EXPECT_EQ(c.listen_address, "0.0.0.0");
-  EXPECT_EQ(c.port, 47200);
-  EXPECT_EQ(c.server_name, "COUNTER1");
+  EXPECT_EQ(std::tie(c.listen_address, c.port, c.server_name, c.main_server, c.server_list_file),
+            std::make_tuple("0.0.0.0", 47200, "COUNTER1", true, "/tmp/servers.txt"));
+  EXPECT_EQ(std::tie(c.tls_certificate_file, c.tls_key_file, c.access_token),
+            std::make_tuple("/etc/zelta/server.crt", "/etc/zelta/server.key", "s3cret"));
+  EXPECT_EQ(std::tie(c.lease_ms, c.read_timeout_ms, c.write_timeout_ms), std::make_tuple(1500u, 2000, 3000));
   ASSERT_EQ(c.printers.size(), 2u);
-  EXPECT_EQ(c.printers[0].name, "Receipt");
-  EXPECT_EQ(c.printers[0].port_spec, "emu:36");
-  EXPECT_EQ(c.printers[0].device_kind, 1);
-  EXPECT_EQ(c.printers[1].device_kind, 2);
+  EXPECT_EQ(std::tie(c.printers[0].name, c.printers[0].port_spec, c.printers[0].device_kind),
+            std::make_tuple("Receipt", "emu:36", 1));
+  EXPECT_EQ(std::tie(c.printers[1].name, c.printers[1].port_spec, c.printers[1].device_kind),
+            std::make_tuple("Kitchen", "tcp:127.0.0.1:9101", 2));
   ASSERT_EQ(c.net_printers.size(), 1u);
-  EXPECT_EQ(c.net_printers[0].host, "127.0.0.5");
-  EXPECT_EQ(c.net_printers[0].port, 9100);
-  EXPECT_TRUE(c.main_server);
-  EXPECT_EQ(c.server_list_file, "/tmp/servers.txt");
-  EXPECT_EQ(c.access_token, "s3cret");
-  EXPECT_EQ(c.lease_ms, 1500u);
-  EXPECT_EQ(c.read_timeout_ms, 2000);
-  EXPECT_EQ(c.write_timeout_ms, 3000);
+  EXPECT_EQ(std::tie(c.net_printers[0].name, c.net_printers[0].host, c.net_printers[0].port),
+            std::make_tuple("Bar", "127.0.0.5", 9100));
 }
 
 TEST(ServerConfig, DefaultsAreLoopbackAndTheFixedPort) {
