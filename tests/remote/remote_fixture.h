@@ -38,8 +38,8 @@ Created CreateAndWait(const RemoteSettings& settings, const std::string& prog_id
 std::shared_ptr<PrinterObject> PrinterOn(const RemoteSettings& settings, const std::string& machine,
                                          const std::string& name);
 
-// A factory of scripted printers that stay reachable from the test: Printer(spec) is the last one
-// opened for spec.
+// A factory of scripted printers that stay reachable from the test: Printer(port) is the last one
+// opened on that port.
 class ScriptedPorts {
  public:
   PortPrinterFactory Factory();

@@ -20,7 +20,7 @@ class ServedObjectsTest : public ::testing::Test {
     config.printers = {{"Receipt", "emu:36", 1}, {"Slip", "serial:/dev/ttyS0:9600", 2}};
     config.net_printers = {{"127.0.0.5", 9100, "Bar", 1}, {"127.0.0.6", 9101, "Bar", 1}};
   }
-  // Opens config's printers as scripted ones; the factory refuses the spec refuse.
+  // Opens config's printers as scripted ones, refusing the port named refuse.
   bool Open(ServerState& s, const std::string& refuse = "") {
     auto factory = [this, refuse](const std::string& spec, int32_t kind,
                                   std::string& why) -> std::unique_ptr<PrinterObject> {
