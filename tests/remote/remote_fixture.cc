@@ -1,7 +1,5 @@
 #include "remote_fixture.h"
 
-#include <unistd.h>
-
 #include <thread>
 
 namespace zelta::test {
@@ -26,6 +24,17 @@ Created CreateAndWait(const RemoteSettings& settings, const std::string& prog_id
   return c;
 }
 
+std::shared_ptr<PrinterObject> PrinterOn(const RemoteSettings& settings, const std::string& machine,
+                                         const std::string& name) {
+  Created c = CreateAndWait(settings, kProgIdMonitor, machine);
+  EXPECT_NE(c.monitor(), nullptr) << c.error.Description;
+  if (!c.monitor()) return nullptr;
+  std::string n = name, port;
+  std::shared_ptr<PrinterObject> printer;
+  EXPECT_EQ(c.monitor()->GetPrinter(n, port, printer), kResultOk) << name;
+  return printer;
+}
+
 PortPrinterFactory ScriptedPorts::Factory() {
   return [this](const std::string& spec, int32_t kind, std::string&) -> std::unique_ptr<PrinterObject> {
     auto p = std::make_unique<ScriptedPrinter>();
@@ -42,25 +51,26 @@ ScriptedPrinter* ScriptedPorts::Printer(const std::string& spec) const {
   return nullptr;
 }
 
-Bytes DefineLogo(const std::string& key, int width, int rows, uint8_t pattern) {
-  const int row_bytes = (width + 7) / 8;
-  const uint32_t p = 11 + static_cast<uint32_t>(row_bytes * rows);
-  Bytes out = B({0x1d, 0x38, 0x4c});
-  AppendLe32(out, p);
-  out += B({48, 67, 48});
-  out += key;
-  out += B({1});
-  AppendLe16(out, static_cast<uint32_t>(width));
-  AppendLe16(out, static_cast<uint32_t>(rows));
-  out += B({49});
-  out += Bytes(static_cast<size_t>(row_bytes * rows), static_cast<char>(pattern));
-  return out;
+int32_t WriteInRows(PrinterObject& printer, const Bytes& bytes) {
+  for (size_t pos = 0; pos < bytes.size();) {
+    int32_t written = 0;
+    const int32_t n = static_cast<int32_t>(std::min<size_t>(72, bytes.size() - pos));
+    const int32_t r = printer.WriteData(bytes.substr(pos), n, written, kWriteOrdinary);
+    pos += static_cast<size_t>(std::max(written, 0));
+    if (r != kResultOk && r != kResultTimeout && r != kResultBusy && r != kResultPaperOut) return r;
+  }
+  return kResultOk;
 }
 
-std::string MakeTempDir() {
-  char pattern[] = "/tmp/zelta_remote_XXXXXX";
-  const char* dir = mkdtemp(pattern);
-  return dir ? dir : "/tmp";
+Bytes DefineLogo(const std::string& key, int width, int rows, uint8_t pattern) {
+  const int row_bytes = (width + 7) / 8;
+  Bytes out = B({0x1d, 0x38, 0x4c});
+  AppendLe32(out, 11 + static_cast<uint32_t>(row_bytes * rows));
+  out += B({48, 67, 48}) + key + B({1});
+  AppendLe16(out, static_cast<uint32_t>(width));
+  AppendLe16(out, static_cast<uint32_t>(rows));
+  out += B({49}) + Bytes(static_cast<size_t>(row_bytes * rows), static_cast<char>(pattern));
+  return out;
 }
 
 RemoteTest::RemoteTest() {
@@ -78,7 +88,7 @@ ServerConfig RemoteTest::ShopConfig() {
 
 void RemoteTest::StartServer(ServerConfig config, PortPrinterFactory factory) {
   config.listen_address = "127.0.0.1";
-  config.port = static_cast<uint16_t>(server_port_);  // a restart takes the same port again
+  config.port = static_cast<uint16_t>(server_port_);
   server = std::make_unique<ZeltaServer>();
   std::string error;
   ASSERT_TRUE(server->Start(config, factory ? factory : ports.Factory(), error)) << error;
@@ -94,15 +104,6 @@ std::shared_ptr<MonitorObject> RemoteTest::Monitor() {
   Created c = Create(kProgIdMonitor);
   EXPECT_NE(c.monitor(), nullptr) << c.error.Description;
   return c.monitor();
-}
-
-std::shared_ptr<PrinterObject> RemoteTest::NamedPrinter(const std::string& name) {
-  auto monitor = Monitor();
-  if (!monitor) return nullptr;
-  std::string n = name, port;
-  std::shared_ptr<PrinterObject> printer;
-  EXPECT_EQ(monitor->GetPrinter(n, port, printer), kResultOk);
-  return printer;
 }
 
 void RemoteTest::StartVirtualPrinter(uint8_t model, const std::string& paper_dir) {
@@ -128,17 +129,6 @@ void RemoteTest::ExpectClaimable(const std::string& name) {
   ASSERT_NE(other, nullptr);
   EXPECT_EQ(other->ClaimPrinter(), kResultOk) << "released";
   EXPECT_EQ(other->ReleasePrinter(), kResultOk);
-}
-
-int32_t WriteInRows(PrinterObject& printer, const Bytes& bytes) {
-  for (size_t pos = 0; pos < bytes.size();) {
-    int32_t written = 0;
-    const int32_t n = static_cast<int32_t>(std::min<size_t>(72, bytes.size() - pos));
-    const int32_t r = printer.WriteData(bytes.substr(pos), n, written, kWriteOrdinary);
-    pos += static_cast<size_t>(std::max(written, 0));
-    if (r != kResultOk && r != kResultTimeout && r != kResultBusy && r != kResultPaperOut) return r;
-  }
-  return kResultOk;
 }
 
 }  // namespace zelta::test

@@ -1,9 +1,8 @@
-// Servers and clients on loopback for the remote tests: an in-process zelta-server over scripted
-// printers, the network factory, child processes, and bounded waits.
+// Servers and clients on loopback for the remote tests: an in-process zelta-server over scripted or
+// virtual printers, the network factory, and bounded waits.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/types.h>
 
 #include <chrono>
 #include <memory>
@@ -17,6 +16,7 @@
 #include "shared/result_codes.h"
 #include "support/child_process.h"
 #include "support/scripted_printer.h"
+#include "support/temp_dir.h"
 
 namespace zelta::test {
 
@@ -31,15 +31,18 @@ struct Created {
   }
 };
 
-// Runs one creation to its end, polling the factory as the user-interface thread does. Fails the test
+// Runs one creation to its end, polling the factory as the user-interface thread does; fails the test
 // when it does not end within 15 s.
 Created CreateAndWait(const RemoteSettings& settings, const std::string& prog_id, const std::string& machine);
+// Printer name of a new Monitor on machine; null (and a failed check) when there is none.
+std::shared_ptr<PrinterObject> PrinterOn(const RemoteSettings& settings, const std::string& machine,
+                                         const std::string& name);
 
-// A factory of scripted printers whose printers stay reachable from the test.
+// A factory of scripted printers that stay reachable from the test: Printer(port) is the last one
+// opened on that port.
 class ScriptedPorts {
  public:
   PortPrinterFactory Factory();
-  // The printer opened for spec (the last one opened for it); null when none.
   ScriptedPrinter* Printer(const std::string& spec) const;
 
  private:
@@ -47,36 +50,33 @@ class ScriptedPorts {
 };
 
 // Writes bytes in writes of at most 72 bytes, resending from position + written after a push-back, as
-// the download does; the first result that is neither success nor push-back ends it. Returns that
-// result (or 0).
+// the download does. Returns the first result that is neither success nor push-back, else 0.
 int32_t WriteInRows(PrinterObject& printer, const Bytes& bytes);
 
 // GS 8 L function 67: a one-colour logo of width × rows dots under key, every raster byte pattern.
 // The printer's free memory falls by its parameter count, 11 + ((width + 7) / 8) × rows.
 Bytes DefineLogo(const std::string& key, int width, int rows, uint8_t pattern);
 
-// Writes text into a fresh file in a fresh temporary folder and returns the folder.
-std::string MakeTempDir();
-
 class RemoteTest : public ::testing::Test {
  protected:
   RemoteTest();
-  // Starts the in-process server with config (listen address and port are set to 127.0.0.1:0) and
-  // the printers of factory (default: scripted ones, see ports).
+  // Starts the in-process server with config on 127.0.0.1 (a restart takes the same port) over the
+  // printers of factory (default: scripted ones, see ports).
   void StartServer(ServerConfig config, PortPrinterFactory factory = nullptr);
   void StopServer();
   std::string Machine() const { return "127.0.0.1:" + std::to_string(server_port_); }
-  // The default test configuration: server SHOP1, printer Receipt on emu:36, net printer Bar.
+  // Server SHOP1 with printer Receipt on emu:36 and net printer Bar.
   static ServerConfig ShopConfig();
 
   Created Create(const std::string& prog_id) { return CreateAndWait(settings, prog_id, Machine()); }
   std::shared_ptr<MonitorObject> Monitor();
-  // A printer object of name through a new Monitor.
-  std::shared_ptr<PrinterObject> NamedPrinter(const std::string& name);
+  std::shared_ptr<PrinterObject> NamedPrinter(const std::string& name) {
+    return PrinterOn(settings, Machine(), name);
+  }
   std::shared_ptr<PrinterObject> ReceiptPrinter() { return NamedPrinter("Receipt"); }
   // A virtual printer of model on loopback (emu, tcp), its paper PNGs in paper_dir when given.
   void StartVirtualPrinter(uint8_t model, const std::string& paper_dir = "");
-  // The server restarted with the virtual printer alone, as printer name (ShopConfig otherwise).
+  // ShopConfig with the virtual printer alone, as printer name.
   ServerConfig VirtualPrinterConfig(const std::string& name) const;
   // Another client claims printer name and releases it: nobody else holds it.
   void ExpectClaimable(const std::string& name);
@@ -87,6 +87,7 @@ class RemoteTest : public ::testing::Test {
   int server_port_ = 0;
   std::shared_ptr<emu::VirtualPrinter> emu;
   std::unique_ptr<emu::EmuTcpServer> tcp;
+  TempDir temp;  // removed with what the test put in it
 };
 
 }  // namespace zelta::test

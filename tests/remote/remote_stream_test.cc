@@ -1,6 +1,10 @@
 // Writes streamed through zelta-server's send queue: the bytes that reach the printer are the ones
 // sent, once and in order, with and without push-back; a port failure while bytes wait is reported on
-// the next call with the count of bytes that got there, so that a resend from there completes the data.
+// the next call with the count of bytes that got there, so that a resend from there completes the data;
+// a client killed in the middle of a download leaves nothing behind. (A server that goes away in the
+// middle: RemoteFailureTest; a printer connection dropped in the middle: LogoRoadTest.)
+#include <thread>
+
 #include "remote/remote_objects.h"
 #include "remote_fixture.h"
 
@@ -9,7 +13,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Row i of a download-shaped stream: 72 bytes that name their row.
+// n rows of 72 bytes that name their row.
 Bytes Rows(int n) {
   Bytes out;
   for (int i = 0; i < n; ++i)
@@ -19,6 +23,7 @@ Bytes Rows(int n) {
 
 class RemoteStreamTest : public RemoteTest {
  protected:
+  // The Receipt printer of a server with a send queue of 4096 bytes, claimed; its port writes by script.
   std::shared_ptr<PrinterObject> Start(std::deque<ScriptedPrinter::Write> script) {
     ServerConfig c = ShopConfig();
     c.send_queue_bytes = 4096;
@@ -30,12 +35,12 @@ class RemoteStreamTest : public RemoteTest {
     EXPECT_EQ(printer->ClaimPrinter(), kResultOk);
     return printer;
   }
-  // Waits behind the queued data (a read), then the port's log may be looked at.
-  void Barrier(PrinterObject& p) {
+  // A read, answered once the queued data has gone: the port's log may be looked at then.
+  int32_t Barrier(PrinterObject& p) {
     port->QueueByte(0x24);
     std::string buffer = " ";
     int32_t count = 0;
-    EXPECT_EQ(p.ReadData(buffer, 1, count), kResultOk);
+    return p.ReadData(buffer, 1, count);
   }
   ScriptedPrinter* port = nullptr;
 };
@@ -54,20 +59,8 @@ TEST_F(RemoteStreamTest, RowsArriveOnceAndInOrderWithAndWithoutPushBack) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     auto printer = Start(c.script);
-    size_t pos = 0;
-    int pushed_back = 0;
-    while (pos < data.size() && pushed_back < 50) {
-      int32_t written = 0;
-      const int32_t n = static_cast<int32_t>(std::min<size_t>(72, data.size() - pos));
-      const int32_t r = printer->WriteData(data.substr(pos), n, written, kWriteOrdinary);
-      pos += static_cast<size_t>(written);  // the routines' resend rule
-      if (r != kResultOk) {
-        ++pushed_back;
-        EXPECT_TRUE(r == kResultPaperOut || r == kResultTimeout || r == kResultBusy) << r;
-      }
-    }
-    EXPECT_EQ(pos, data.size());
-    Barrier(*printer);
+    EXPECT_EQ(WriteInRows(*printer, data), kResultOk);
+    EXPECT_EQ(Barrier(*printer), kResultOk);
     EXPECT_EQ(port->written, data);
     for (const auto& w : port->write_log) EXPECT_LE(w.offered.size(), 4096u);
     // Round trips: claim, opening the stream, the read, and about two waits per queue's worth.
@@ -111,33 +104,67 @@ TEST_F(RemoteStreamTest, APortFailureIsReportedOnceWithTheBytesThatGotThereAndAR
   // Three chunks taken, 100 bytes of the fourth, then the port fails; later writes are taken again.
   auto printer = Start({{}, {}, {}, {kResultPortClosed, 100}});
   const Bytes data = Rows(400);
-  size_t pos = 0;
-  int32_t result = kResultOk, written = 0;
-  PrinterErrorInfo info;
-  while (pos < data.size() && result == kResultOk) {
-    const int32_t n = static_cast<int32_t>(std::min<size_t>(72, data.size() - pos));
-    result = printer->WriteData(data.substr(pos), n, written, kWriteOrdinary);
-    pos += static_cast<size_t>(written);
-  }
-  if (result == kResultOk) {  // all queued before the failure: the read behind reports it
-    std::string buffer = " ";
-    int32_t count = 0;
-    result = printer->ReadData(buffer, 1, count);
-  }
+  int32_t result = WriteInRows(*printer, data);
+  if (result == kResultOk) result = Barrier(*printer);  // all queued before the failure: the read reports it
   EXPECT_EQ(result, kResultPortClosed);
+  PrinterErrorInfo info;
   printer->GetLastError(info);
   const size_t reached = port->written.size();  // the sender is idle after a failure
   EXPECT_GT(reached, 100u);
   EXPECT_NE(info.Description.find(std::to_string(reached) + " bytes reached the printer"), std::string::npos)
       << info.Description;
-  // Reported once: the next call goes through, and the resend from the first byte not sent completes it.
-  for (pos = reached; pos < data.size();) {
-    const int32_t n = static_cast<int32_t>(std::min<size_t>(72, data.size() - pos));
-    ASSERT_EQ(printer->WriteData(data.substr(pos), n, written, kWriteOrdinary), kResultOk);
-    pos += static_cast<size_t>(written);
-  }
-  Barrier(*printer);
+  // Reported once: the next calls go through, and the resend from the first byte not sent completes it.
+  EXPECT_EQ(WriteInRows(*printer, data.substr(reached)), kResultOk);
+  EXPECT_EQ(Barrier(*printer), kResultOk);
   EXPECT_EQ(port->written, data);
+  EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
+  // The next claim starts with an empty queue and its whole credit.
+  ASSERT_EQ(printer->ClaimPrinter(), kResultOk);
+  EXPECT_EQ(WriteInRows(*printer, data), kResultOk);
+  EXPECT_EQ(Barrier(*printer), kResultOk);
+  EXPECT_EQ(port->written, data + data);
+}
+
+// A client killed in the middle of a download to a virtual printer kept off line (so that nothing of
+// the definition is carried out meanwhile): its claim ends with its lease, the printer's NV memory holds
+// no half logo, and the next client stores the logo whole.
+TEST_F(RemoteStreamTest, AClientKilledInTheMiddleOfADownloadLeavesNoHalfLogo) {
+  StartVirtualPrinter(46);
+  const uint32_t capacity = emu->NvRemaining();
+  ServerConfig c = VirtualPrinterConfig("Receipt");
+  c.lease_ms = 400;
+  c.write_timeout_ms = 300;
+  StartServer(c, DefaultPortPrinterFactory());
+  emu->SetFault(emu::EmuFault::kCoverOpen, true);
+  Child client;
+  ASSERT_TRUE(client.Start(ZELTA_REMOTE_HELPER, {"download", Machine(), "1200"}));
+  std::string line;
+  ASSERT_TRUE(client.ReadLine(line, 10s));
+  ASSERT_EQ(line, "streamed 0");  // all of it queued or on the line, nothing carried out
+  auto printer = ReceiptPrinter();
+  ASSERT_NE(printer, nullptr);
+  EXPECT_EQ(printer->ClaimPrinter(), kResultClaimedElsewhere);
+  client.Kill();
+  const auto killed = std::chrono::steady_clock::now();
+  int32_t r, count = 0;
+  while ((r = printer->ClaimPrinter()) == kResultClaimedElsewhere &&
+         std::chrono::steady_clock::now() - killed < 3s)
+    std::this_thread::sleep_for(50ms);
+  ASSERT_EQ(r, kResultOk);  // freed by the lease
+  EXPECT_LT(std::chrono::steady_clock::now() - killed, 1500ms);
+  emu->SetFault(emu::EmuFault::kCoverOpen, false);
+  EXPECT_TRUE(emu->WaitIdle(5000));
+  EXPECT_TRUE(emu->KeyCodes().empty());
+  EXPECT_EQ(emu->NvRemaining(), capacity);
+
+  const Bytes logo = DefineLogo("L1", 576, 1200, 0x5a);  // what the killed client sent, then GS I 1
+  ASSERT_EQ(WriteInRows(*printer, logo + B({0x1d, 0x49, 0x01})), kResultOk);
+  std::string reply = " ";
+  ASSERT_EQ(printer->PutReadTimeout(5000), kResultOk);
+  ASSERT_EQ(printer->ReadData(reply, 1, count), kResultOk);
+  EXPECT_EQ(At(reply, 0), 46);
+  EXPECT_EQ(emu->KeyCodes(), std::vector<std::string>{"L1"});
+  EXPECT_EQ(capacity - emu->NvRemaining(), logo.size() - 7);  // every byte after p1..p4
   EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
 }
 
