@@ -9,8 +9,6 @@
 namespace zelta::test {
 namespace {
 
-const Bytes kEsc = B({27});
-
 TemplateClock FixedClock(TemplateTime t, std::string date_sep = "/", std::string time_sep = ":") {
   TemplateClock clock;
   clock.now = [t] { return t; };
@@ -174,6 +172,9 @@ TEST_F(PrintTemplateTest, WaitsForAReadyPrinterBeforeAndAfterTheText) {
   // Panel 1 texts by letter.
   const std::map<char, std::string> text = {{'R', "Printer ready..."},
                                             {'C', "Cover open. Waiting..."},
+                                            {'F', "Paper is being fed..."},
+                                            {'S', "Printing is being stopped due to paper end. Waiting..."},
+                                            {'W', "Error occurred. Waiting..."},
                                             {'N', "Paper is near end. Waiting..."},
                                             {'U', "Unknown offline status. Waiting..."},
                                             {'A', "Unknown answer. Waiting..."},
@@ -197,6 +198,7 @@ TEST_F(PrintTemplateTest, WaitsForAReadyPrinterBeforeAndAfterTheText) {
       {{}, {0, 0}, {}, false, true, 0, "RR", "", 0, 0},
       {{}, {1, 7, 0, 0}, {}, false, true, 0, "CNRR", "", 0, 0.8},
       {{}, {6, -1, 10, 9, 0, 8, 0}, {}, false, true, 0, "UUUAROR", "", 0, 2.0},
+      {{}, {2, 3, 4, 0, 0}, {}, false, true, 0, "FSWRR", "", 0, 1.2},
       {{}, {5}, {}, false, false, 2, "X", "", 0, 0},
       {{}, {0, 5}, {}, false, true, 2, "RX", "", 0, 0},
       {{busy}, {0, 0}, {R}, false, true, 0, "ERR", "B", 0, 0},
