@@ -62,26 +62,21 @@ TEST_F(LogoFormTest, ShowsThePrinterItsLogosAndNamesEveryControl) {
   EXPECT_EQ(form->StatusPanel(2)->accessibleName(), "Ready...");
   ASSERT_EQ(form->TabStrip->count(), 1);
   EXPECT_EQ(form->TabStrip->tabText(0), "All logos");
-  for (int i : {1, 2}) {
-    ASSERT_NE(form->Thumbnail(i), nullptr);
-    EXPECT_TRUE(form->Thumbnail(i)->isVisible());
+  for (const auto& [i, name] : {std::pair{1, "Logo(A1)"}, std::pair{2, "Logo(B2)"}}) {
+    ASSERT_TRUE(form->Thumbnail(i) && form->Thumbnail(i)->isVisible());
+    EXPECT_EQ(form->Thumbnail(i)->accessibleName(), name);
   }
-  EXPECT_EQ(form->Thumbnail(1)->accessibleName(), "Logo(A1)");
-  EXPECT_EQ(form->Thumbnail(2)->accessibleName(), "Logo(B2)");
   EXPECT_EQ(form->Thumbnail(2)->x(), 75) << "the second cell of the grid";
   EXPECT_EQ(form->Thumbnail(3), nullptr);
-  const std::vector<std::pair<QPushButton*, const char*>> buttons{{form->cmdAddLogo, "Add logo"},
-                                                                  {form->cmdDwldLogo, "Download logo"},
-                                                                  {form->cmdDelLogo, "Delete logo"},
-                                                                  {form->cmdClearMem, "Delete all logos"},
-                                                                  {form->cmdPrintLogo, "Print logo"},
-                                                                  {form->cmdPrintMemLogos, "Print all logos"},
-                                                                  {form->cmdSelectAll, "Select all"},
-                                                                  {form->cmdSelectNone, "Select none"},
-                                                                  {form->cmdExit, "Close"}};
-  for (const auto& [button, text] : buttons) {
-    EXPECT_EQ(button->text(), text);
-    EXPECT_EQ(button->accessibleName(), text);
+  const QPushButton* buttons[] = {form->cmdAddLogo,   form->cmdDwldLogo,   form->cmdDelLogo,
+                                  form->cmdClearMem,  form->cmdPrintLogo,  form->cmdPrintMemLogos,
+                                  form->cmdSelectAll, form->cmdSelectNone, form->cmdExit};
+  const char* texts[] = {"Add logo",         "Download logo", "Delete logo",
+                         "Delete all logos", "Print logo",    "Print all logos",
+                         "Select all",       "Select none",   "Close"};
+  for (int b = 0; b < 9; ++b) {
+    EXPECT_EQ(buttons[b]->text(), texts[b]);
+    EXPECT_EQ(buttons[b]->accessibleName(), texts[b]);
   }
   // Every control a person can reach carries a name a screen reader speaks.
   ui.open_results.push_back({Bmp("named.bmp", 40, 30)});
