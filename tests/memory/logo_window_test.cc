@@ -33,17 +33,6 @@ class LogoWindowTest : public ScriptedWindowTest {
   }
 };
 
-TEST_F(LogoWindowTest, OpeningNamesTheModelAndWaitsForTheStartTimer) {
-  PrinterModelId = 46;
-  LogoWindow w;
-  EXPECT_EQ(FindCurrentForm(), &w);
-  EXPECT_EQ(w.state.caption, "Zelta - Logo KDT330");
-  EXPECT_TRUE(w.Busy() && w.state.StartTimer_enabled);
-  EXPECT_EQ(w.state.lblMemUsed, "- - - -");
-  EXPECT_FALSE(w.state.cmdAddLogo.enabled);
-  EXPECT_TRUE(printer->calls.empty()) << "nothing is asked before the timer fires";
-}
-
 TEST_F(LogoWindowTest, StartUpReadsWhatEachModelOffers) {
   const Bytes memory = CmdNvCapacity() + CmdNvRemaining() + CmdKeyCodeList();
   const struct {
@@ -148,11 +137,16 @@ TEST_F(LogoWindowTest, PrinterThatFailsDuringStartUpClosesTheWindowAndIsReleased
   }
 }
 
-TEST_F(LogoWindowTest, CloseIsRefusedWhileBusyAndUnloadsWhenIdle) {
+TEST_F(LogoWindowTest, OpeningWaitsForTheStartTimerAndCloseIsRefusedUntilIdle) {
   ScriptMemory("3072", "1024", "A1");
   PrinterModelId = 46;
   window = std::make_unique<LogoWindow>();
   LogoWindowState& s = window->state;
+  EXPECT_EQ(FindCurrentForm(), window.get());
+  EXPECT_EQ(s.caption, "Zelta - Logo KDT330");
+  EXPECT_TRUE(s.busy && s.StartTimer_enabled && !s.cmdAddLogo.enabled);
+  EXPECT_EQ(s.lblMemUsed, "- - - -");
+  EXPECT_TRUE(printer->calls.empty()) << "nothing is asked before the start timer fires";
   EXPECT_FALSE(QueryUnload(s)) << "refused while the start-up sequence is due";
   StartTimer_Timer(s);
   EXPECT_FALSE(s.unloaded) << "the start-up sequence leaves the window open";
