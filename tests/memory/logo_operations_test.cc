@@ -35,16 +35,6 @@ class LogoOperationsTest : public ScriptedWindowTest {
     window->state.lblMemFree = free;
     return window->state;
   }
-  // A stored logo, selected.
-  int16_t Stored(const std::string& key) {
-    LogoWindowState& s = window->state;
-    const int16_t i = AllocateLogoSlot(s);
-    s.Slot(i).picThumb.tag = key;
-    s.Slot(i).picThumbFrame.tag = "Logo(" + key + ")";
-    s.Slot(i).picThumbFrame.visible = true;
-    SetSelected(s.Slot(i), true);
-    return i;
-  }
   // A new logo of w × h pixels (left half black, rest white, a red middle row), selected.
   int16_t Fresh(int w, int h, int colour_entry = 0) {
     BmpSpec spec;
@@ -63,13 +53,10 @@ class LogoOperationsTest : public ScriptedWindowTest {
   // Answers GS I 1, the memory figures and the key-code list after each logo.
   void AnswerLogo(const std::string& free, const std::string& keys) {
     printer->QueueByte(PrinterModelId);
-    printer->replies.push_back({kResultOk, Block("393216")});
-    printer->replies.push_back({kResultOk, Block(free)});
-    printer->replies.push_back({kResultOk, KeyBlock(0x40, keys)});
+    ScriptMemory("393216", free, keys);
   }
 
   int files = 0;
-  std::unique_ptr<LogoWindow> window;
 };
 
 // The GS 8 L packet of a black and white logo of w dots whose rows are given.
@@ -118,50 +105,40 @@ TEST_F(LogoOperationsTest, TwoColoursSendTheRedPlaneAfterTheBlackOne) {
 }
 
 TEST_F(LogoOperationsTest, MemoryCheckSkipsStopsOrRereadsTheFigures) {
-  // 560 × 124 black and white: N = 70 × 124 + 11 = 8691.
+  const std::string no_room = "Not enough space in memory for this logo.\rDo you want to try the next?";
+  const std::string unknown = "Error retrieving memory info. \rRetry?";
+  constexpr auto kOk = MsgBoxResult::kOk, kCancel = MsgBoxResult::kCancel, kRetry = MsgBoxResult::kRetry;
+  // 560 × 124 black and white: N = 70 × 124 + 11 = 8691. A label without a number: the figures are read
+  // once more, and the user is asked before each try.
   const struct {
     std::string free;
-    MsgBoxResult answer;  // to "Not enough space..."
+    std::vector<MsgBoxResult> answers;
     bool sent;
-    size_t prompts;
+    std::vector<std::string> prompts;
   } cases[] = {
-      {"8691", MsgBoxResult::kOk, true, 0},
-      {"8690", MsgBoxResult::kOk, false, 1},
-      {"8690", MsgBoxResult::kCancel, false, 1},
+      {"8691", {}, true, {}},
+      {"8690", {kOk}, false, {no_room}},
+      {"8690", {kCancel}, false, {no_room}},
+      {"?", {kRetry, kCancel}, false, {unknown, unknown}},
   };
   for (const auto& c : cases) {
-    printer = std::make_shared<ScriptedPrinter>();
-    PrinterObj = printer;
+    SCOPED_TRACE(c.free);
+    NewPrinter();
     ui.prompts.clear();
-    ui.answers = {c.answer};
+    ui.answers.assign(c.answers.begin(), c.answers.end());
     LogoWindowState& s = Open(46, c.free);
     const int16_t i = Fresh(560, 124);
     if (c.sent) AnswerLogo("0", "00");
+    if (c.free == "?") printer->replies = {{kResultOk, Block("x")}, {kResultOk, Block("x")}};
     cmdDwldLogo_Click(s);
-    SCOPED_TRACE(c.free);
     EXPECT_EQ(printer->written.size() > 8691, c.sent);
+    EXPECT_TRUE(printer->replies.empty()) << "every figure read";
     EXPECT_EQ(s.Slot(i).picThumbFrame.tag, c.sent ? "Logo(00)" : "New(00)");
-    ASSERT_EQ(ui.prompts.size(), c.prompts);
-    if (c.prompts) {
-      EXPECT_EQ(ui.prompts[0].text,
-                "Not enough space in memory for this logo.\rDo you want to try the next?");
-      EXPECT_EQ(ui.prompts[0].buttons, MsgBoxButtons::kOkCancel);
-    }
+    EXPECT_EQ(ui.PromptTexts(), c.prompts);
+    for (const auto& p : ui.prompts)
+      EXPECT_EQ(p.buttons, p.text == no_room ? MsgBoxButtons::kOkCancel : MsgBoxButtons::kRetryCancel);
     EXPECT_EQ(printer->claims, printer->releases);
   }
-  // A label without a number: the figures are read once more, then the user is asked before each try.
-  printer = std::make_shared<ScriptedPrinter>();
-  PrinterObj = printer;
-  ui.prompts.clear();
-  ui.answers = {MsgBoxResult::kRetry, MsgBoxResult::kCancel};
-  LogoWindowState& s = Open(46, "?");
-  Fresh(8, 1);
-  printer->replies = {{kResultOk, Block("x")}, {kResultOk, Block("x")}};
-  cmdDwldLogo_Click(s);
-  EXPECT_EQ(printer->written, kMemoryRequests.substr(0, 7) + kMemoryRequests.substr(0, 7));
-  EXPECT_EQ(ui.PromptTexts(), (std::vector<std::string>{"Error retrieving memory info. \rRetry?",
-                                                        "Error retrieving memory info. \rRetry?"}));
-  EXPECT_EQ(printer->claims, printer->releases);
 }
 
 TEST_F(LogoOperationsTest, LogoThatFailsWhileSendingStaysNewAndTheOnesBeforeStayStored) {
@@ -250,34 +227,54 @@ TEST_F(LogoOperationsTest, DeleteSendsOneExchangePerStoredLogoAndRefreshesTheFig
   EXPECT_EQ(s.panels[1], "Ready...");
 }
 
-TEST_F(LogoOperationsTest, DeleteWaitAsksAfterTenSecondsAndClosesOnCancel) {
+// A delete or a clear whose command is refused ends there; the wait for the printer's answer asks after
+// 10 s (Retry waits again) and closes the window on Cancel or on a failed read. The printer is released.
+TEST_F(LogoOperationsTest, DeleteOrClearThatFailsOrWaitsInVainReleasesThePrinter) {
+  const std::string error = std::to_string(kResultPortClosed),
+                    description = "Extended error description: Scripted failure";
+  const std::string raise = "Raise error " + error + " on delete memory logo(s).\r\n" + description;
+  const std::string refused = "Raised error " + error + " sending data to printer.\r" + description;
   const struct {
-    std::vector<MsgBoxResult> answers;
+    bool clear;
+    int32_t write_failure, read_failure;
+    MsgBoxResult answer;  // to the time-out question
     bool closed;
-  } cases[] = {{{MsgBoxResult::kYes, MsgBoxResult::kRetry}, false},
-               {{MsgBoxResult::kYes, MsgBoxResult::kCancel}, true}};
+    std::vector<std::string> messages;
+  } cases[] = {
+      {false, 0, 0, MsgBoxResult::kRetry, false, {}},
+      {false, 0, 0, MsgBoxResult::kCancel, true, {}},
+      {true, 0, 0, MsgBoxResult::kCancel, true, {}},
+      {false, 0, kResultPortClosed, MsgBoxResult::kCancel, true, {raise}},
+      {false, kResultPortClosed, 0, MsgBoxResult::kCancel, false, {refused}},
+  };
   for (const auto& c : cases) {
-    printer = std::make_shared<ScriptedPrinter>();
-    PrinterObj = printer;
+    SCOPED_TRACE(testing::Message() << c.clear << " " << c.write_failure << " " << c.read_failure);
+    NewPrinter();
     ui.prompts.clear();
-    ui.answers.assign(c.answers.begin(), c.answers.end());
+    ui.messages.clear();
+    ui.answers = {MsgBoxResult::kYes, c.answer};
     LogoWindowState& s = Open(46);
     Stored("A1");
     s.LogoCount = 1;
     printer->replies = {{kResultOk, Block("3072")}, {kResultOk, Block("3072")}};
-    // No answer for 10 s; after a retry the printer answers.
-    ui.on_do_events = [&, asked = false]() mutable {
+    if (c.write_failure) printer->writes.push_back({c.write_failure, 0});
+    if (c.read_failure) printer->reads.push_back({c.read_failure, {}});
+    ui.on_do_events = [&, asked = false]() mutable {  // after a retry the printer answers
       if (!asked && ui.prompts.size() == 2) {
         asked = true;
         printer->QueueByte(46);
       }
     };
     const double start = ui.now;
-    cmdDelLogo_Click(s);
+    c.clear ? cmdClearMem_Click(s) : cmdDelLogo_Click(s);
     ui.on_do_events = nullptr;
-    ASSERT_EQ(ui.prompts.size(), 2u);
-    EXPECT_EQ(ui.prompts[1].text, "Timeout waiting for logo deletion: printer offline?\rPlease verify...");
-    EXPECT_GE(ui.now - start, 10.0);
+    const bool waited = !c.write_failure && !c.read_failure;
+    ASSERT_EQ(ui.prompts.size(), waited ? 2u : 1u);
+    if (waited) {
+      EXPECT_EQ(ui.prompts[1].text, "Timeout waiting for logo deletion: printer offline?\rPlease verify...");
+      EXPECT_GE(ui.now - start, 10.0);
+    }
+    EXPECT_EQ(ui.messages, c.messages);
     EXPECT_EQ(s.unloaded, c.closed);
     EXPECT_EQ(printer->releases, 1);
   }
@@ -285,7 +282,7 @@ TEST_F(LogoOperationsTest, DeleteWaitAsksAfterTenSecondsAndClosesOnCancel) {
 
 TEST_F(LogoOperationsTest, DeleteAnsweredNoOrFromALogosPageSendsNothing) {
   LogoWindowState& s = Open(46);
-  SetSelected(s.Slot(Stored("A1")), false);
+  Stored("A1", false);
   const int16_t fresh = Fresh(8, 1);
   ui.answers = {MsgBoxResult::kNo};
   cmdDelLogo_Click(s);
@@ -303,26 +300,10 @@ TEST_F(LogoOperationsTest, DeleteAnsweredNoOrFromALogosPageSendsNothing) {
   EXPECT_FALSE(s.busy);
 }
 
-TEST_F(LogoOperationsTest, DeleteFailureWhileWaitingClosesTheWindowWithTheMessage) {
-  LogoWindowState& s = Open(46);
-  Stored("A1");
-  ui.answers = {MsgBoxResult::kYes};
-  printer->reads.push_back({kResultPortClosed, {}});
-  printer->last_error = {kResultPortClosed, "Connection lost", "Printer"};
-  cmdDelLogo_Click(s);
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0], "Raise error " + std::to_string(kResultPortClosed) +
-                                " on delete memory logo(s).\r\nExtended error description: Connection lost");
-  EXPECT_TRUE(s.unloaded);
-  EXPECT_EQ(printer->releases, 1);
-}
-
 TEST_F(LogoOperationsTest, ClearReadsFirstAfterSixSecondsAndKeepsNewLogos) {
   for (uint8_t model : {46, 10}) {
-    printer = std::make_shared<ScriptedPrinter>();
-    PrinterObj = printer;
-    LogoWindowState& s = Open(model);
-    s.lblMemFree = "5";
+    NewPrinter();
+    LogoWindowState& s = Open(model, "5");
     const int16_t stored = Stored("A1");
     const int16_t fresh = Fresh(8, 1);
     s.LogoCount = 2;
@@ -350,17 +331,6 @@ TEST_F(LogoOperationsTest, ClearReadsFirstAfterSixSecondsAndKeepsNewLogos) {
     EXPECT_EQ(printer->releases, 1);
     EXPECT_FALSE(s.progress.visible);
   }
-  // No answer: asked after 10000 ms; Cancel closes the window.
-  printer = std::make_shared<ScriptedPrinter>();
-  PrinterObj = printer;
-  LogoWindowState& s = Open(46);
-  ui.answers = {MsgBoxResult::kYes, MsgBoxResult::kCancel};
-  const double start = ui.now;
-  cmdClearMem_Click(s);
-  EXPECT_GE(ui.now - start, 10.0);
-  EXPECT_EQ(ui.prompts.back().text, "Timeout waiting for logo deletion: printer offline?\rPlease verify...");
-  EXPECT_TRUE(s.unloaded);
-  EXPECT_EQ(printer->releases, 1);
 }
 
 }  // namespace

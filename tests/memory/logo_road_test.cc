@@ -1,28 +1,30 @@
-// The logo window's operations end to end: a virtual printer of each model behind zelta-server, the
-// window's record driven as a technician drives it, and the printer's NV memory checked afterwards.
+// The logo window against zelta-server with a virtual printer of each model behind it: the window's record
+// driven as a technician drives it (and the Qt window itself), the printer's NV memory checked afterwards.
+// The product road test walks the two-colour model's road, printing included, through the real programs.
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <chrono>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "browser/configuration.h"
 #include "download/download_logo.h"
-#include "download/print_logo.h"
 #include "image/add_logo.h"
 #include "image/bmp_test_files.h"
-#include "image/fit_handler.h"
 #include "image/gallery.h"
 #include "imglib/zelta_img.h"
 #include "memory/delete_logos.h"
+#include "memory/logo_form.h"
+#include "memory/logo_widgets.h"
 #include "memory/logo_window.h"
-#include "memory/print_stored.h"
 #include "memory/printer_info.h"
 #include "remote/remote_fixture.h"
 #include "shared/pubblic_var.h"
-#include "support/forwarding_printer.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
@@ -38,25 +40,25 @@ class LogoRoadTest : public RemoteTest {
     SetCurrentPath(ZELTA_TEST_DATA, static_cast<int32_t>(AppFolder.size()));
   }
   void TearDown() override {
+    delete form;
     window.reset();
     PrinterObj.reset();
     ResetPubblicVar();
   }
   // A virtual printer of model behind zelta-server, as PrinterObj.
   void Connect(uint8_t model) {
-    StartVirtualPrinter(model, paper.path());
+    StartVirtualPrinter(model);
     StopServer();
     StartServer(VirtualPrinterConfig("Counter"), DefaultPortPrinterFactory());
     ASSERT_TRUE(PrinterObj = NamedPrinter("Counter"));
     PrinterModelId = model;
-    receipts_seen = 0;
   }
   LogoWindowState& Open() {
     window = std::make_unique<LogoWindow>();
     StartTimer_Timer(window->state);
     return window->state;
   }
-  // Adds a picture of w × h: by default a black frame around a red square on white.
+  // Adds a picture of w × h, selected: by default a black frame around a red square on white.
   int16_t Add(int w, int h, std::function<uint32_t(int, int)> pixel = nullptr) {
     BmpSpec spec;
     spec.width = w;
@@ -67,71 +69,101 @@ class LogoRoadTest : public RemoteTest {
     };
     ui.open_results.push_back({pictures.Write("logo" + std::to_string(++added) + ".bmp", MakeBmp(spec))});
     cmdAddLogo_Click(window->state);
-    return static_cast<int16_t>(window->state.tabs.back().tag);
+    const auto i = static_cast<int16_t>(window->state.tabs.back().tag);
+    SetSelected(window->state.Slot(i), true);
+    return i;
   }
-
-  // The receipt just printed: cut off by the printer, or torn off here after its line feeds.
-  // The receipt just printed. The job's last bytes may still be on their way from zelta-server's send
-  // queue when the operation ends: a printer with a cutter writes the receipt at its cut (up to 5 s
-  // are given for it); the others end with line feeds, and the paper is torn off here once nothing
-  // has arrived for 300 ms.
-  std::string Receipt() {
-    const bool cutter = PrinterModelId != 10 && PrinterModelId != 161;
-    for (int tries = 0; tries < 250; ++tries) {
-      emu->WaitIdle(5000);
-      if (!cutter) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        if (!emu->WaitIdle(5000) || emu->Busy()) continue;
-        emu->TearOff();
-      }
-      const std::vector<std::string> files = emu->PaperFiles();
-      if (files.size() > receipts_seen) {
-        receipts_seen = files.size();
-        return files.back();
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return "";
+  // Another client stores the logos of definitions, then waits for the printer's answer to GS I 1.
+  void StoreAsAnotherClient(const Bytes& definitions) {
+    std::shared_ptr<PrinterObject> other = NamedPrinter("Counter");
+    ASSERT_EQ(other->ClaimPrinter(), kResultOk);
+    const Bytes data = definitions + B({0x1d, 0x49, 0x01});
+    int32_t written = 0, count = 0;
+    ASSERT_EQ(other->WriteData(data, static_cast<int32_t>(data.size()), written, kWriteOrdinary), kResultOk);
+    std::string reply(1, ' ');
+    ASSERT_EQ(other->ReadData(reply, 1, count), kResultOk);
+    ASSERT_EQ(other->ReleasePrinter(), kResultOk);
   }
-
   ScriptedUi ui;
-  size_t receipts_seen = 0;
-  TempDir pictures, paper;
+  TempDir pictures;
   int added = 0;
   std::unique_ptr<LogoWindow> window;
+  LogoForm* form = nullptr;
 };
+using LogoFormRemoteTest = LogoRoadTest;
 
-TEST_F(LogoRoadTest, AddDownloadDeleteAndClearOnEveryModel) {
+TEST_F(LogoFormRemoteTest, GalleryAndMemoryShowWhatThePrinterStores) {
+  Connect(46);
+  StoreAsAnotherClient(DefineLogo("A1", 200, 40, 0xF0) + DefineLogo("B2", 384, 96, 0x0F) +
+                       DefineLogo("C3", 64, 64, 0x3C));
+  const uint32_t stored = (11 + 25 * 40) + (11 + 48 * 96) + (11 + 8 * 64);
+  form = new LogoForm();
+  form->show();
+  form->StartTimer->start(0);
+  for (int k = 0; k < 1000 && form->state().busy; ++k) QTest::qWait(10);
+  ASSERT_FALSE(form->state().busy);
+  EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+  ASSERT_EQ(emu->KeyCodes().size(), 3u);
+  for (int i = 1; i <= 3; ++i) {
+    ASSERT_TRUE(form->Thumbnail(i) && form->Thumbnail(i)->isVisible());
+    EXPECT_EQ(form->Thumbnail(i)->accessibleName().toStdString(), "Logo(" + emu->KeyCodes()[i - 1] + ")");
+  }
+  EXPECT_EQ(form->Thumbnail(4), nullptr);
+  EXPECT_EQ(form->lblMemFree->text().toStdString(), std::to_string(393216 - stored));
+  EXPECT_EQ(form->lblMemUsed->text().toStdString(), std::to_string(stored));
+  EXPECT_EQ(form->StatusPanel(1)->text(), "Printer ready...");
+
+  // For the README: the gallery with stored and new logos, and one new logo's page.
+  if (const char* shots = std::getenv("ZELTA_SCREENSHOT_DIR")) {
+    BmpSpec spec;
+    spec.width = 480;
+    spec.height = 160;
+    spec.pixel = [](int x, int y) {
+      const int dx = x - 80, dy = y - 80;
+      if (dx * dx + dy * dy < 70 * 70) return (dx * dx + dy * dy < 40 * 40) ? 0xFFFFFFu : 0xC01010u;
+      if (x > 170 && x < 460 && y > 40 && y < 120 && ((x / 24) % 2 == 0 || y < 56 || y > 104))
+        return 0x101010u;
+      const uint32_t g = static_cast<uint32_t>(255 - y * 255 / 160);
+      return (g << 16) | (g << 8) | g;
+    };
+    ui.open_results.push_back(
+        {pictures.Write("shop.bmp", MakeBmp(spec)), pictures.Write("stripes.bmp", MakeBmp(spec))});
+    form->cmdAddLogo->click();
+    picThumbFrame_Click(form->state(), 2);
+    picThumbFrame_Click(form->state(), 4);
+    form->Sync();
+    QTest::qWait(50);
+    form->grab().save(QString(shots) + "/logo-window-gallery.png");
+    form->TabStrip->setCurrentIndex(1);
+    QTest::qWait(50);
+    form->grab().save(QString(shots) + "/logo-window-page.png");
+  }
+}
+
+TEST_F(LogoRoadTest, EveryModelStoresDeletesAndClearsItsLogos) {
   for (uint8_t model : {46, 36, 161, 32, 10}) {
     SCOPED_TRACE(int(model));
     Connect(model);
     const bool bit_images = model == 32 || model == 10;
     LogoWindowState& s = Open();
-    const std::string free_before = s.lblMemFree;
-    const int16_t a = Add(200, 60);
-    const int16_t b = Add(120, 40);
-    if (model == 46) {
-      s.Slot(b).cmbColor.selected = 1;  // two colours
-      cmbColor_Click(s, b);
-    }
-    SetSelected(s.Slot(a), true);
-    SetSelected(s.Slot(b), true);
+    const int16_t a = Add(200, 120);
     cmdDwldLogo_Click(s);
-    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
-    EXPECT_FALSE(s.busy);
+    ASSERT_EQ(s.Slot(a).picThumbFrame.tag, bit_images ? "New(00)" : "Logo(00)");
+    // Every row is the bytes 16 4 1 (DLE EOT 1): black dots 3, 13 and 23 on white.
+    const int16_t b = Add(24, 40, [](int x, int) { return x == 3 || x == 13 || x == 23 ? 0u : 0xFFFFFFu; });
+    const uint32_t free_before = emu->NvRemaining();
+    cmdDwldLogo_Click(s);
     if (bit_images) {
       EXPECT_EQ(emu->BitImageCount(), 2u);
-      ASSERT_NE(emu->BitImageForTest(1), nullptr);
-      EXPECT_EQ(s.Slot(a).picThumbFrame.tag, "New(00)");
     } else {
       EXPECT_EQ(emu->KeyCodes(), (std::vector<std::string>{"00", "01"}));
-      EXPECT_EQ(s.Slot(a).picThumbFrame.tag, "Logo(00)");
+      EXPECT_EQ(free_before - emu->NvRemaining(), 3u * 40 + 11) << "stored whole";
+      EXPECT_EQ(s.Slot(b).picThumbFrame.tag, "Logo(01)");
       EXPECT_EQ(s.lblMemFree, std::to_string(emu->NvRemaining()));
-      EXPECT_NE(s.lblMemFree, free_before);
       EXPECT_EQ(s.tabs.size(), 1u);
     }
 
-    // The next opening lists them; delete one, then clear all.
+    // The next opening lists the stored ones; delete one, then clear all.
     window.reset();
     LogoWindowState& again = Open();
     if (!bit_images) {
@@ -141,261 +173,34 @@ TEST_F(LogoRoadTest, AddDownloadDeleteAndClearOnEveryModel) {
       ui.answers = {MsgBoxResult::kYes};
       cmdDelLogo_Click(again);
       EXPECT_EQ(emu->KeyCodes(), std::vector<std::string>{"01"});
-      EXPECT_EQ(again.LogoCount, 1);
       EXPECT_EQ(again.lblMemFree, std::to_string(emu->NvRemaining()));
     }
     ui.answers = {MsgBoxResult::kYes};
     cmdClearMem_Click(again);
     EXPECT_TRUE(emu->KeyCodes().empty());
     EXPECT_EQ(emu->BitImageCount(), 0u);
-    EXPECT_FALSE(again.unloaded);
+    EXPECT_FALSE(again.unloaded || again.busy);
     EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
     EXPECT_EQ(ui.unexpected_prompts, 0);
-    if (!bit_images) {
-      EXPECT_EQ(again.lblMemFree, std::to_string(emu->NvRemaining()));
-    }
     window.reset();
     PrinterObj.reset();
   }
-}
-
-// Rows of a receipt that hold a dark dot, from the top.
-std::vector<int> InkedRows(const std::string& png) {
-  QImage image(QString::fromStdString(png));
-  std::vector<int> rows;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      if (qGray(image.pixel(x, y)) < 128) {
-        rows.push_back(y);
-        break;
-      }
-    }
-  }
-  return rows;
-}
-
-TEST_F(LogoRoadTest, StoredAndNewLogosComeOutOnPaperUnderTheirCaptions) {
-  for (uint8_t model : {46, 36, 161, 32, 10}) {
-    SCOPED_TRACE(int(model));
-    const bool bit_images = model == 32 || model == 10;
-    Connect(model);
-    LogoWindowState& s = Open();
-    const int16_t a = Add(200, 120);
-    SetSelected(s.Slot(a), true);
-    cmdDwldLogo_Click(s);
-    ASSERT_EQ(s.Slot(a).picThumbFrame.tag, bit_images ? "New(00)" : "Logo(00)");
-    cmdPrintMemLogos_Click(s);
-    const std::string stored = Receipt();
-    ASSERT_FALSE(stored.empty());
-    const std::vector<int> inked = InkedRows(stored);
-    ASSERT_GE(inked.size(), 120u);
-    if (!bit_images) {
-      // The caption's text rows come first, then a gap, then the 120 rows of the logo.
-      EXPECT_LT(inked.front() + 20, inked.back() - 119) << "the logo stands below its caption";
-    }
-
-    const int16_t b = Add(160, 500);
-    ASSERT_TRUE(SelectTab(s, static_cast<int>(s.tabs.size()) - 1));
-    cmdPrintLogo_Click(s);
-    const std::string fresh = Receipt();
-    ASSERT_FALSE(fresh.empty());
-    EXPECT_GE(InkedRows(fresh).size(), 500u) << "all rows of the new logo, in one piece or in bands";
-    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
-    EXPECT_TRUE(IsNewLogoCaption(s.Slot(b).picThumbFrame.tag)) << "printing does not store it";
-    EXPECT_EQ(emu->KeyCodes().size() + emu->BitImageCount(), 1u);
-    window.reset();
-    PrinterObj.reset();
-  }
-}
-
-// A fault in the middle of a download: the user is told, the printer is released, the window stays
-// usable and the printer holds the logo whole or not at all.
-TEST_F(LogoRoadTest, FaultInTheMiddleOfADownloadLeavesNoHalfLogo) {
-  enum { kDropped = 100 };
-  const struct {
-    const char* name;
-    int fault;  // an EmuFault, or kDropped
-  } cases[] = {
-      {"cover open", static_cast<int>(emu::EmuFault::kCoverOpen)},
-      {"paper out", static_cast<int>(emu::EmuFault::kPaperOut)},
-      {"recoverable error", static_cast<int>(emu::EmuFault::kRecoverableError)},
-      {"unrecoverable error", static_cast<int>(emu::EmuFault::kUnrecoverableError)},
-      {"no answer", static_cast<int>(emu::EmuFault::kMute)},
-      {"connection dropped", kDropped},
-
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Connect(46);
-    LogoWindowState& s = Open();
-    const int16_t i = Add(560, 600);  // 42 000 bytes of rows: ten receive buffers
-    SetSelected(s.Slot(i), true);
-    const uint32_t free_before = emu->NvRemaining();
-    ui.step = 0.5;  // the waits for a printer that does not answer pass in a few turns
-    ui.messages.clear();
-    ui.prompts.clear();
-    ui.on_do_events = [&, done = false]() mutable {
-      if (done || s.progress.value < 100) return;
-      done = true;
-      if (c.fault == kDropped) {
-        tcp.reset();
-      } else {
-        emu->SetFault(static_cast<emu::EmuFault>(c.fault), true);
-      }
-    };
-    cmdDwldLogo_Click(s);  // every prompt is answered Cancel
-    ui.on_do_events = nullptr;
-    ui.step = 0.01;
-    EXPECT_FALSE(ui.messages.empty() && ui.prompts.empty()) << "the user is told";
-    EXPECT_FALSE(s.busy || s.progress.visible) << "the window is usable";
-    EXPECT_EQ(s.Slot(i).picThumbFrame.tag, "New(00)");
-    // The printer is back to normal and nobody holds it: another client claims it and finds no logo.
-    if (c.fault == kDropped) {
-      std::string error;
-      tcp = emu::EmuTcpServer::Start(emu, "127.0.0.1", 0, error);
-      ASSERT_TRUE(tcp);
-    } else {
-      emu->SetFault(static_cast<emu::EmuFault>(c.fault), false);
-    }
-    emu->WaitIdle(2000);
-    // Data that reached the printer whole may still be stored once it is back; a cut-off one never.
-    const std::vector<std::string> keys = emu->KeyCodes();
-    EXPECT_TRUE(keys.empty() || (keys == std::vector<std::string>{"00"} &&
-                                 free_before - emu->NvRemaining() == 70u * 600 + 11))
-        << "no half logo";
-    window.reset();
-    if (c.fault != kDropped) ExpectClaimable("Counter");
-    PrinterObj.reset();
-  }
-}
-
-TEST_F(LogoRoadTest, RasterBytesThatLookLikeStatusRequestsAreStoredWhole) {
-  Connect(46);
-  LogoWindowState& s = Open();
-  // Every row is the bytes 16 4 1 (DLE EOT 1): black dots 3, 13 and 23 on white.
-  const int16_t i = Add(24, 40, [](int x, int) { return x == 3 || x == 13 || x == 23 ? 0u : 0xFFFFFFu; });
-  SetSelected(s.Slot(i), true);
-  const uint32_t free_before = emu->NvRemaining();
-  cmdDwldLogo_Click(s);
-  EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
-  EXPECT_EQ(emu->KeyCodes(), std::vector<std::string>{"00"});
-  EXPECT_EQ(free_before - emu->NvRemaining(), 3u * 40 + 11);
-  EXPECT_EQ(s.Slot(i).picThumbFrame.tag, "Logo(00)");
 }
 
 TEST_F(LogoRoadTest, MemoryThatFilledUpMeanwhileKeepsTheLogoNewAndSaysWhy) {
   Connect(46);
   LogoWindowState& s = Open();
   const int16_t i = Add(560, 400);  // 28 011 bytes
-  SetSelected(s.Slot(i), true);
   // Another client fills the memory after this window read its figures: about 12 000 bytes stay free.
-  {
-    std::shared_ptr<PrinterObject> other = NamedPrinter("Counter");
-    ASSERT_EQ(other->ClaimPrinter(), kResultOk);
-    const int rows = static_cast<int>((emu->NvRemaining() - 12000 - 11) / 500);
-    Bytes define = DefineLogo("ZZ", 4000, rows, 0x55);
-    define += B({0x1d, 0x49, 0x01});  // answered once the printer has stored it
-    int32_t written = 0, count = 0;
-    ASSERT_EQ(other->WriteData(define, static_cast<int32_t>(define.size()), written, kWriteOrdinary),
-              kResultOk);
-    std::string reply(1, ' ');
-    ASSERT_EQ(other->ReadData(reply, 1, count), kResultOk);
-    other->ReleasePrinter();
-  }
+  StoreAsAnotherClient(
+      DefineLogo("ZZ", 4000, static_cast<int>((emu->NvRemaining() - 12000 - 11) / 500), 0x55));
   cmdDwldLogo_Click(s);
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0],
-            "The printer did not store New(00): its memory is full.\r\nDelete logos to make room, "
-            "then download it again.");
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"The printer did not store New(00): its memory is full.\r\n"
+                                                  "Delete logos to make room, then download it again."});
   EXPECT_EQ(s.Slot(i).picThumbFrame.tag, "New(00)");
   EXPECT_EQ(s.tabs.size(), 2u) << "its page stays";
   EXPECT_EQ(s.lblMemFree, std::to_string(emu->NvRemaining()));
   EXPECT_FALSE(s.busy);
-}
-
-// Faults during a delete, a clear and a print: the user is told, the printer is released, and the
-// window closes (a wait given up, a close request) or stays usable as each operation has it.
-TEST_F(LogoRoadTest, FaultsDuringDeleteClearAndPrint) {
-  enum Op { kDelete, kClear, kPrintNew, kPrintStored };
-  const struct {
-    const char* name;
-    Op op;
-    emu::EmuFault fault;
-    bool when_printing;  // the fault comes once the key list is read, and the user then closes the window
-    bool closed;
-  } cases[] = {
-      {"delete, cover open", kDelete, emu::EmuFault::kCoverOpen, false, true},
-      {"delete, no answer", kDelete, emu::EmuFault::kMute, false, true},
-      {"clear, cover open", kClear, emu::EmuFault::kCoverOpen, false, true},
-      {"print new logo, cover open", kPrintNew, emu::EmuFault::kCoverOpen, false, false},
-      {"print stored logos, cover opened before the job, window closed", kPrintStored,
-       emu::EmuFault::kCoverOpen, true, true},
-      {"print stored logos, paper out", kPrintStored, emu::EmuFault::kPaperOut, false, false},
-      {"print stored logos, unrecoverable error", kPrintStored, emu::EmuFault::kUnrecoverableError, false,
-       false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Connect(46);
-    LogoWindowState& s = Open();
-    const int16_t a = Add(64, 32);
-    SetSelected(s.Slot(a), true);
-    cmdDwldLogo_Click(s);
-    ASSERT_EQ(emu->KeyCodes(), std::vector<std::string>{"00"});
-    const int16_t b = Add(64, 32);
-    ui.messages.clear();
-    ui.prompts.clear();
-    // Yes to the question of a delete or clear; every other prompt is answered Cancel.
-    if (c.op == kDelete || c.op == kClear) ui.answers = {MsgBoxResult::kYes};
-    ui.step = 0.5;
-    // The print job waits for the printer: after 20 turns the user asks to close the window.
-    int waited = 0;
-    auto hooked = std::make_shared<ForwardingPrinter>(PrinterObj);
-    hooked->after = [&](const char* op, int32_t) {
-      if (c.when_printing && std::string(op) == "ReadReply") emu->SetFault(c.fault, true);
-    };
-    PrinterObj = hooked;
-    ui.on_do_events = [&] {
-      if (c.when_printing && emu->FaultOn(c.fault) && ++waited == 20) {
-        EXPECT_FALSE(QueryUnload(s)) << "refused while the job runs";
-      }
-    };
-    if (!c.when_printing) emu->SetFault(c.fault, true);
-    switch (c.op) {
-      case kDelete:
-        cmdDelLogo_Click(s);
-        break;
-      case kClear:
-        cmdClearMem_Click(s);
-        break;
-      case kPrintNew:
-        ASSERT_TRUE(SelectTab(s, 1));
-        cmdPrintLogo_Click(s);
-        break;
-      case kPrintStored:
-        cmdPrintMemLogos_Click(s);
-        break;
-    }
-    ui.on_do_events = nullptr;
-    ui.step = 0.01;
-    EXPECT_TRUE(!ui.messages.empty() || !ui.prompts.empty() || c.when_printing) << "the user is told";
-    if (c.when_printing) {
-      EXPECT_GE(waited, 20);
-      EXPECT_TRUE(s.EndReq);
-    }
-    EXPECT_EQ(s.unloaded, c.closed);
-    if (!c.closed) {
-      EXPECT_FALSE(s.busy || s.progress.visible);
-      EXPECT_TRUE(s.Slot(b).picThumbFrame.visible);
-    }
-    emu->SetFault(c.fault, false);
-    emu->WaitIdle(3000);
-    const std::vector<std::string> keys = emu->KeyCodes();
-    EXPECT_TRUE(keys.empty() || keys == std::vector<std::string>{"00"});
-    ExpectClaimable("Counter");
-    window.reset();
-    PrinterObj.reset();
-  }
 }
 
 }  // namespace

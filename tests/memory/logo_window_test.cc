@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 #include "browser/configuration.h"
 #include "image/add_logo.h"
@@ -24,40 +25,19 @@ class LogoWindowTest : public ScriptedWindowTest {
     StartTimer_Timer(window->state);
     return window->state;
   }
-  // Scripts the memory figures and the key-code list of a model with NV graphics.
-  void ScriptMemory(const std::string& capacity, const std::string& free, const std::string& keys) {
-    printer->replies.push_back({kResultOk, Block(capacity)});
-    printer->replies.push_back({kResultOk, Block(free)});
-    printer->replies.push_back({kResultOk, KeyBlock(0x40, keys)});
-  }
-  std::vector<std::string> Captions(const LogoWindowState& s) const {
+  std::vector<std::string> Captions() const {
     std::vector<std::string> out;
-    for (const LogoSlot& slot : s.slots)
+    for (const LogoSlot& slot : window->state.slots)
       if (slot.picThumbFrame.visible) out.push_back(slot.picThumbFrame.tag);
     return out;
   }
-
-  std::unique_ptr<LogoWindow> window;
 };
-
-TEST_F(LogoWindowTest, OpeningNamesTheModelAndWaitsForTheStartTimer) {
-  PrinterModelId = 46;
-  LogoWindow w;
-  EXPECT_EQ(CurrentFormName, "LogoForm");
-  EXPECT_EQ(FindCurrentForm(), &w);
-  EXPECT_EQ(w.state.caption, "Zelta - Logo KDT330");
-  EXPECT_TRUE(w.Busy());
-  EXPECT_TRUE(w.state.StartTimer_enabled);
-  EXPECT_EQ(w.state.lblMemUsed, "- - - -");
-  EXPECT_FALSE(w.state.cmdAddLogo.enabled);
-  EXPECT_TRUE(printer->calls.empty()) << "nothing is asked before the timer fires";
-}
 
 TEST_F(LogoWindowTest, StartUpReadsWhatEachModelOffers) {
   const Bytes memory = CmdNvCapacity() + CmdNvRemaining() + CmdKeyCodeList();
   const struct {
     uint8_t model;
-    uint8_t type_byte;  // answer to GS I 2, where asked
+    int type_byte;  // answer to GS I 2, where asked; -1: none comes
     Bytes sent;
     bool memory_read, print_mem_enabled, print_visible;
   } cases[] = {
@@ -65,31 +45,31 @@ TEST_F(LogoWindowTest, StartUpReadsWhatEachModelOffers) {
       {36, 0, memory, true, true, true},
       {161, 0x04, CmdTypeId() + memory, true, true, true},
       {161, 0x00, CmdTypeId() + memory, true, true, false},
+      {161, -1, CmdTypeId(), false, false, false},  // the memory is not read after a failed type check
       {10, 0x04, CmdTypeId(), false, true, true},
       {10, 0xFB, CmdTypeId(), false, false, false},
       {32, 0, "", false, true, true},
       {176, 0, "", false, true, true},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "model " << int(c.model) << " type " << int(c.type_byte));
-    printer = std::make_shared<ScriptedPrinter>();
-    PrinterObj = printer;
-    if (c.model == 161 || c.model == 10) printer->QueueByte(c.type_byte);
+    SCOPED_TRACE(testing::Message() << "model " << int(c.model) << " type " << c.type_byte);
+    NewPrinter();
+    ui.messages.clear();
+    if ((c.model == 161 || c.model == 10) && c.type_byte >= 0) printer->QueueByte(c.type_byte);
     if (c.memory_read) ScriptMemory("3072", "1024", "A1");
     LogoWindowState& s = Open(c.model);
     EXPECT_EQ(printer->written, c.sent);
     EXPECT_EQ(s.lblMemUsed, c.memory_read ? "2048" : "- - - -");
     EXPECT_EQ(s.lblMemFree, c.memory_read ? "1024" : "- - - -");
-    EXPECT_EQ(Captions(s), c.memory_read ? std::vector<std::string>{"Logo(A1)"} : std::vector<std::string>{});
+    EXPECT_EQ(Captions(), c.memory_read ? std::vector<std::string>{"Logo(A1)"} : std::vector<std::string>{});
     EXPECT_EQ(s.cmdPrintMemLogos.enabled, c.print_mem_enabled);
     EXPECT_EQ(s.cmdPrintMemLogos.visible && s.cmdPrintLogo.visible, c.print_visible);
     EXPECT_TRUE(s.cmdAddLogo.enabled && s.cmdSelectAll.enabled && s.cmdSelectNone.enabled);
-    EXPECT_FALSE(s.busy);
-    EXPECT_FALSE(s.StartTimer_enabled);
+    EXPECT_FALSE(s.busy || s.StartTimer_enabled || s.unloaded);
+    EXPECT_EQ(s.panels[0] == "Printer error...", c.type_byte < 0);
     EXPECT_EQ(s.panels[1], "Ready...");
     EXPECT_EQ(printer->claims, printer->releases);
-    EXPECT_FALSE(s.unloaded);
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.messages.size(), c.type_byte < 0 ? 1u : 0u);
   }
 }
 
@@ -100,7 +80,7 @@ TEST_F(LogoWindowTest, StoredLogosAppearInTheirOrderAPauseApart) {
     if (window && window->state.LogoCount > static_cast<int>(shown.size())) shown.push_back(ui.now);
   };
   LogoWindowState& s = Open(46);
-  EXPECT_EQ(Captions(s), (std::vector<std::string>{"Logo(A1)", "Logo(B2)", "Logo(C3)"}));
+  EXPECT_EQ(Captions(), (std::vector<std::string>{"Logo(A1)", "Logo(B2)", "Logo(C3)"}));
   EXPECT_EQ(s.Slot(2).picThumb.tag, "B2");
   EXPECT_EQ(s.LogoCount, 3);
   ASSERT_EQ(shown.size(), 3u);
@@ -112,20 +92,18 @@ TEST_F(LogoWindowTest, StoredLogosAppearInTheirOrderAPauseApart) {
 }
 
 TEST_F(LogoWindowTest, FiguresThatAreNotNumbersShowQuestionMarksAndKeepTheWindow) {
-  for (const auto& [capacity, free] : std::vector<std::pair<std::string, std::string>>{
-           {"30x2", "1024"}, {"3072", ""}, {"", "1"}, {"99999999999", "1"}}) {
-    printer = std::make_shared<ScriptedPrinter>();
-    PrinterObj = printer;
+  // After a capacity that is not a number the second figure is not asked for.
+  for (const auto& [capacity, free, asked] : std::vector<std::tuple<std::string, std::string, bool>>{
+           {"30x2", "1024", false}, {"3072", "", true}, {"", "1", false}, {"99999999999", "1", false}}) {
+    SCOPED_TRACE(capacity + "/" + free);
+    NewPrinter();
     ScriptMemory(capacity, free, "A1");
-    if (capacity.find('x') != std::string::npos || capacity.empty() || capacity.size() > 10) {
-      // The second request is not made after a capacity that is not a number.
-      printer->replies.erase(printer->replies.begin() + 1);
-    }
+    if (!asked) printer->replies.erase(printer->replies.begin() + 1);
     LogoWindowState& s = Open(36);
-    EXPECT_EQ(s.lblMemUsed, "?") << capacity << "/" << free;
+    EXPECT_EQ(s.lblMemUsed, "?");
     EXPECT_EQ(s.lblMemFree, "?");
     EXPECT_FALSE(s.unloaded);
-    EXPECT_EQ(Captions(s).size(), 1u);
+    EXPECT_EQ(Captions().size(), 1u);
     EXPECT_EQ(printer->claims, printer->releases);
   }
 }
@@ -134,17 +112,15 @@ TEST_F(LogoWindowTest, PrinterThatFailsDuringStartUpClosesTheWindowAndIsReleased
   enum Fault { kClaim, kCapacity, kKeyList };
   for (Fault fault : {kClaim, kCapacity, kKeyList}) {
     SCOPED_TRACE(fault);
-    printer = std::make_shared<ScriptedPrinter>();
-    PrinterObj = printer;
+    NewPrinter();
     SetStartFormShower(nullptr);
     ui.messages.clear();
     if (fault == kClaim) printer->claim_results.push_back(kResultClaimedElsewhere);
     if (fault == kKeyList) {
-      printer->replies.push_back({kResultOk, Block("3072")});
-      printer->replies.push_back({kResultOk, Block("1024")});
+      ScriptMemory("3072", "1024", "");
+      printer->replies.pop_back();
     }
-    // Replies that never come are offered for a retry; the user cancels.
-    ui.answers.assign(4, MsgBoxResult::kCancel);
+    ui.answers.assign(4, MsgBoxResult::kCancel);  // replies that never come are offered for a retry
     LogoWindowState& s = Open(46);
     EXPECT_TRUE(s.unloaded);
     EXPECT_EQ(printer->releases, fault == kClaim ? 0 : 1);
@@ -153,64 +129,51 @@ TEST_F(LogoWindowTest, PrinterThatFailsDuringStartUpClosesTheWindowAndIsReleased
     EXPECT_EQ(CurrentFormName, "StartForm");
     EXPECT_EQ(StartFormShowCount(), 1);
     if (fault == kClaim) {
-      ASSERT_EQ(ui.messages.size(), 1u);
-      EXPECT_EQ(ui.messages[0].rfind("Raised error ", 0), 0u) << ui.messages[0];
-      EXPECT_NE(ui.messages[0].find("\rExtended error description: Scripted failure"), std::string::npos);
+      EXPECT_EQ(ui.messages,
+                std::vector<std::string>{"Raised error " + std::to_string(kResultClaimedElsewhere) +
+                                         " by ScriptedPrinter\rExtended error description: "
+                                         "Scripted failure"});
     }
   }
 }
 
-TEST_F(LogoWindowTest, TypeCheckThatFailsHidesPrintingAndKeepsTheWindow) {
-  // No answer to GS I 2.
-  LogoWindowState& s = Open(161);
-  EXPECT_FALSE(s.unloaded);
-  EXPECT_FALSE(s.cmdPrintLogo.visible);
-  EXPECT_FALSE(s.cmdPrintMemLogos.visible);
-  EXPECT_EQ(s.panels[0], "Printer error...");
-  EXPECT_EQ(printer->written, CmdTypeId()) << "the memory is not read after a failed type check";
-  EXPECT_EQ(printer->releases, 1);
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_TRUE(s.cmdAddLogo.enabled);
-}
-
-TEST_F(LogoWindowTest, CloseIsRefusedWhileBusyAndUnloadsWhenIdle) {
+TEST_F(LogoWindowTest, OpeningWaitsForTheStartTimerAndCloseIsRefusedUntilIdle) {
   ScriptMemory("3072", "1024", "A1");
   PrinterModelId = 46;
   window = std::make_unique<LogoWindow>();
   LogoWindowState& s = window->state;
+  EXPECT_EQ(FindCurrentForm(), window.get());
+  EXPECT_EQ(s.caption, "Zelta - Logo KDT330");
+  EXPECT_TRUE(s.busy && s.StartTimer_enabled && !s.cmdAddLogo.enabled);
+  EXPECT_EQ(s.lblMemUsed, "- - - -");
+  EXPECT_TRUE(printer->calls.empty()) << "nothing is asked before the start timer fires";
   EXPECT_FALSE(QueryUnload(s)) << "refused while the start-up sequence is due";
-  EXPECT_TRUE(s.EndReq);
   StartTimer_Timer(s);
   EXPECT_FALSE(s.unloaded) << "the start-up sequence leaves the window open";
   EXPECT_TRUE(s.EndReq) << "EndReq stays set until the window unloads";
 
-  // Two added logos.
   BmpSpec spec;
   spec.width = 30;
   spec.height = 20;
-  const std::string bmp = MakeBmp(spec);
-  ui.open_results.push_back({dir.Write("a.bmp", bmp), dir.Write("b.bmp", bmp)});
+  ui.open_results.push_back({dir.Write("a.bmp", MakeBmp(spec)), dir.Write("b.bmp", MakeBmp(spec))});
   cmdAddLogo_Click(s);
   ASSERT_EQ(s.LogoCount, 3);
   EXPECT_TRUE(LoadedBitmaps(3));
-  const int shown_before = StartFormShowCount();
   EXPECT_TRUE(QueryUnload(s));
   EXPECT_TRUE(s.unloaded);
   EXPECT_EQ(s.slot_count(), 1);
   EXPECT_EQ(s.tabs.size(), 1u);
   for (int i = 1; i <= LoadedBitmaps.UBound(); ++i) EXPECT_FALSE(LoadedBitmaps(i) || PreparedBitmaps(i));
   EXPECT_EQ(CurrentFormName, "StartForm");
-  EXPECT_EQ(StartFormShowCount(), shown_before + 1);
+  EXPECT_EQ(StartFormShowCount(), 1);
   EXPECT_EQ(PrinterObj, nullptr);
   EXPECT_EQ(printer->claims, printer->releases);
 }
 
 TEST_F(LogoWindowTest, OtherVariantsKeepThePrinterObjectOnUnload) {
   InitProgramPaths("/nonexistent/zelta/Memory");
-  PrinterModelId = 32;
-  LogoWindow w;
-  StartTimer_Timer(w.state);
-  EXPECT_TRUE(QueryUnload(w.state));
+  Open(32);
+  EXPECT_TRUE(QueryUnload(window->state));
   EXPECT_EQ(PrinterObj, printer);
   EXPECT_EQ(CurrentFormName, "LogoForm");
 }

@@ -7,17 +7,18 @@ namespace {
 
 // The exact bytes of every command, as the printer must see them.
 TEST(NvCommands, ExactBytes) {
-  struct Case {
-    Bytes got;
-    Bytes want;
-  };
-  const Case cases[] = {
+  const struct {
+    Bytes got, want;
+  } cases[] = {
       {CmdNvCapacity(), B({29, 40, 76, 2, 0, 48, 0})},
       {CmdNvRemaining(), B({29, 40, 76, 2, 0, 48, 3})},
       {CmdPrintBufferGraphics(), B({29, 40, 76, 2, 0, 48, 50})},
       {CmdKeyCodeList(), B({29, 40, 76, 4, 0, 48, 64, 'K', 'C'})},
       {CmdDeleteAllGraphics(), B({29, 40, 76, 5, 0, 48, 65, 'C', 'L', 'R'})},
       {CmdDeleteGraphics("03"), B({29, 40, 76, 4, 0, 48, 66, '0', '3'})},
+      {CmdDeleteGraphics(B({0, 0x7F})), B({29, 40, 76, 4, 0, 48, 66, 0, 0x7F})},
+      {CmdDeleteGraphics("7"), B({29, 40, 76, 4, 0, 48, 66, '7', ' '})},  // a short key keeps the frame
+      {CmdPrintGraphics("123"), B({29, 40, 76, 6, 0, 48, 69, '1', '2', 1, 1})},
       {CmdPrintGraphics("0A"), B({29, 40, 76, 6, 0, 48, 69, '0', 'A', 1, 1})},
       {CmdModelId(), B({29, 'I', 1})},
       {CmdTypeId(), B({29, 'I', 2})},
@@ -32,20 +33,17 @@ TEST(NvCommands, ExactBytes) {
   for (const auto& c : cases) EXPECT_EQ(ToHex(c.got), ToHex(c.want));
 }
 
-TEST(NvCommands, KeyCodesWithControlBytesAndShortKeysKeepTheFrame) {
-  EXPECT_EQ(CmdDeleteGraphics(B({0, 0x7F})), B({29, 40, 76, 4, 0, 48, 66, 0, 0x7F}));
-  EXPECT_EQ(CmdDeleteGraphics("7").size(), 9u);
-  EXPECT_EQ(CmdPrintGraphics("123").size(), 11u);
-}
-
 TEST(NvCommands, DecimalReplies) {
-  EXPECT_EQ(ParseDecimalReply(B({51, 48, 55, 50})), 3072);
-  EXPECT_EQ(ParseDecimalReply("0"), 0);
-  EXPECT_EQ(ParseDecimalReply(""), -1);
-  EXPECT_EQ(ParseDecimalReply("12a"), -1);
-  EXPECT_EQ(ParseDecimalReply(B({'1', 0})), -1);
-  EXPECT_EQ(ParseDecimalReply("-1"), -1);
-  EXPECT_EQ(ParseDecimalReply("9999999999999"), -1);
+  for (const auto& [text, value] : std::vector<std::pair<Bytes, long long>>{{"3072", 3072},
+                                                                            {"0", 0},
+                                                                            {"999999999999", 999999999999},
+                                                                            {"", -1},
+                                                                            {"12a", -1},
+                                                                            {B({'1', 0}), -1},
+                                                                            {"-1", -1},
+                                                                            {"9999999999999", -1}}) {
+    EXPECT_EQ(ParseDecimalReply(text), value) << text;
+  }
 }
 
 TEST(NvCommands, CommandFamilyByModel) {

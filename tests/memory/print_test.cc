@@ -7,7 +7,6 @@
 
 #include "browser/configuration.h"
 #include "download/print_logo.h"
-#include "image/logo_slots.h"
 #include "memory/logo_window.h"
 #include "memory/print_stored.h"
 #include "scripted_window_fixture.h"
@@ -65,8 +64,7 @@ class PrintTest : public ScriptedWindowTest {
  protected:
   // The window on a printer of model that answers GS I 1 with its model ID.
   LogoWindowState& Open(uint8_t model) {
-    printer = std::make_shared<ScriptedPrinter>();
-    PrinterObj = printer;
+    NewPrinter();
     PrinterModelId = model;
     printer->on_write = [this, model](const Bytes& b, int32_t mode) {
       if (answer_id && mode == kWriteRealTime && b == kModelQuery) printer->QueueByte(model);
@@ -78,13 +76,6 @@ class PrintTest : public ScriptedWindowTest {
     spy.s = &window->state;
     SetHourglass(window->state, false);
     return window->state;
-  }
-  void Stored(LogoWindowState& s, const std::string& key, bool is_new, bool selected, bool visible = true) {
-    LogoSlot& slot = s.Slot(AllocateLogoSlot(s));
-    slot.picThumb.tag = key;
-    slot.picThumbFrame.tag = (is_new ? "New(" : "Logo(") + key + ")";
-    slot.picThumbFrame.visible = visible;
-    SetSelected(slot, selected);
   }
   // A new logo's page, selected, with the preview of Row().
   void NewLogo(LogoWindowState& s, int h, int32_t colour_code) {
@@ -114,7 +105,6 @@ class PrintTest : public ScriptedWindowTest {
     EXPECT_FALSE(s.progress.visible || s.panel3_visible);
   }
 
-  std::unique_ptr<LogoWindow> window;
   ProgressSpy spy;
   bool answer_id = true, close_on_write = false;
 };
@@ -123,18 +113,17 @@ TEST_F(PrintTest, PrintAllSendsEveryStoredLogoUnderItsCaption) {
   Bytes fs_p;
   for (int n = 1; n <= 255; ++n) fs_p += B({28, 'p', n, 0});
   const Bytes three = B({27, '!', 0}) + Logo("A1") + "\n" + Logo("B2") + "\n" + Logo("C3");
-  auto block = [](int status, const std::string& keys) { return B({0x37, 0x72, status}) + keys + B({0}); };
   const struct {
     uint8_t model;
     std::vector<Bytes> replies;
     Bytes expected;
     int jobs;
   } cases[] = {
-      {46, {block(0x40, "A1B2C3")}, kKeyList + three + kCut, 3},
-      {161, {block(0x40, "A1B2C3")}, kKeyList + three + kNineLf, 3},
-      {36, {block(0x41, "A1B2"), block(0x40, "C3")}, kKeyList + three + kCut, 3},
-      {176, {block(0x40, "A1B")}, kKeyList + B({27, '!', 0}) + Logo("A1") + kCut, 1},
-      {46, {block(0x40, "")}, kKeyList, 0},
+      {46, {KeyBlock(0x40, "A1B2C3")}, kKeyList + three + kCut, 3},
+      {161, {KeyBlock(0x40, "A1B2C3")}, kKeyList + three + kNineLf, 3},
+      {36, {KeyBlock(0x41, "A1B2"), KeyBlock(0x40, "C3")}, kKeyList + three + kCut, 3},
+      {176, {KeyBlock(0x40, "A1B")}, kKeyList + B({27, '!', 0}) + Logo("A1") + kCut, 1},
+      {46, {KeyBlock(0x40, "")}, kKeyList, 0},
       {46, {}, kKeyList, 0},  // no list: the time-out prompt is cancelled
       {32, {}, fs_p + kCut, 1},
       {10, {}, fs_p + kNineLf, 1},
@@ -157,11 +146,11 @@ TEST_F(PrintTest, PrintLogoOnTheGalleryPrintsTheSelectedStoredLogos) {
     const Bytes end = model == 161 ? kNineLf : kCut;
     for (bool any : {true, false}) {
       LogoWindowState& s = Open(model);
-      Stored(s, "A1", false, any);
-      Stored(s, "00", true, true);
-      Stored(s, "C3", false, false);
-      Stored(s, "D4", false, any);
-      Stored(s, "E5", false, true, false);
+      Stored("A1", any);
+      Stored("00", true, true);
+      Stored("C3", false);
+      Stored("D4", any);
+      Stored("E5", true, false, false);
       cmdPrintLogo_Click(s);
       EXPECT_EQ(printer->written, any ? B({27, '!', 0}) + Logo("A1") + "\n" + Logo("D4") + end : end);
       EXPECT_EQ(printer->Count("GetPrinterState"), any ? 6 : 2);
@@ -241,7 +230,7 @@ TEST_F(PrintTest, EveryWayOutReleasesThePrinterAndHonoursACloseRequestWhereDue) 
       SCOPED_TRACE(testing::Message() << c.name << (end_req ? ", close requested" : ""));
       LogoWindowState& s = Open(46);
       if (!c.print_all) NewLogo(s, 100, 2);
-      printer->replies.push_back({kResultOk, B({0x37, 0x72, 0x40, 'A', '1', 0})});
+      printer->replies.push_back({kResultOk, KeyBlock(0x40, "A1")});
       if (c.setup) c.setup(*printer);
       answer_id = std::string(c.name) != "no answer to the wait";
       close_on_write = end_req;

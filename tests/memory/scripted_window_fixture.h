@@ -8,6 +8,7 @@
 #include <string>
 
 #include "browser/configuration.h"
+#include "image/logo_slots.h"
 #include "imglib/zelta_img.h"
 #include "link/forms.h"
 #include "memory/logo_window.h"
@@ -26,19 +27,44 @@ inline Bytes KeyBlock(uint8_t status, const std::string& keys) {
 
 class ScriptedWindowTest : public ::testing::Test {
  protected:
-  ScriptedWindowTest() : printer(std::make_shared<ScriptedPrinter>()) {
+  ScriptedWindowTest() {
     ResetPubblicVar();
     InitProgramPaths("/nonexistent/zelta/Logo");
     AppFolder = ZELTA_TEST_DATA;
     SetCurrentPath(ZELTA_TEST_DATA, static_cast<int32_t>(AppFolder.size()));
     SetStartFormShower(nullptr);
+    NewPrinter();
+  }
+  ~ScriptedWindowTest() override {
+    window.reset();
+    ResetPubblicVar();
+  }
+  // A fresh scripted printer as PrinterObj.
+  void NewPrinter() {
+    printer = std::make_shared<ScriptedPrinter>();
     PrinterObj = printer;
   }
-  ~ScriptedWindowTest() override { ResetPubblicVar(); }
+  // Replies to the memory figures and the key-code list.
+  void ScriptMemory(const std::string& capacity, const std::string& free, const std::string& keys) {
+    printer->replies.push_back({kResultOk, Block(capacity)});
+    printer->replies.push_back({kResultOk, Block(free)});
+    printer->replies.push_back({kResultOk, KeyBlock(0x40, keys)});
+  }
+  // A logo of the gallery read from the printer (or a new one), visible unless told.
+  int16_t Stored(const std::string& key, bool selected = true, bool is_new = false, bool visible = true) {
+    LogoWindowState& s = window->state;
+    const int16_t i = AllocateLogoSlot(s);
+    s.Slot(i).picThumb.tag = key;
+    s.Slot(i).picThumbFrame.tag = (is_new ? "New(" : "Logo(") + key + ")";
+    s.Slot(i).picThumbFrame.visible = visible;
+    SetSelected(s.Slot(i), selected);
+    return i;
+  }
 
   ScriptedUi ui;
   TempDir dir;
   std::shared_ptr<ScriptedPrinter> printer;
+  std::unique_ptr<LogoWindow> window;
 };
 
 }  // namespace zelta::test
