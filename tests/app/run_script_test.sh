@@ -88,10 +88,10 @@ if start_run; then
 fi
 
 # A port taken by another program: the script says so and leaves nothing behind.
-python3 -c 'import socket,sys,time; s=socket.socket(); s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(); time.sleep(30)' \
-  "$port" &
+python3 -c 'import socket,sys,time; s=socket.socket(); s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen()
+print(flush=True); time.sleep(30)' "$port" >"$tmp/holder" &
 holder=$!
-sleep 0.3
+for _ in $(seq 100); do [ -s "$tmp/holder" ] && break; sleep 0.1; done  # a slow start must not lose the race
 out=$("$repo/scripts/run" --no-build --state "$state" --port "$port" 2>&1)
 status=$?
 kill "$holder"
