@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/run against the programs already built: the no-display line, the state folder it prepares,
-# the server it starts, and that ending Logo (or the script) leaves nothing running.
+# the server it starts, a second Logo ending at once, and that ending Logo (or the script) leaves
+# nothing running.
 # Usage: run_script_test.sh REPO BUILD_DIR
 set -uo pipefail
 repo=$1
@@ -66,6 +67,9 @@ if start_run; then
   grep -q "listening on 127.0.0.1:$port" "$state/zelta-server.log" || fail "server not on loopback:$port"
   alive "$logo_pid" || fail "Logo not running"
   alive "$server_pid" || fail "zelta-server not running"
+  # A second start of Logo while one runs ends at once, without a window.
+  timeout 5 env ZELTA_REGISTRY="$state/registry" "$ZELTA_BUILD_DIR/bin/Logo" >/dev/null 2>&1 ||
+    fail "a second Logo did not end silently"
   # The technician's own choices survive the next start.
   printf 'MainServer=KEPT\n' >>"$state/registry"
   kill -TERM "$logo_pid"
