@@ -67,7 +67,8 @@ if start_run; then
   grep -q "listening on 127.0.0.1:$port" "$state/zelta-server.log" || fail "server not on loopback:$port"
   alive "$logo_pid" || fail "Logo not running"
   alive "$server_pid" || fail "zelta-server not running"
-  # A second start of Logo while one runs ends at once, without a window.
+  # A second start of Logo, once the first holds its lock, ends at once without a window.
+  for _ in $(seq 100); do [ -e "$tmp/LOGO.lock" ] && ! flock -n "$tmp/LOGO.lock" true && break; sleep 0.1; done
   timeout 5 env ZELTA_REGISTRY="$state/registry" "$ZELTA_BUILD_DIR/bin/Logo" >/dev/null 2>&1 ||
     fail "a second Logo did not end silently"
   # The technician's own choices survive the next start.
