@@ -121,10 +121,12 @@ if cpack -G DEB --config "$build/CPackConfig.cmake" -B "$root/pkg" >"$root/cpack
     ./usr/share/applications/zelta-logo.desktop ./etc/zelta/zelta-server.conf ./usr/share/zelta-logo/samples/gradient.bmp; do
     grep -qx "$f" <<<"$listing" || fail "package without $f"
   done
-  dpkg-deb -I "$deb" conffiles | grep -qx /etc/zelta/zelta-server.conf || fail "configuration not a conffile"
-  dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "package without its library dependencies"
+  # grep reads all of its input: one that stops early fails the writer under pipefail.
+  dpkg-deb -I "$deb" conffiles | grep -x /etc/zelta/zelta-server.conf >/dev/null || fail "configuration not a conffile"
+  dpkg-deb -f "$deb" Depends | grep libqt6widgets6 >/dev/null || fail "package without its library dependencies"
   dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/system/zelta-server.service |
-    grep -qx 'ExecStart=/usr/bin/zelta-server --config /etc/zelta/zelta-server.conf' || fail "packaged unit's paths"
+    grep -x 'ExecStart=/usr/bin/zelta-server --config /etc/zelta/zelta-server.conf' >/dev/null ||
+    fail "packaged unit's paths"
 else
   fail "cpack -G DEB: $(tail -5 "$root/cpack.log")"
 fi

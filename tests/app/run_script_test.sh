@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/run against the programs already built: the no-display line, the state folder it prepares,
-# the server it starts, and that ending Logo (or the script) leaves nothing running.
+# the server it starts, a second Logo ending at once, and that ending Logo (or the script) leaves
+# nothing running.
 # Usage: run_script_test.sh REPO BUILD_DIR
 set -uo pipefail
 repo=$1
@@ -66,6 +67,10 @@ if start_run; then
   grep -q "listening on 127.0.0.1:$port" "$state/zelta-server.log" || fail "server not on loopback:$port"
   alive "$logo_pid" || fail "Logo not running"
   alive "$server_pid" || fail "zelta-server not running"
+  # A second start of Logo, once the first holds its lock, ends at once without a window.
+  for _ in $(seq 100); do [ -e "$tmp/LOGO.lock" ] && ! flock -n "$tmp/LOGO.lock" true && break; sleep 0.1; done
+  timeout 5 env ZELTA_REGISTRY="$state/registry" "$ZELTA_BUILD_DIR/bin/Logo" >/dev/null 2>&1 ||
+    fail "a second Logo did not end silently"
   # The technician's own choices survive the next start.
   printf 'MainServer=KEPT\n' >>"$state/registry"
   kill -TERM "$logo_pid"
@@ -88,10 +93,10 @@ if start_run; then
 fi
 
 # A port taken by another program: the script says so and leaves nothing behind.
-python3 -c 'import socket,sys,time; s=socket.socket(); s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(); time.sleep(30)' \
-  "$port" &
+python3 -c 'import socket,sys,time; s=socket.socket(); s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen()
+print(flush=True); time.sleep(30)' "$port" >"$tmp/holder" &
 holder=$!
-sleep 0.3
+for _ in $(seq 100); do [ -s "$tmp/holder" ] && break; sleep 0.1; done  # a slow start must not lose the race
 out=$("$repo/scripts/run" --no-build --state "$state" --port "$port" 2>&1)
 status=$?
 kill "$holder"

@@ -12,6 +12,7 @@ namespace zelta::test {
 namespace {
 
 using namespace std::string_literals;
+using Texts = std::vector<std::string>;
 
 class CommandsTest : public BrowserTest {
  protected:
@@ -21,87 +22,73 @@ class CommandsTest : public BrowserTest {
     collection->servers = {"A", "B"};
     net.Monitor("A")->printers = "emu:46=Receipt\0"s;
     net.Monitor("B");
-    AddServerNode(form, "", "", "");
-    DiscoverServers(form);
+    Discover();
   }
   void Select(const std::string& key) { form.tvwServerCollection.Select(form.tvwServerCollection.Find(key)); }
   std::shared_ptr<FakeCollection> collection;
 };
 
 TEST_F(CommandsTest, ContextMenuFollowsTheImage) {
-  const std::tuple<const char*, bool, ContextMenuEntries> table[] = {
-      {kImageServer, true, {true, true, false}},
-      {kImageDomain, true, {true, false, false}},
-      {kImagePrinter, true, {false, false, true}},
-      {kImageNetPrinter, true, {false, false, true}},
-      {"Other", false, {}},
-  };
-  for (const auto& [image, shown, want] : table) {
-    ContextMenuEntries got;
-    EXPECT_EQ(ContextMenuFor(image, got), shown) << image;
-    EXPECT_EQ(got.refresh, want.refresh) << image;
-    EXPECT_EQ(got.delete_server, want.delete_server) << image;
-    EXPECT_EQ(got.connect, want.connect) << image;
+  // The entries as "refresh delete connect", "+" enabled; "" no menu.
+  const std::pair<const char*, const char*> table[] = {{kImageServer, "++-"},
+                                                       {kImageDomain, "+--"},
+                                                       {kImagePrinter, "--+"},
+                                                       {kImageNetPrinter, "--+"},
+                                                       {"Other", ""}};
+  for (auto [image, want] : table) {
+    ContextMenuEntries e;
+    const bool shown = ContextMenuFor(image, e);
+    const char flags[] = {e.refresh ? '+' : '-', e.delete_server ? '+' : '-', e.connect ? '+' : '-', 0};
+    EXPECT_EQ(shown ? flags : "", std::string(want)) << image;
   }
 }
 
-TEST_F(CommandsTest, RefreshActsOnTheSelectedNodeOnly) {
-  const std::string before = TreeText();
-  size_t creations = net.creations.size();
+TEST_F(CommandsTest, RefreshActsOnTheSelectedServerOrTheWholeTree) {
+  const size_t creations = net.creations.size();
   Select("A\\Receipt:emu:46");
   RefreshCommand(form);  // a printer node: nothing
-  EXPECT_EQ(net.creations.size(), creations);
-  EXPECT_FALSE(form.busy);
-  form.busy = true;  // busy: nothing either
+  form.busy = true;      // busy: nothing either
   Select("A");
   RefreshCommand(form);
   EXPECT_EQ(net.creations.size(), creations);
   form.busy = false;
   RefreshCommand(form);
   EXPECT_EQ(net.creations.back(), "ZeltaServer.Monitor@A");
+  EXPECT_FALSE(form.busy);
   Select("Root");
   collection->servers = {"B"};
   RefreshCommand(form);
   EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n  B [Server]\n");
-  EXPECT_NE(before, TreeText());
 }
 
-TEST_F(CommandsTest, DeleteServerUnregistersAndRemovesTheNode) {
+TEST_F(CommandsTest, DeleteServerGoesOnlyWhenTheMainServerLetsItGo) {
   Select("A");
+  collection->fail = 0x2345;
+  ui.answers = {MsgBoxResult::kOk};
+  DeleteServerCommand(form);  // refused: the node stays
+  EXPECT_EQ(ui.PromptTexts(),
+            Texts{"Error 9029 by ZeltaMainServer.ServerCollection on SHOP0.\rList is read-only"});
+  EXPECT_EQ(ui.prompts[0].icon, MsgBoxIcon::kExclamation);
+  net.objects.erase("ZeltaMainServer.ServerCollection@SHOP0");
+  DeleteServerCommand(form);  // the main server down: the creation error, and the node stays
+  ASSERT_EQ(ui.PromptTexts().size(), 2u);
+  EXPECT_EQ(
+      ui.PromptTexts()[1].rfind("Error-2147221371 creating ZeltaMainServer.ServerCollection on SHOP0.", 0),
+      0u);
+  EXPECT_EQ(TreeText(), "SHOPNET [Domain]\n  *A [Server]\n    Receipt:emu:46 [Printer]\n  B [Server]\n");
+  net.objects["ZeltaMainServer.ServerCollection@SHOP0"] = collection;
+  collection->fail = 0;
   DeleteServerCommand(form);
-  EXPECT_EQ(collection->servers, std::vector<std::string>{"B"});
+  EXPECT_EQ(collection->servers, Texts{"B"});
   EXPECT_EQ(TreeText(), "SHOPNET [Domain]\n  B [Server]\n");
   EXPECT_FALSE(ServerCollectionObj);
   EXPECT_FALSE(form.busy);
-}
-
-TEST_F(CommandsTest, DeleteServerKeepsTheNodeWhenTheMainServerRefuses) {
-  collection->fail = 0x2345;
-  Select("A");
-  ui.answers = {MsgBoxResult::kOk};
+  SetMainServer("");  // without a main server the node just goes
+  Select("B");
   DeleteServerCommand(form);
-  EXPECT_EQ(ui.PromptTexts(),
-            std::vector<std::string>{
-                "Error 9029 by ZeltaMainServer.ServerCollection on SHOP0.\rList is read-only"});
-  EXPECT_EQ(ui.prompts[0].icon, MsgBoxIcon::kExclamation);
-  EXPECT_NE(form.tvwServerCollection.Find("A"), 0);
-  // The main server down: the creation error, and the node stays.
-  net.objects.clear();
-  ui.prompts.clear();
+  Select("Root");  // only server nodes are deleted
   DeleteServerCommand(form);
-  ASSERT_EQ(ui.PromptTexts().size(), 1u);
-  EXPECT_EQ(
-      ui.PromptTexts()[0].rfind("Error-2147221371 creating ZeltaMainServer.ServerCollection on SHOP0.", 0),
-      0u);
-  EXPECT_NE(form.tvwServerCollection.Find("A"), 0);
-  // Without a main server the node just goes.
-  SetMainServer("");
-  DeleteServerCommand(form);
-  EXPECT_EQ(form.tvwServerCollection.Find("A"), 0);
-  // Only server nodes are deleted.
-  Select("Root");
-  DeleteServerCommand(form);
-  EXPECT_NE(form.tvwServerCollection.Find("Root"), 0);
+  EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n");
 }
 
 TEST_F(CommandsTest, AddServerShowsTheChosenServer) {
@@ -114,9 +101,8 @@ TEST_F(CommandsTest, AddServerShowsTheChosenServer) {
   EXPECT_EQ(TreeText(),
             "*SHOPNET [Domain]\n  A [Server]\n    Receipt:emu:46 [Printer]\n  B [Server]\n"
             "  C [Server]\n    Slip:emu:161 [Printer]\n");
-  dialog = [] {};  // closed without a choice
-  ChosenServer.clear();
-  size_t creations = net.creations.size();
+  dialog = [] { ChosenServer.clear(); };  // closed without a choice
+  const size_t creations = net.creations.size();
   AddServerCommand(form);
   EXPECT_EQ(net.creations.size(), creations);
 }
@@ -133,9 +119,10 @@ TEST_F(CommandsTest, SelectMainServerRebuildsTheTreeFromTheNewOne) {
   SelectMainServerCommand(form);
   EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n  B [Server]\n");
   EXPECT_EQ(net.creations.back(), "ZeltaServer.Monitor@B");
+  const size_t creations = net.creations.size();
   dialog = [] {};  // closed: the tree stays
   SelectMainServerCommand(form);
-  EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n  B [Server]\n");
+  EXPECT_EQ(net.creations.size(), creations);
 }
 
 class ServerDialogTest : public BrowserTest {
@@ -204,10 +191,9 @@ TEST_F(ServerDialogTest, AddModeRegistersWithTheMainServerWhenThereIsOne) {
     EXPECT_TRUE(d.unloaded);
     EXPECT_FALSE(ServerCollectionObj);
   }
-  EXPECT_EQ(collection->servers, std::vector<std::string>{"AAA"});
+  EXPECT_EQ(collection->servers, Texts{"AAA"});
   EXPECT_EQ(ui.PromptTexts(),
-            std::vector<std::string>{
-                "Error 9029 by ZeltaMainServer.ServerCollection on SHOP0.\rList is read-only"});
+            Texts{"Error 9029 by ZeltaMainServer.ServerCollection on SHOP0.\rList is read-only"});
 }
 
 TEST_F(ServerDialogTest, CloseWaitsForAPendingCreation) {

@@ -2,9 +2,8 @@
 
 #include <stdlib.h>
 
-#include <algorithm>
-
 #include "browser/configuration.h"
+#include "browser/network_functions.h"
 #include "platform/registry.h"
 #include "platform/ui_hooks.h"
 
@@ -49,80 +48,6 @@ class FakeCreateObj : public CreateObj {
 
 }  // namespace
 
-int32_t FakeMonitor::CheckPrinter(std::string& name, std::string& port, int32_t& result) {
-  calls.push_back("CheckPrinter " + name + " " + port);
-  return result = check_result;
-}
-
-int32_t FakeMonitor::GetPrinter(std::string& name, std::string& port, std::shared_ptr<PrinterObject>& out) {
-  calls.push_back("GetPrinter " + name + " " + port);
-  if (!port_back.empty()) port = port_back;
-  out = printer;
-  return printer ? 0 : error.Number;
-}
-
-int32_t FakeMonitor::GetLastError(PrinterErrorInfo& info, int32_t& result) {
-  info = error;
-  return result = 0;
-}
-
-int32_t FakeMonitor::GetResultText(int32_t code, std::string& text) {
-  text = "Result " + std::to_string(code);
-  return 0;
-}
-
-int32_t FakeMonitor::GetPrinterCollection(std::string& list, int32_t& result) {
-  calls.push_back("GetPrinterCollection");
-  if (list_result == 0) list = printers;
-  return result = list_result;
-}
-
-int32_t FakeMonitor::GetNetPrinterCollection(std::string& list, int32_t& result) {
-  calls.push_back("GetNetPrinterCollection");
-  if (net_result == 0) list = net_printers;
-  return result = net_result;
-}
-
-int32_t FakeCollection::AddServer(const std::string& name, const std::string&, int32_t& result) {
-  if (fail) return result = fail;
-  if (std::find(servers.begin(), servers.end(), name) == servers.end()) servers.push_back(name);
-  return result = 0;
-}
-
-int32_t FakeCollection::ServerList(std::string& list) {
-  list.clear();
-  for (const std::string& s : servers) list += s + std::string(1, '\0');
-  return 0;
-}
-
-int32_t FakeCollection::GetLastError(PrinterErrorInfo& info, int32_t& result) {
-  info = error;
-  return result = 0;
-}
-
-int32_t FakeCollection::ServerInfo(std::string& text) {
-  text = info;
-  return 0;
-}
-
-int32_t FakeCollection::RemoveServer(const std::string& name, int32_t& result) {
-  if (fail) return result = fail;
-  servers.erase(std::remove(servers.begin(), servers.end(), name), servers.end());
-  return result = 0;
-}
-
-std::shared_ptr<FakeMonitor> FakeNetwork::Monitor(const std::string& machine) {
-  auto m = std::make_shared<FakeMonitor>();
-  objects[std::string(kProgIdMonitor) + "@" + machine] = m;
-  return m;
-}
-
-std::shared_ptr<FakeCollection> FakeNetwork::Collection(const std::string& machine) {
-  auto c = std::make_shared<FakeCollection>();
-  objects[std::string(kProgIdServerCollection) + "@" + machine] = c;
-  return c;
-}
-
 CreateObjMaker FakeNetwork::Maker() {
   return [this] { return std::make_unique<FakeCreateObj>(this); };
 }
@@ -158,6 +83,11 @@ BrowserTest::~BrowserTest() {
 
 void BrowserTest::SetMainServer(const std::string& name) {
   RegWriteString(kZeltaKey, kMainServerValue, name);
+}
+
+void BrowserTest::Discover() {
+  AddServerNode(form, "", "", "");
+  DiscoverServers(form);
 }
 
 std::string BrowserTest::TreeText() const {

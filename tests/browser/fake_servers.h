@@ -1,10 +1,11 @@
-// Server objects in memory for the browser tests: Monitors with their printer lists and printers, a
-// main server's list, and a factory that hands them out by machine name, ends each creation after a
-// while on the test's clock and records every creation.
+// Server objects in memory for the browser tests: Monitors, a main server's
+// list, and a factory that hands them out by machine name, ends each creation
+// after a while on the test's clock and records it.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -30,29 +31,70 @@ class FakeMonitor : public MonitorObject {
   PrinterErrorInfo error{0x1234, "Monitor failure", "ZeltaServer.Monitor"};
   std::vector<std::string> calls;
 
-  int32_t CheckPrinter(std::string& name, std::string& port, int32_t& result) override;
-  int32_t GetPrinter(std::string& name, std::string& port, std::shared_ptr<PrinterObject>& out) override;
-  int32_t GetLastError(PrinterErrorInfo& info, int32_t& result) override;
-  int32_t GetResultText(int32_t code, std::string& text) override;
-  int32_t GetPrinterCollection(std::string& list, int32_t& result) override;
-  int32_t GetNetPrinterCollection(std::string& list, int32_t& result) override;
+  int32_t CheckPrinter(std::string& name, std::string& port, int32_t& result) override {
+    calls.push_back("CheckPrinter " + name + " " + port);
+    return result = check_result;
+  }
+  int32_t GetPrinter(std::string& name, std::string& port, std::shared_ptr<PrinterObject>& out) override {
+    calls.push_back("GetPrinter " + name + " " + port);
+    if (!port_back.empty()) port = port_back;
+    out = printer;
+    return printer ? 0 : error.Number;
+  }
+  int32_t GetLastError(PrinterErrorInfo& info, int32_t& result) override {
+    info = error;
+    return result = 0;
+  }
+  int32_t GetResultText(int32_t code, std::string& text) override {
+    text = "Result " + std::to_string(code);
+    return 0;
+  }
+  int32_t GetPrinterCollection(std::string& list, int32_t& result) override {
+    return List("GetPrinterCollection", printers, list_result, list, result);
+  }
+  int32_t GetNetPrinterCollection(std::string& list, int32_t& result) override {
+    return List("GetNetPrinterCollection", net_printers, net_result, list, result);
+  }
+
+ private:
+  int32_t List(const char* call, const std::string& mine, int32_t code, std::string& list, int32_t& result) {
+    calls.push_back(call);
+    if (code == 0) list = mine;
+    return result = code;
+  }
 };
 
 class FakeCollection : public ServerCollectionObject {
  public:
   std::vector<std::string> servers;
-  std::string info = "Main server SHOP0";
   int32_t fail = 0;  // result of AddServer and RemoveServer when not 0
   PrinterErrorInfo error{0x2345, "List is read-only", "ZeltaMainServer.ServerCollection"};
 
-  int32_t AddServer(const std::string& name, const std::string& comment, int32_t& result) override;
-  int32_t ServerList(std::string& list) override;
-  int32_t GetLastError(PrinterErrorInfo& info, int32_t& result) override;
-  int32_t ServerInfo(std::string& text) override;
-  int32_t RemoveServer(const std::string& name, int32_t& result) override;
+  int32_t AddServer(const std::string& name, const std::string&, int32_t& result) override {
+    if (!fail && std::find(servers.begin(), servers.end(), name) == servers.end()) servers.push_back(name);
+    return result = fail;
+  }
+  int32_t RemoveServer(const std::string& name, int32_t& result) override {
+    if (!fail) servers.erase(std::remove(servers.begin(), servers.end(), name), servers.end());
+    return result = fail;
+  }
+  int32_t ServerList(std::string& list) override {
+    list.clear();
+    for (const std::string& s : servers) list += s + std::string(1, '\0');
+    return 0;
+  }
+  int32_t GetLastError(PrinterErrorInfo& info, int32_t& result) override {
+    info = error;
+    return result = 0;
+  }
+  int32_t ServerInfo(std::string& text) override {
+    text = "Main server SHOP0";
+    return 0;
+  }
 };
 
-// The network of a test: objects by "progId@machine"; a machine with none fails to create.
+// The network of a test: objects by "progId@machine"; a machine with none fails
+// to create.
 struct FakeNetwork {
   std::map<std::string, std::shared_ptr<RemoteObject>> objects;
   std::vector<std::string> creations;     // "progId@machine" in the order started
@@ -60,21 +102,34 @@ struct FakeNetwork {
   double seconds = 0.02;                  // how long a creation takes on the test's clock
   std::function<void()> during_creation;  // run on each poll (e.g. a close request)
 
-  std::shared_ptr<FakeMonitor> Monitor(const std::string& machine);
-  std::shared_ptr<FakeCollection> Collection(const std::string& machine);
+  std::shared_ptr<FakeMonitor> Monitor(const std::string& machine) {
+    return Add<FakeMonitor>(kProgIdMonitor, machine);
+  }
+  std::shared_ptr<FakeCollection> Collection(const std::string& machine) {
+    return Add<FakeCollection>(kProgIdServerCollection, machine);
+  }
+  template <typename T>
+  std::shared_ptr<T> Add(const std::string& progId, const std::string& machine) {
+    auto object = std::make_shared<T>();
+    objects[progId + "@" + machine] = object;
+    return object;
+  }
   CreateObjMaker Maker();
 };
 
-// The usual browser test: scripted UI, the browser window as a fake form, shared variables reset, a
-// registry file with the Zelta keys and the OPOS keys, and the fake network installed.
+// The usual browser test: scripted UI, the browser window as a fake form,
+// shared variables reset, a registry file with the Zelta keys, and the fake
+// network installed.
 class BrowserTest : public ::testing::Test {
  protected:
   BrowserTest();
   ~BrowserTest() override;
-  // Sets "MainServer" (empty: removes the key's value by writing "").
-  void SetMainServer(const std::string& name);
-  std::string Registry() const { return dir.Read("registry"); }
-  // The tree as "  " per level + text + " [image]" lines in display order; "*" marks the selected node.
+  void SetMainServer(const std::string& name);  // "" leaves the value empty
+  // Adds the root and discovers the servers, as the window's first activation
+  // does.
+  void Discover();
+  // The tree as "  " per level + text + " [image]" lines in display order; "*"
+  // marks the selected node.
   std::string TreeText() const;
 
   TempDir dir;

@@ -28,10 +28,8 @@ TEST(InstanceLock, SecondInstanceFindsTheLockHeldUntilTheFirstEnds) {
 }
 
 TEST(ComputerName, ShortNameAndDomain) {
-  std::string me = GetComputerName();
-  EXPECT_FALSE(me.empty());
-  EXPECT_LT(me.size(), 32u);
-  EXPECT_EQ(me.find('.'), std::string::npos);
+  const std::string me = GetComputerName();
+  EXPECT_TRUE(!me.empty() && me.size() < 32u && me.find('.') == std::string::npos) << me;
   setenv("USERDOMAIN", "SHOPNET", 1);
   EXPECT_EQ(UserDomain(), "SHOPNET");
   unsetenv("USERDOMAIN");
@@ -53,11 +51,6 @@ TEST(AboutTexts, ReleaseFromTheVersionInformation) {
                                                        {"3", "Release 3.0.0"},
                                                        {"x.7.09", "Release 0.7.9"}};
   for (auto [version, text] : table) EXPECT_EQ(MakeAboutTexts("P", "D", version).version, text) << version;
-  AboutTexts ours = ProgramAboutTexts();
-  EXPECT_EQ(ours.caption, "About Zelta - Logo");
-  EXPECT_EQ(ours.title, "Zelta");
-  EXPECT_EQ(ours.description, "Logo utility for Zelta.");
-  EXPECT_EQ(ours.version, "Release 1.15.1");
 }
 
 TEST(ServerTree, KeysAreUniqueAndChildrenSortWhenAsked) {

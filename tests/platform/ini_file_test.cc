@@ -2,17 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/temp_dir.h"
 
 namespace zelta::test {
 namespace {
 
-std::string Nul(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) {
-    if (c == '|') c = '\0';
-  }
-  return out;
+std::string Nul(std::string s) {
+  std::replace(s.begin(), s.end(), '|', '\0');
+  return s;
 }
 
 class IniTest : public ::testing::Test {
@@ -38,36 +37,28 @@ class IniTest : public ::testing::Test {
                               "Ignored=1\n");
 };
 
-TEST_F(IniTest, SectionIsEntriesEachEndedByNul) {
-  EXPECT_EQ(GetPrivateProfileSection("PRINTER ID", 256, ini), Nul("KDT330=11808|KDM410=36|loose line|"));
-  EXPECT_EQ(GetPrivateProfileSection("printer id", 256, ini), Nul("KDT330=11808|KDM410=36|loose line|"));
+TEST_F(IniTest, SectionIsEntriesEachEndedByNulCutToSizeMinusTwo) {
+  const std::string full = Nul("KDT330=11808|KDM410=36|loose line|");  // 34 characters
+  EXPECT_EQ(GetPrivateProfileSection("printer id", 256, ini), full);
+  EXPECT_EQ(GetPrivateProfileSection("PRINTER ID", 35, ini), full);  // entries and the final NUL fit
+  EXPECT_EQ(GetPrivateProfileSection("PRINTER ID", 34, ini), full.substr(0, 32));
+  EXPECT_EQ(GetPrivateProfileSection("PRINTER ID", 16, ini), full.substr(0, 14));
+  EXPECT_EQ(GetPrivateProfileSection("PRINTER ID", 2, ini), "");
   EXPECT_EQ(GetPrivateProfileSection("NOPE", 256, ini), "");
   EXPECT_EQ(GetPrivateProfileSection("PRINTER ID", 256, dir.File("missing.INI")), "");
 }
 
-TEST_F(IniTest, SectionThatDoesNotFitIsCutToSizeMinusTwo) {
-  const std::string full = Nul("KDT330=11808|KDM410=36|loose line|");  // 34 characters
-  EXPECT_EQ(GetPrivateProfileSection("PRINTER ID", 35, ini), full);    // entries and the final NUL fit
-  EXPECT_EQ(GetPrivateProfileSection("PRINTER ID", 34, ini), full.substr(0, 32));
-  EXPECT_EQ(GetPrivateProfileSection("PRINTER ID", 16, ini), full.substr(0, 14));
-  EXPECT_EQ(GetPrivateProfileSection("PRINTER ID", 2, ini), "");
-}
-
-TEST_F(IniTest, StringsByNameWithoutCaseFirstWins) {
+TEST_F(IniTest, StringsAndIntegersByNameWithoutCaseFirstWins) {
   EXPECT_EQ(GetPrivateProfileString("PRINTER BRAND", "kdt330", "", 128, ini), "BRENNICA");
   EXPECT_EQ(GetPrivateProfileString("PRINTER BRAND", "Quoted", "", 128, ini), "  spaced  ");
   EXPECT_EQ(GetPrivateProfileString("PRINTER BRAND", "Missing", "dflt", 128, ini), "dflt");
   EXPECT_EQ(GetPrivateProfileString("NOPE", "KDT330", "dflt", 128, ini), "dflt");
   EXPECT_EQ(GetPrivateProfileString("PRINTER BRAND", "KDT330", "", 5, ini), "BREN");
   EXPECT_EQ(GetPrivateProfileString("PRINTER ID", "Ignored", "none", 128, ini), "none");
-}
-
-TEST_F(IniTest, IntegersReadTheLeadingDigits) {
-  EXPECT_EQ(GetPrivateProfileInt("BRASIL", "ENABLED", 0, ini), 1);
-  EXPECT_EQ(GetPrivateProfileInt("BRASIL", "Missing", 7, ini), 7);
-  EXPECT_EQ(GetPrivateProfileInt("BRASIL", "Negative", 7, ini), 0);
-  EXPECT_EQ(GetPrivateProfileInt("BRASIL", "Junk", 7, ini), 0);
-  EXPECT_EQ(GetPrivateProfileInt("BRASIL", "Lead", 7, ini), 12);
+  // Integers read the leading digits.
+  const std::pair<const char*, int> ints[] = {
+      {"ENABLED", 1}, {"Missing", 7}, {"Negative", 0}, {"Junk", 0}, {"Lead", 12}};
+  for (auto [name, value] : ints) EXPECT_EQ(GetPrivateProfileInt("BRASIL", name, 7, ini), value) << name;
   EXPECT_EQ(GetPrivateProfileInt("BRASIL", "ENABLED", 0, dir.File("missing.INI")), 0);
 }
 

@@ -14,69 +14,48 @@ class RegistryTest : public ::testing::Test {
  protected:
   RegistryTest() { ::setenv("ZELTA_REGISTRY", dir.File("registry").c_str(), 1); }
   ~RegistryTest() override { ::unsetenv("ZELTA_REGISTRY"); }
+  // The result of reading and the value read, as "result value".
+  std::string Read(const std::string& key, const std::string& name) {
+    std::string value = "stale";
+    const int32_t result = RegReadString(key, name, value);
+    return std::to_string(result) + " " + value;
+  }
   TempDir dir;
+  const std::string zelta = "SOFTWARE\\Zelta\\", ok = std::to_string(kRegSuccess) + " ",
+                    missing = std::to_string(kRegFileNotFound) + " ";
 };
 
-TEST_F(RegistryTest, WrittenValueReadsBack) {
+TEST_F(RegistryTest, ValuesReadBackAsWritten) {
+  EXPECT_EQ(Read(zelta, "MainServer"), missing);  // no file
   dir.Write("registry", "[SOFTWARE\\Zelta]\nInstallationType=NETWORK\n");
-  EXPECT_EQ(RegWriteString("SOFTWARE\\Zelta\\", "MainServer", "SHOP-01"), kRegSuccess);
-  std::string value;
-  EXPECT_EQ(RegReadString("SOFTWARE\\Zelta\\", "MainServer", value), kRegSuccess);
-  EXPECT_EQ(value, "SHOP-01");
-  EXPECT_EQ(RegReadString("SOFTWARE\\Zelta\\", "InstallationType", value), kRegSuccess);
-  EXPECT_EQ(value, "NETWORK");
+  EXPECT_EQ(Read(zelta, "MainServer"), missing);
+  EXPECT_EQ(Read("SOFTWARE\\Other\\", "InstallationType"), missing);
+  EXPECT_EQ(Read(zelta, "InstallationType"), ok + "NETWORK");
+  EXPECT_EQ(RegWriteString(zelta, "MainServer", "SHOP-01"), kRegSuccess);
   // Rewriting replaces; key paths and value names are compared without case.
   EXPECT_EQ(RegWriteString("software\\zelta", "MAINSERVER", "SHOP-02"), kRegSuccess);
-  EXPECT_EQ(RegReadString("SOFTWARE\\Zelta\\", "MainServer", value), kRegSuccess);
-  EXPECT_EQ(value, "SHOP-02");
+  EXPECT_EQ(Read(zelta, "MainServer"), ok + "SHOP-02");
   EXPECT_EQ(dir.Read("registry").find("SHOP-01"), std::string::npos);
-}
-
-TEST_F(RegistryTest, MissingFileKeyOrValueReadsEmpty) {
-  std::string value = "stale";
-  EXPECT_EQ(RegReadString("SOFTWARE\\Zelta\\", "MainServer", value), kRegFileNotFound);
-  EXPECT_EQ(value, "");
-  dir.Write("registry", "[SOFTWARE\\Zelta]\n");
-  value = "stale";
-  EXPECT_EQ(RegReadString("SOFTWARE\\Zelta\\", "MainServer", value), kRegFileNotFound);
-  EXPECT_EQ(value, "");
-  EXPECT_EQ(RegReadString("SOFTWARE\\Other\\", "MainServer", value), kRegFileNotFound);
+  // Awkward bytes survive the file; a string ends at its first NUL; 128 bytes or more do not fit.
+  const std::string odd = "a=b\nc\r%41 [x] C:\\path ; not a comment";
+  const std::pair<std::string, std::string> values[] = {
+      {odd, ok + odd},
+      {std::string("ab\0cd", 5), ok + "ab"},
+      {std::string(127, 'a'), ok + std::string(127, 'a')},
+      {std::string(128, 'a'), std::to_string(kRegMoreData) + " "}};
+  for (const auto& [written, read] : values) {
+    ASSERT_EQ(RegWriteString(zelta, "Value", written), kRegSuccess);
+    EXPECT_EQ(Read(zelta, "Value"), read);
+  }
 }
 
 TEST_F(RegistryTest, AMissingKeyIsNotCreatedByAWrite) {
   dir.Write("registry", "[SOFTWARE\\Zelta]\n");
-  EXPECT_EQ(RegWriteString("SOFTWARE\\OleForRetail\\ServiceOPOS\\POSPrinter\\KDT330", "COMMPort", "COM1"),
-            kRegFileNotFound);
-  std::string value;
-  EXPECT_EQ(RegReadString("SOFTWARE\\OleForRetail\\ServiceOPOS\\POSPrinter\\KDT330", "COMMPort", value),
-            kRegFileNotFound);
-  EXPECT_EQ(RegCreateKey("SOFTWARE\\OleForRetail\\ServiceOPOS\\POSPrinter\\KDT330"), kRegSuccess);
-  EXPECT_EQ(RegWriteString("SOFTWARE\\OleForRetail\\ServiceOPOS\\POSPrinter\\KDT330", "COMMPort", "COM1"),
-            kRegSuccess);
-}
-
-TEST_F(RegistryTest, ValuesOf128BytesOrMoreDoNotFit) {
-  dir.Write("registry", "[SOFTWARE\\Zelta]\n");
-  std::string value;
-  ASSERT_EQ(RegWriteString("SOFTWARE\\Zelta\\", "MainServer", std::string(127, 'a')), kRegSuccess);
-  EXPECT_EQ(RegReadString("SOFTWARE\\Zelta\\", "MainServer", value), kRegSuccess);
-  EXPECT_EQ(value.size(), 127u);
-  ASSERT_EQ(RegWriteString("SOFTWARE\\Zelta\\", "MainServer", std::string(128, 'a')), kRegSuccess);
-  EXPECT_EQ(RegReadString("SOFTWARE\\Zelta\\", "MainServer", value), kRegMoreData);
-  EXPECT_EQ(value, "");
-}
-
-TEST_F(RegistryTest, AwkwardBytesSurviveTheFile) {
-  dir.Write("registry", "[SOFTWARE\\Zelta]\n");
-  const std::string odd = "a=b\nc\r%41 [x] C:\\path ; not a comment";
-  ASSERT_EQ(RegWriteString("SOFTWARE\\Zelta\\", "Odd", odd), kRegSuccess);
-  std::string value;
-  EXPECT_EQ(RegReadString("SOFTWARE\\Zelta\\", "Odd", value), kRegSuccess);
-  EXPECT_EQ(value, odd);
-  // A string ends at its first NUL.
-  ASSERT_EQ(RegWriteString("SOFTWARE\\Zelta\\", "Nul", std::string("ab\0cd", 5)), kRegSuccess);
-  EXPECT_EQ(RegReadString("SOFTWARE\\Zelta\\", "Nul", value), kRegSuccess);
-  EXPECT_EQ(value, "ab");
+  const std::string key = "SOFTWARE\\OleForRetail\\ServiceOPOS\\POSPrinter\\KDT330";
+  EXPECT_EQ(RegWriteString(key, "COMMPort", "COM1"), kRegFileNotFound);
+  EXPECT_EQ(Read(key, "COMMPort"), missing);
+  EXPECT_EQ(RegCreateKey(key), kRegSuccess);
+  EXPECT_EQ(RegWriteString(key, "COMMPort", "COM1"), kRegSuccess);
 }
 
 TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
@@ -84,29 +63,23 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
   constexpr int kWriters = 4, kEach = 25;
   std::vector<pid_t> children;
   for (int w = 0; w < kWriters; ++w) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      for (int i = 0; i < kEach; ++i) {
-        if (RegWriteString("SOFTWARE\\Zelta\\", "W" + std::to_string(w) + "_" + std::to_string(i), "x") !=
-            0) {
-          ::_exit(1);
-        }
-      }
-      ::_exit(0);
+    if (pid_t pid = ::fork(); pid != 0) {
+      children.push_back(pid);
+      continue;
     }
-    children.push_back(pid);
+    for (int i = 0; i < kEach; ++i) {
+      if (RegWriteString(zelta, "W" + std::to_string(w) + "_" + std::to_string(i), "x") != 0) ::_exit(1);
+    }
+    ::_exit(0);
   }
   for (pid_t pid : children) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  std::string value;
   for (int w = 0; w < kWriters; ++w) {
-    for (int i = 0; i < kEach; ++i) {
-      EXPECT_EQ(RegReadString("SOFTWARE\\Zelta\\", "W" + std::to_string(w) + "_" + std::to_string(i), value),
-                0);
-    }
+    for (int i = 0; i < kEach; ++i)
+      EXPECT_EQ(Read(zelta, "W" + std::to_string(w) + "_" + std::to_string(i)), ok + "x");
   }
   EXPECT_FALSE(std::filesystem::exists(dir.File("registry.tmp")));
 }

@@ -1,7 +1,6 @@
-// The road a technician walks, through the windows' own controls: the browser window and the logo window
-// of the program (in this process, offscreen, with the Qt message boxes), a zelta-server process on
-// loopback with virtual printers whose NV memory and paper live in files, and a sample logo from data/.
-// Only the Open dialog is answered by the test; every message box is a real one, clicked.
+// The road a technician walks through the windows' own controls (offscreen, real message boxes clicked):
+// the browser and logo windows against a zelta-server on loopback whose virtual printers keep their NV
+// memory and paper in files, with a sample logo from data/ chosen in the Open dialog.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -56,10 +55,7 @@ class ProductRoadTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetPubblicVar();
-    nv = dir.File("46.nv");
-    paper = dir.File("paper");
     std::filesystem::create_directory(paper);
-    server = std::make_unique<ChildProgram>();
     ASSERT_TRUE(StartServer(*server, ZELTA_SERVER_PROGRAM, dir.path(), "ROAD",
                             "printer = Counter, emu:46:" + nv + ":" + paper + "\nprinter = Colour, emu:36"));
     dir.Write("registry",
@@ -120,8 +116,8 @@ class ProductRoadTest : public ::testing::Test {
   }
 
   TempDir dir;
-  std::string nv, paper;
-  std::unique_ptr<ChildProgram> server;
+  const std::string nv = dir.File("46.nv"), paper = dir.File("paper");
+  std::unique_ptr<ChildProgram> server = std::make_unique<ChildProgram>();
   RoadUi ui;
   QTimer answerer;
   std::vector<std::string> prompts;
@@ -232,7 +228,6 @@ TEST_F(ProductRoadTest, TreeConnectAddDownloadPrintDeleteCloseQuit) {
     EXPECT_FALSE(w->isVisible()) << w->metaObject()->className();
 
   // The printer is free for the next client, and after the server ends nothing of it runs.
-  std::string error;
   RemoteCreationState creation;
   auto monitor = std::dynamic_pointer_cast<MonitorObject>(
       CreateRemoteObject(kProgIdMonitor, "127.0.0.1:" + std::to_string(server->port()), creation));
