@@ -9,6 +9,7 @@
 #include "image/logo_slots.h"
 #include "image/read_bmp_file.h"
 #include "imglib/zelta_img.h"
+#include "shared/bytes.h"
 #include "shared/pubblic_var.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -53,21 +54,24 @@ class PrepareLogoImageTest : public ::testing::Test {
   }
   ~PrepareLogoImageTest() override { ResetPubblicVar(); }
 
-  // A w × h picture: black left half, white right half, in the given depth.
+  // A w × h picture file: black left half, white right half, in the given depth.
+  std::string Picture(int w, int h, int bits = 24) {
+    test::BmpSpec spec{.width = w, .height = h, .bit_count = bits};
+    if (bits <= 8) spec.colors = {0x000000, 0xFFFFFF};
+    const uint32_t white = bits <= 8 ? 1u : 0xFFFFFFu;
+    spec.pixel = [w, white](int x, int) { return x < w / 2 ? 0u : white; };
+    return dir.Write("in.bmp", test::MakeBmp(spec));
+  }
   void Load(int w, int h, int bits = 24) {
-    BitmapInfoHeader hd;
-    hd.biWidth = w;
-    hd.biHeight = h;
-    hd.biBitCount = static_cast<uint16_t>(bits);
-    const RgbQuad colors[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
-    HBitmap dib = CreateDIBSection(hd, colors, 2);
-    HBitmap rgb = CreateDib24(w, h);
-    FillDib(*rgb, 255, 255, 255);
-    for (int y = 0; y < h; ++y) std::fill_n(rgb->Row(y), 3 * (w / 2), 0);
-    BitBlt(*dib, 0, 0, w, h, *rgb, 0, 0);
-    LoadedBitmaps(slot) = std::move(dib);
+    LoadedBitmaps(slot) = ReadBmpFile(Picture(w, h, bits));
     S().picLoad.inner_w = w;
     S().picLoad.inner_h = h;
+  }
+  // The zelta-logo-tool program's exit status; what it wrote to stderr is in the file "err".
+  int RunTool(const std::string& args) {
+    const int status =
+        std::system((std::string(ZELTA_LOGO_TOOL) + " prepare " + args + " 2>" + dir.File("err")).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   bool Prepare(float w, int32_t fit, int32_t code, int16_t diffusion = 0) {
     return PrepareLogoImage(slot, S().picLoad, S().picPreview, w, fit, code, diffusion);
@@ -80,6 +84,7 @@ class PrepareLogoImageTest : public ::testing::Test {
   }
   LogoSlot& S() { return state.Slot(slot); }
   test::ScriptedUi ui;
+  test::TempDir dir;
   LogoWindowState state;
   int16_t slot = 0;
 };
@@ -154,49 +159,48 @@ TEST(ModelLists, PaperWidthsAndColoursByModel) {
   EXPECT_EQ(ColorModes(161).size(), 1u) << "black and white only";
 }
 
-// The zelta-logo-tool program run on files made by the test.
-class LogoTool : public ::testing::Test {
- protected:
-  // The tool's exit status; what it wrote to stderr is in the file "err".
-  int Run(const std::string& args) {
-    const int status =
-        std::system((std::string(ZELTA_LOGO_TOOL) + " prepare " + args + " 2>" + dir.File("err")).c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  test::TempDir dir;
-};
-
-TEST_F(LogoTool, PreparesAndWritesTheDefinitionPacket) {
-  const std::string in =
-      dir.Write("in.bmp", test::MakeBmp({.width = 300, .height = 100, .pixel = [](int x, int) {
-                                           return x < 150 ? 0u : 0xFFFFFFu;
-                                         }}));
-  ASSERT_EQ(Run(in + " --width 560 --fit --color two --diffusion --out " + dir.File("out.bmp") +
-                " --packet " + dir.File("packet.bin") + " --key 0A"),
+TEST_F(PrepareLogoImageTest, TheToolPreparesAFileAndWritesItsDefinitionPacket) {
+  ASSERT_EQ(RunTool(Picture(300, 100) + " --width 560 --fit --color two --diffusion --out " +
+                    dir.File("out.bmp") + " --packet " + dir.File("packet.bin") + " --key 0A"),
             0)
       << dir.Read("err");
-  test::ScriptedUi ui;
   HBitmap prepared = ReadBmpFile(dir.File("out.bmp"));
   ASSERT_TRUE(prepared);
   EXPECT_EQ(std::pair(prepared->width(), prepared->height()), std::pair(560, 187));
   const std::string bytes = dir.Read("packet.bin");
   const uint32_t n = 2 * (70 * 187 + 1) + 10;
   ASSERT_EQ(bytes.size(), 7 + n);
-  EXPECT_EQ(bytes.substr(0, 3), "\x1d\x38\x4c");
-  EXPECT_EQ(static_cast<uint8_t>(bytes[3]) | (static_cast<uint8_t>(bytes[4]) << 8), n & 0xFFFF);
   EXPECT_EQ(bytes.substr(10, 3), std::string("0A\x02", 3));
   EXPECT_EQ(std::tuple(bytes[17], bytes[18 + 70 * 187]), std::tuple(49, 50)) << "black plane, then red";
   EXPECT_EQ(static_cast<uint8_t>(bytes[18]), 0xFF) << "the left of the first row is black dots";
 }
 
-TEST_F(LogoTool, BadInputGivesTheMessageAndAFailure) {
+TEST_F(PrepareLogoImageTest, TheToolGivesTheMessageAndAFailureForBadInput) {
   const std::string out = " --out " + dir.File("out.bmp");
-  EXPECT_EQ(Run("/nonexistent/x.bmp --width 100" + out), 1);
+  EXPECT_EQ(RunTool("/nonexistent/x.bmp --width 100" + out), 1);
   EXPECT_NE(dir.Read("err").find("The new logo </nonexistent/x.bmp> is not loaded."), std::string::npos);
   const std::string broken = dir.Write("broken.bmp", "BM not a bitmap");
-  EXPECT_EQ(Run(broken + " --width 100" + out), 1);
-  EXPECT_EQ(Run(broken + " --width 0" + out), 2);
-  EXPECT_EQ(Run(broken + " --width 10" + out + " --packet p.bin"), 2) << "no key code";
+  EXPECT_EQ(RunTool(broken + " --width 100" + out), 1);
+  EXPECT_EQ(RunTool(broken + " --width 0" + out), 2);
+  EXPECT_EQ(RunTool(broken + " --width 10" + out + " --packet p.bin"), 2) << "no key code";
+}
+
+// The byte strings packets such as the one above are built of, and numbers as messages show them.
+TEST(Bytes, BuildKeepsNulAndHighBytesAndAppendsLittleEndian) {
+  Bytes b = B({29, 0, 255, 128});
+  EXPECT_EQ(b, std::string("\x1d\0\xff\x80", 4));
+  AppendLe16(b, 0x1234);
+  AppendLe32(b, 0x89ABCDEF);
+  EXPECT_EQ(b.substr(4), B({0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89}));
+}
+
+TEST(Bytes, HexDumpCutsLongInputAndNumbersGetALeadingBlankUnlessNegative) {
+  EXPECT_EQ(ToHex(B({0x1D, 0x28, 0x0A})), "1D 28 0A");
+  EXPECT_EQ(ToHex(B({1, 2, 3}), 2), "01 02 ...");
+  EXPECT_EQ(ToHex(""), "");
+  for (auto [n, text] :
+       {std::pair{0LL, " 0"}, {3072LL, " 3072"}, {-5LL, "-5"}, {-2147221399LL, "-2147221399"}})
+    EXPECT_EQ(Str(n), text);
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ class ReadBmpFileTest : public ::testing::Test {
   std::string path;
 };
 
-TEST_F(ReadBmpFileTest, EveryDepthKeepsEveryPixel) {
+TEST_F(ReadBmpFileTest, EveryDepthKeepsEveryPixelReadAndWrittenBack) {
   auto expand5 = [](uint32_t v) { return (v << 3) | (v >> 2); };
   for (int bits : {1, 4, 8, 16, 24, 32}) {
     SCOPED_TRACE(bits);
@@ -51,6 +51,9 @@ TEST_F(ReadBmpFileTest, EveryDepthKeepsEveryPixel) {
     EXPECT_EQ(dib->bit_count(), bits);
     EXPECT_EQ(dib->colors().size(), n);
     ASSERT_EQ(std::pair(dib->width(), dib->height()), std::pair(13, 5));
+    ASSERT_TRUE(WriteBmpFile(dir.File("back.bmp"), *dib));
+    HBitmap back = ReadBmpFile(dir.File("back.bmp"));
+    ASSERT_TRUE(back);
     for (int y = 0; y < 5; ++y) {
       for (int x = 0; x < 13; ++x) {
         const uint32_t v = spec.pixel(x, y);
@@ -59,6 +62,7 @@ TEST_F(ReadBmpFileTest, EveryDepthKeepsEveryPixel) {
                                   ? expand5(v >> 10) << 16 | expand5((v >> 5) & 31) << 8 | expand5(v & 31)
                                   : v;
         ASSERT_EQ(ColorAt(*dib, x, y), want) << x << "," << y;
+        ASSERT_EQ(ColorAt(*back, x, y), want) << x << "," << y << " written and read back";
       }
     }
     EXPECT_TRUE(Messages().empty());
@@ -95,8 +99,6 @@ TEST_F(ReadBmpFileTest, RefusedFilesAndTheirMessages) {
        kSilent},
       {"no width", [](BmpSpec& s) { s.width = 0; }, kBitmap},
       {"0 bits", [](BmpSpec& s) { s.bit_count = 0; }, kBitmap},
-      {"2 bits", [](BmpSpec& s) { s.bit_count = 2; }, kBitmap},
-      {"3 bits", [](BmpSpec& s) { s.bit_count = 3; }, kBitmap},
       {"15 bits", [](BmpSpec& s) { s.bit_count = 15; }, kBitmap},
   };
   for (const auto& c : cases) {
@@ -153,27 +155,6 @@ TEST_F(ReadBmpFileTest, EveryTruncatedPrefixFails) {
   }
   EXPECT_TRUE(Read(bytes));
   EXPECT_TRUE(Read(bytes + "trailing")) << "extra bytes after the pixels do no harm";
-}
-
-TEST_F(ReadBmpFileTest, WriteBmpFileRoundTripsEveryDepth) {
-  std::vector<RgbQuad> colors;
-  for (int i = 0; i < 16; ++i) colors.push_back({uint8_t(i * 16), uint8_t(255 - i), uint8_t(i), 0});
-  for (int bits : {1, 4, 8, 24, 32}) {
-    BitmapInfoHeader h;
-    h.biWidth = 11;
-    h.biHeight = 4;
-    h.biBitCount = static_cast<uint16_t>(bits);
-    HBitmap dib = CreateDIBSection(h, colors.data(), colors.size());
-    ASSERT_TRUE(dib);
-    for (size_t i = 0; i < dib->size(); ++i) dib->bits()[i] = static_cast<uint8_t>(i * 13 + 5);
-    ASSERT_TRUE(WriteBmpFile(dir.File("round_trip.bmp"), *dib));
-    HBitmap back = ReadBmpFile(dir.File("round_trip.bmp"));
-    ASSERT_TRUE(back);
-    ASSERT_EQ(back->size(), dib->size());
-    for (int y = 0; y < 4; ++y) {
-      for (int x = 0; x < 11; ++x) ASSERT_EQ(ColorAt(*back, x, y), ColorAt(*dib, x, y)) << bits;
-    }
-  }
 }
 
 }  // namespace
