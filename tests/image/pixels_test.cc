@@ -24,11 +24,7 @@ void Put24(Dib& d, int x, int y, uint32_t c) {
 }
 
 BitmapInfoHeader Header(int w, int h, uint16_t bits) {
-  BitmapInfoHeader header;
-  header.biWidth = w;
-  header.biHeight = h;
-  header.biBitCount = bits;
-  return header;
+  return {.biWidth = w, .biHeight = h, .biBitCount = bits};
 }
 
 TEST(CreateDIBSection, RefusesWhatCannotBeABitmap) {
@@ -59,11 +55,9 @@ TEST(CreateDIBSection, KeepsTheCountsOfUsedAndImportantColoursWithinTheTable) {
   }
 }
 
-TEST(StretchBltHalftone, SameSizeIsAnExactCopyAndClipsToTheDestination) {
+TEST(StretchBltHalftone, SameSizeCopiesExactlyEnlargingKeepsEveryByteAndBothClip) {
   HBitmap src = CreateDib24(5, 3);
-  for (int y = 0; y < 3; ++y) {
-    for (int x = 0; x < 5; ++x) Put24(*src, x, y, 0x010203u * (x + 7 * y));
-  }
+  for (int i = 0; i < 15; ++i) Put24(*src, i % 5, i / 5, 0x010203u * (i % 5 + 7 * (i / 5)));
   HBitmap dst = CreateDib24(5, 3);
   StretchBltHalftone(*dst, 0, 0, 5, 3, *src, 0, 0, 5, 3);
   EXPECT_EQ(std::memcmp(dst->bits(), src->bits(), src->size()), 0);
@@ -71,6 +65,11 @@ TEST(StretchBltHalftone, SameSizeIsAnExactCopyAndClipsToTheDestination) {
   StretchBltHalftone(*small, -3, 1, 10, 10, *src, 0, 0, 5, 3);   // mostly outside: no crash
   StretchBltHalftone(*small, 0, 0, 2, 2, *src, 4, 2, 100, 100);  // source rectangle clipped
   EXPECT_EQ(At24(*small, 0, 0), At24(*src, 4, 2));
+  HBitmap ramp = CreateDib24(256, 1);
+  for (int x = 0; x < 256; ++x) std::fill_n(ramp->Row(0) + 3 * x, 3, static_cast<uint8_t>(x));
+  HBitmap wide = CreateDib24(512, 2);
+  StretchBltHalftone(*wide, 0, 0, 512, 2, *ramp, 0, 0, 256, 1);
+  for (int x = 0; x < 256; ++x) ASSERT_EQ(wide->Row(1)[6 * x], x);
 }
 
 TEST(StretchBltHalftone, TwoEntryTableGetsAnOrderedDitherOfTheRightShare) {
@@ -80,18 +79,8 @@ TEST(StretchBltHalftone, TwoEntryTableGetsAnOrderedDitherOfTheRightShare) {
   FillDib(*grey, 188, 188, 188);  // half the light
   StretchBltHalftone(*dst, 0, 0, 64, 64, *grey, 0, 0, 128, 128);
   int white = 0;
-  for (int y = 0; y < 64; ++y) {
-    for (int x = 0; x < 64; ++x) white += (dst->Row(y)[x / 8] >> (7 - x % 8)) & 1;
-  }
+  for (int i = 0; i < 64 * 64; ++i) white += (dst->Row(i / 64)[i % 64 / 8] >> (7 - i % 8)) & 1;
   EXPECT_NEAR(white / 4096.0, 0.5, 0.03);
-}
-
-TEST(StretchBltHalftone, EveryByteValueSurvivesAnEnlargement) {
-  HBitmap src = CreateDib24(256, 1);
-  for (int x = 0; x < 256; ++x) std::fill_n(src->Row(0) + 3 * x, 3, static_cast<uint8_t>(x));
-  HBitmap dst = CreateDib24(512, 2);
-  StretchBltHalftone(*dst, 0, 0, 512, 2, *src, 0, 0, 256, 1);
-  for (int x = 0; x < 256; ++x) ASSERT_EQ(dst->Row(1)[6 * x], x);
 }
 
 // Area average in linear light, computed plainly in double precision.
@@ -204,12 +193,7 @@ TEST(ZeltaImg, OutputHoldsOnlyTheTableColoursAndNamesTheTable) {
       EXPECT_EQ(std::pair(out->width(), out->height()), std::pair(120, 80));
       EXPECT_EQ(text.substr(0, static_cast<size_t>(length)), file);
       std::set<uint32_t> colours;
-      for (int y = 0; y < 80; ++y) {
-        for (int x = 0; x < 120; ++x) {
-          const uint8_t* p = out->Row(y) + 3 * x;
-          colours.insert((p[2] << 16) | (p[1] << 8) | p[0]);
-        }
-      }
+      for (int i = 0; i < 120 * 80; ++i) colours.insert(At24(*out, i % 120, i / 120));
       EXPECT_LE(colours.size(), most) << code;
       EXPECT_TRUE(std::includes(palette.begin(), palette.end(), colours.begin(), colours.end())) << code;
     }
