@@ -268,31 +268,28 @@ TEST_F(GalleryTest, EverySettingPreparesAgainAndTheColourDecidesPrinting) {
   ui.open_results.push_back({Bmp("a.bmp", 50, 40)});
   cmdAddLogo_Click(state);
   LogoSlot& s = state.Slot(1);
+  auto set = [&](auto& setting, int value, auto click) {
+    setting = value;
+    click(state, 1);
+  };
   EXPECT_EQ(PreparedSize(1), std::pair(50, 40)) << "fit cleared keeps a narrow picture's size";
-  s.cmbColor.selected = 1;  // "Color"
-  cmbColor_Click(state, 1);
+  set(s.cmbColor.selected, 1, cmbColor_Click);  // "Color"
   EXPECT_FALSE(state.cmdPrintLogo.enabled);
   const uint64_t drawn = s.picPreview.drawn;
-  s.cmbColor.selected = 0;
-  cmbColor_Click(state, 1);
+  set(s.cmbColor.selected, 0, cmbColor_Click);
   EXPECT_TRUE(state.cmdPrintLogo.enabled);
-  s.chkErrorDiffusion = 1;
-  chkErrorDiffusion_Click(state, 1);
-  s.chkFit = 1;
-  cmbPaperWidth_Click(state, 1);
+  set(s.chkErrorDiffusion, 1, chkErrorDiffusion_Click);
+  set(s.chkFit, 1, cmbPaperWidth_Click);
   EXPECT_GT(s.picPreview.drawn, drawn);
   EXPECT_EQ(PreparedSize(1), std::pair(426, 341)) << "fitted to the paper";
   EXPECT_TRUE(s.hsbSlide.visible == (s.picSlide.outer_w() > s.picFrame.outer_w()));
   EXPECT_EQ(s.vsbSlide.value, 0);
-  s.chkFit = 0;
-  chkFit_Click(state, 1);
+  set(s.chkFit, 0, chkFit_Click);
   EXPECT_EQ(PreparedSize(1), std::pair(50, 40)) << "the same result each time";
   state.busy = true;  // another operation runs: nothing happens
-  s.cmbColor.selected = 1;
-  cmbColor_Click(state, 1);
+  set(s.cmbColor.selected, 1, cmbColor_Click);
   EXPECT_TRUE(state.cmdPrintLogo.enabled);
-  s.chkFit = 1;
-  chkFit_Click(state, 1);
+  set(s.chkFit, 1, chkFit_Click);
   EXPECT_EQ(PreparedSize(1), std::pair(50, 40));
   state.busy = false;
   SetCurrentPath("/nonexistent/", 13);
