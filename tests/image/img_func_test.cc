@@ -89,7 +89,7 @@ class PrepareLogoImageTest : public ::testing::Test {
   int16_t slot = 0;
 };
 
-TEST_F(PrepareLogoImageTest, EveryColourCodeMakesATargetSizedBitmapAndNamesItsTable) {
+TEST_F(PrepareLogoImageTest, EveryColourCodeAndDepthMakesATargetSizedBitmapAndNamesItsTable) {
   Load(300, 100);
   const char* tables[] = {"", kColorTableTwoColors, kColorTableBlackWhite, kColorTableColor};
   for (int code : {1, 2, 3}) {
@@ -103,10 +103,7 @@ TEST_F(PrepareLogoImageTest, EveryColourCodeMakesATargetSizedBitmapAndNamesItsTa
     }
   }
   EXPECT_TRUE(ui.messages.empty());
-}
-
-TEST_F(PrepareLogoImageTest, CropCutsTheLeftColumnsOfAnyDepth) {
-  for (int bits : {1, 8, 24}) {
+  for (int bits : {1, 8, 24}) {  // cropping cuts the left columns of any depth
     Load(700, 40, bits);
     ASSERT_TRUE(Prepare(390, 2, 2));
     EXPECT_EQ(Prepared(349, 0), std::tuple(390, 40, 0)) << bits << ": column 349 is in the black half";

@@ -9,11 +9,8 @@
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
-namespace zelta {
+namespace zelta::test {
 namespace {
-
-using test::BmpSpec;
-using test::MakeBmp;
 
 // The colour of pixel (x, y), y from the top, as 0xRRGGBB.
 uint32_t ColorAt(const Dib& dib, int x, int y) {
@@ -28,8 +25,8 @@ class ReadBmpFileTest : public ::testing::Test {
   // The messages shown since the last call, then forgets them.
   std::vector<std::string> Messages() { return std::exchange(ui.messages, {}); }
 
-  test::ScriptedUi ui;
-  test::TempDir dir;
+  ScriptedUi ui;
+  TempDir dir;
   std::string path;
 };
 
@@ -152,4 +149,4 @@ TEST_F(ReadBmpFileTest, EveryTruncatedPrefixFails) {
 }
 
 }  // namespace
-}  // namespace zelta
+}  // namespace zelta::test
