@@ -56,11 +56,11 @@ class PrepareLogoImageTest : public ::testing::Test {
 
   // A w × h picture file: black left half, white right half, in the given depth.
   std::string Picture(int w, int h, int bits = 24) {
-    test::BmpSpec spec{.width = w, .height = h, .bit_count = bits};
-    if (bits <= 8) spec.colors = {0x000000, 0xFFFFFF};
+    test::BmpSpec bmp{.width = w, .height = h, .bit_count = bits};
+    if (bits <= 8) bmp.colors = {0x000000, 0xFFFFFF};
     const uint32_t white = bits <= 8 ? 1u : 0xFFFFFFu;
-    spec.pixel = [w, white](int x, int) { return x < w / 2 ? 0u : white; };
-    return dir.Write("in.bmp", test::MakeBmp(spec));
+    bmp.pixel = [w, white](int x, int) { return x < w / 2 ? 0u : white; };
+    return dir.Write("in.bmp", test::MakeBmp(bmp));
   }
   void Load(int w, int h, int bits = 24) {
     LoadedBitmaps(slot) = ReadBmpFile(Picture(w, h, bits));
