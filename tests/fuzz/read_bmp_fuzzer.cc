@@ -43,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       zelta::SetCurrentPath(ZELTA_FUZZ_DATA, static_cast<int32_t>(sizeof ZELTA_FUZZ_DATA - 1));
   (void)path_set;
   const int32_t code = 1 + static_cast<int32_t>(size % 3);
+  const int plane_count = code == 3 ? 3 : code == 1 ? 2 : 1;
   std::string text(256, ' ');
   int32_t length = 0;
   // The shipped colour tables always work: every step below must succeed.
@@ -56,10 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                 error) != zelta::ColorTableStatus::kOk ||
       !zelta::ConvertWithColorTable(*prepared, table, code, planes, error) ||
       !zelta::NvRasterWrites("00", code, prepared->width(), prepared->height(),
-                             {planes.begin(), planes.begin() + (code == 3   ? 3
-                                                                : code == 1 ? 2
-                                                                            : 1)},
-                             writes)) {
+                             {planes.begin(), planes.begin() + plane_count}, writes)) {
     __builtin_trap();
   }
   for (int x = 0; x < prepared->width() + 8; ++x) (void)zelta::BlackDotColumn(*prepared, x);

@@ -47,45 +47,36 @@ class GalleryTest : public ::testing::Test {
     return PreparedBitmaps(i) ? std::pair(PreparedBitmaps(i)->width(), PreparedBitmaps(i)->height())
                               : std::pair(0, 0);
   }
-  std::pair<int, int> Cell(int16_t i) const {
-    return {state.Slot(i).picThumbFrame.left, state.Slot(i).picThumbFrame.top};
-  }
+  PictureBox& Frame(int16_t i) { return state.Slot(i).picThumbFrame; }
+  bool Selected(int16_t i) const { return IsSelected(state.Slot(i)); }
+  std::pair<int, int> Cell(int16_t i) { return {Frame(i).left, Frame(i).top}; }
 
   ScriptedUi ui;
   TempDir dir;
   LogoWindowState state;
 };
 
-TEST_F(GalleryTest, SlotsAreReusedOnceHiddenAndNewOnesGrowTheBitmapArrays) {
+TEST_F(GalleryTest, SlotsAreReusedOnceHiddenAndNewKeyCodesFillGapsInUpperCaseHex) {
   EXPECT_EQ(Add("00", false), 1);  // the design slot
   EXPECT_EQ(Add("01", false), 2);
   EXPECT_EQ(LoadedBitmaps.UBound(), 2);
   LoadedBitmaps(1) = CreateDib24(2, 2);
-  EXPECT_EQ(Add("02", false), 3);
+  const int16_t k02 = Add(ChooseNewKeyCode(state), true);
+  EXPECT_EQ(k02, 3);
+  EXPECT_EQ(state.Slot(k02).picThumb.tag, "02");
   EXPECT_TRUE(LoadedBitmaps(1)) << "growing keeps the bitmaps";
-  EXPECT_EQ(PreparedBitmaps.UBound(), 3);
-  EXPECT_EQ(state.LogoCount, 3);
+  EXPECT_EQ((std::pair<int, int>(PreparedBitmaps.UBound(), state.LogoCount)), std::pair(3, 3));
   // New elements: thumbnail and panes shown; page, source and scroll bars hidden.
-  const LogoSlot& s = state.Slot(3);
+  const LogoSlot& s = state.Slot(k02);
   EXPECT_TRUE(s.picThumb.visible && s.picView.visible && s.picPreview.visible);
   EXPECT_FALSE(s.picFrame.visible || s.picLoad.visible || s.vsbSlide.visible);
-  state.Slot(2).picThumbFrame.visible = false;  // deleted
-  --state.LogoCount;
-  EXPECT_EQ(AllocateLogoSlot(state), 2);
-  EXPECT_EQ(state.slot_count(), 3);
-  EXPECT_EQ(state.LogoCount, 3);
-}
-
-TEST_F(GalleryTest, NewKeyCodesFillGapsFromZeroInUpperCaseHex) {
-  Add("00", false);
-  Add("01", false);
-  const int16_t k02 = Add(ChooseNewKeyCode(state), true);
-  EXPECT_EQ(state.Slot(k02).picThumb.tag, "02");
   EXPECT_EQ(ChooseNewKeyCode(state), "03");
-  state.Slot(k02).picThumbFrame.visible = false;
+  Frame(k02).visible = false;  // deleted
+  --state.LogoCount;
   EXPECT_EQ(ChooseNewKeyCode(state), "02");
   for (int k = 2; k < 10; ++k) Add(ChooseNewKeyCode(state), true);
   EXPECT_EQ(state.Slot(k02).picThumb.tag, "02") << "the hidden slot is taken first";
+  EXPECT_EQ((std::pair<int, int>(state.slot_count(), state.LogoCount)), std::pair(10, 10));
   EXPECT_EQ(ChooseNewKeyCode(state), "0A");
   // Keys found out of order still count; a lower-case stored key does not block "0B".
   Add("0b", false);
@@ -117,9 +108,11 @@ TEST_F(GalleryTest, ThumbnailFitsAboveItsCaptionWithoutGrowing) {
   }
 }
 
-TEST_F(GalleryTest, GridPutsStoredLogosFirstThenNewOnesInTabOrder) {
+TEST_F(GalleryTest, GridPutsStoredLogosFirstThenNewOnesAndScrollsWhenRowsOverflow) {
   state.picFrameAll.inner_w = 445;  // (445 + 2) / (73 + 2) = 5 columns
-  state.picFrameAll.inner_h = 1000;
+  state.picFrameAll.inner_h = 150;
+  ArrangeThumbnails(state, 0);
+  EXPECT_EQ(state.picSlideAll.inner_h, 0) << "no logo, no negative canvas";
   const int16_t n1 = Add("05", true), s1 = Add("00", false), n2 = Add("06", true), s2 = Add("01", false),
                 n3 = Add("07", true);
   std::swap(state.tabs[1], state.tabs[3]);  // tab order: New(07), New(06), New(05)
@@ -128,20 +121,10 @@ TEST_F(GalleryTest, GridPutsStoredLogosFirstThenNewOnesInTabOrder) {
             (std::vector<std::pair<int, int>>{{0, 0}, {75, 0}, {150, 0}, {225, 0}, {300, 0}}));
   EXPECT_FALSE(state.vsbSlideAll.visible);
   EXPECT_EQ(state.picSlideAll.inner_h, 97);
-  const int16_t s3 = Add("02", false);  // a sixth logo starts the second row
+  // A sixth logo starts the second row: 445 - 17 = 428 wide, (430 / 75) = 5 columns still, 97 + 2 + 97 high.
+  const int16_t s3 = Add("02", false);
   ArrangeThumbnails(state, 0);
-  EXPECT_EQ(Cell(s3), std::pair(150, 0));
-  EXPECT_EQ(Cell(n1), std::pair(0, 99));
-}
-
-TEST_F(GalleryTest, ScrollBarAppearsWhenRowsOverflowAndShowsLastOrFirstRow) {
-  state.picFrameAll.inner_w = 445;
-  state.picFrameAll.inner_h = 150;
-  ArrangeThumbnails(state, 0);
-  EXPECT_EQ(state.picSlideAll.inner_h, 0) << "no logo, no negative canvas";
-  for (int k = 0; k < 6; ++k) Add("0" + std::to_string(k), false);
-  ArrangeThumbnails(state, 0);
-  // 445 - 17 = 428 wide: (430 / 75) = 5 columns still, two rows of 97 + 2 + 97.
+  EXPECT_EQ(std::tuple(Cell(s3), Cell(n1)), std::tuple(std::pair(150, 0), std::pair(0, 99)));
   const ScrollBar& bar = state.vsbSlideAll;
   EXPECT_TRUE(bar.visible);
   EXPECT_EQ(state.picSlideAll.inner_w, 428);
@@ -163,16 +146,14 @@ TEST_F(GalleryTest, SelectionDecidesTheButtons) {
   state.picFrameAll.inner_h = 150;
   const int16_t stored = Add("00", false), fresh = Add("01", true), below = Add("02", false);
   ArrangeThumbnails(state, 1);
-  state.Slot(below).picThumbFrame.top = 200;  // partly below the visible 150 pixels
+  Frame(below).top = 200;  // partly below the visible 150 pixels
   state.vsbSlideAll.max = 1000;
   EXPECT_EQ(Buttons(), "---");
   for (auto [click, buttons] : {std::pair{stored, "D-P"}, {fresh, "DWP"}, {stored, "DW-"}, {fresh, "---"}}) {
     picThumbFrame_Click(state, click);
     EXPECT_EQ(Buttons(), buttons);
   }
-  auto colours = [&](int16_t i) {
-    return std::tuple(state.Slot(i).picThumbFrame.back_color, state.Slot(i).picThumbFrame.fore_color);
-  };
+  auto colours = [&](int16_t i) { return std::tuple(Frame(i).back_color, Frame(i).fore_color); };
   EXPECT_EQ(colours(stored), std::tuple(kColorButtonFace, kColorButtonText));
   picThumbFrame_Click(state, below);
   EXPECT_EQ(colours(below), std::tuple(kColorHighlight, kColorHighlightText)) << "selected";
@@ -182,21 +163,20 @@ TEST_F(GalleryTest, SelectionDecidesTheButtons) {
   EXPECT_EQ(state.vsbSlideAll.value, 0) << "scrolled up to its top";
 
   cmdSelectNone_Click(state);
-  EXPECT_EQ(Buttons(), "---");
-  state.Slot(stored).picThumbFrame.visible = false;  // deleted: ignored by every rule
+  Frame(stored).visible = false;  // deleted: ignored by every rule
   SetSelected(state.Slot(stored), true);
   UpdateActionButtons(state);
   EXPECT_EQ(Buttons(), "---");
   picThumbFrame_Click(state, stored);
-  EXPECT_TRUE(IsSelected(state.Slot(stored))) << "a hidden frame ignores clicks";
+  EXPECT_TRUE(Selected(stored)) << "a hidden frame ignores clicks";
   cmdSelectAll_Click(state);
-  EXPECT_TRUE(IsSelected(state.Slot(fresh)) && IsSelected(state.Slot(below)));
+  EXPECT_TRUE(Selected(fresh) && Selected(below));
   EXPECT_EQ(Buttons(), "DWP");
   state.busy = true;
   cmdSelectNone_Click(state);
-  EXPECT_TRUE(IsSelected(state.Slot(fresh))) << "refused while busy";
+  EXPECT_TRUE(Selected(fresh)) << "refused while busy";
   picThumbFrame_Click(state, fresh);
-  EXPECT_FALSE(IsSelected(state.Slot(fresh))) << "a thumbnail click works while busy";
+  EXPECT_FALSE(Selected(fresh)) << "a thumbnail click works while busy";
 }
 
 TEST_F(GalleryTest, TabsShowALogosPageAndAreRefusedWhileBusy) {
@@ -282,28 +262,40 @@ TEST_F(GalleryTest, AddingStopsAtTwoHundredLogosWithOneMessage) {
   EXPECT_EQ(state.LogoCount, 200);
 }
 
-TEST_F(GalleryTest, ColourChoiceDecidesPrintingAndEverySettingPreparesAgain) {
+// The settings of a logo's page: each prepares the logo again; the colour also decides printing.
+TEST_F(GalleryTest, EverySettingPreparesAgainAndTheColourDecidesPrinting) {
   PrinterModelId = 36;
   ui.open_results.push_back({Bmp("a.bmp", 50, 40)});
   cmdAddLogo_Click(state);
   LogoSlot& s = state.Slot(1);
-  s.cmbColor.selected = 1;  // "Color"
-  cmbColor_Click(state, 1);
+  auto set = [&](auto& setting, int value, auto click) {
+    setting = value;
+    click(state, 1);
+  };
+  EXPECT_EQ(PreparedSize(1), std::pair(50, 40)) << "fit cleared keeps a narrow picture's size";
+  set(s.cmbColor.selected, 1, cmbColor_Click);  // "Color"
   EXPECT_FALSE(state.cmdPrintLogo.enabled);
   const uint64_t drawn = s.picPreview.drawn;
-  s.cmbColor.selected = 0;
-  cmbColor_Click(state, 1);
+  set(s.cmbColor.selected, 0, cmbColor_Click);
   EXPECT_TRUE(state.cmdPrintLogo.enabled);
-  s.chkErrorDiffusion = 1;
-  chkErrorDiffusion_Click(state, 1);
-  s.chkFit = 1;
-  cmbPaperWidth_Click(state, 1);
+  set(s.chkErrorDiffusion, 1, chkErrorDiffusion_Click);
+  set(s.chkFit, 1, cmbPaperWidth_Click);
   EXPECT_GT(s.picPreview.drawn, drawn);
   EXPECT_EQ(PreparedSize(1), std::pair(426, 341)) << "fitted to the paper";
-  state.busy = true;
-  s.cmbColor.selected = 1;
-  cmbColor_Click(state, 1);
-  EXPECT_TRUE(state.cmdPrintLogo.enabled) << "nothing while busy";
+  EXPECT_TRUE(s.hsbSlide.visible == (s.picSlide.outer_w() > s.picFrame.outer_w()));
+  EXPECT_EQ(s.vsbSlide.value, 0);
+  set(s.chkFit, 0, chkFit_Click);
+  EXPECT_EQ(PreparedSize(1), std::pair(50, 40)) << "the same result each time";
+  state.busy = true;  // another operation runs: nothing happens
+  set(s.cmbColor.selected, 1, cmbColor_Click);
+  EXPECT_TRUE(state.cmdPrintLogo.enabled);
+  set(s.chkFit, 1, chkFit_Click);
+  EXPECT_EQ(PreparedSize(1), std::pair(50, 40));
+  state.busy = false;
+  SetCurrentPath("/nonexistent/", 13);
+  chkFit_Click(state, 1);
+  EXPECT_FALSE(s.picThumbFrame.enabled) << "a failed preparation disables the thumbnail";
+  EXPECT_FALSE(state.busy);
 }
 
 }  // namespace

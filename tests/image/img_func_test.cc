@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "image/bmp_test_files.h"
 #include "image/fit_handler.h"
 #include "image/logo_slots.h"
+#include "image/read_bmp_file.h"
 #include "imglib/zelta_img.h"
+#include "shared/bytes.h"
 #include "shared/pubblic_var.h"
 #include "support/scripted_ui.h"
+#include "support/temp_dir.h"
 
 namespace zelta {
 namespace {
@@ -21,16 +27,12 @@ TEST(TargetGeometry, ScaleCropOrFitInside) {
     float w_after;
   } cases[] = {
       // Scaled to the width (1), halves to even: 5 × 2.5 = 12.5 to 12, 7 × 2.5 = 17.5 to 18; small ones grow.
-      {300, 100, 560, 1, 0, {.W = 560, .H = 187, .D = 187}, 560},
       {4, 5, 10, 1, 0, {.W = 10, .H = 12, .D = 12}, 10},
       {4, 7, 10, 1, 0, {.W = 10, .H = 18, .D = 18}, 10},
-      {200, 50, 560, 1, 0, {.W = 560, .H = 140, .D = 140}, 560},
       // Cropped (2): the size kept, the width lowered to a narrower picture's.
       {300, 100, 560, 2, 0, {.W = 300, .H = 100, .D = 100}, 300},
       {300, 100, 200, 2, 0, {.W = 200, .H = 100, .D = 100}, 200},
-      {700, 90, 390, 2, 0, {.W = 390, .H = 90, .D = 90}, 390},
-      // Fitted inside (0): never enlarged, centred.
-      {100, 50, 200, 0, 150, {.W = 100, .H = 50, .X = 50, .Y = 50, .D = 150}, 200},
+      // Fitted inside (0), centred (one that is not enlarged: the unconverted view below).
       {800, 300, 200, 0, 150, {.W = 200, .H = 75, .X = 0, .Y = 37, .D = 150}, 200},
       {0, 300, 200, 0, 150, {.D = 150}, 200},
   };
@@ -52,21 +54,24 @@ class PrepareLogoImageTest : public ::testing::Test {
   }
   ~PrepareLogoImageTest() override { ResetPubblicVar(); }
 
-  // A w × h picture: black left half, white right half, in the given depth.
+  // A w × h picture file: black left half, white right half, in the given depth.
+  std::string Picture(int w, int h, int bits = 24) {
+    test::BmpSpec bmp{.width = w, .height = h, .bit_count = bits};
+    if (bits <= 8) bmp.colors = {0x000000, 0xFFFFFF};
+    const uint32_t white = bits <= 8 ? 1u : 0xFFFFFFu;
+    bmp.pixel = [w, white](int x, int) { return x < w / 2 ? 0u : white; };
+    return dir.Write("in.bmp", test::MakeBmp(bmp));
+  }
   void Load(int w, int h, int bits = 24) {
-    BitmapInfoHeader hd;
-    hd.biWidth = w;
-    hd.biHeight = h;
-    hd.biBitCount = static_cast<uint16_t>(bits);
-    const RgbQuad colors[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
-    HBitmap dib = CreateDIBSection(hd, colors, 2);
-    HBitmap rgb = CreateDib24(w, h);
-    FillDib(*rgb, 255, 255, 255);
-    for (int y = 0; y < h; ++y) std::fill_n(rgb->Row(y), 3 * (w / 2), 0);
-    BitBlt(*dib, 0, 0, w, h, *rgb, 0, 0);
-    LoadedBitmaps(slot) = std::move(dib);
+    LoadedBitmaps(slot) = ReadBmpFile(Picture(w, h, bits));
     S().picLoad.inner_w = w;
     S().picLoad.inner_h = h;
+  }
+  // The zelta-logo-tool program's exit status; what it wrote to stderr is in the file "err".
+  int RunTool(const std::string& args) {
+    const int status =
+        std::system((std::string(ZELTA_LOGO_TOOL) + " prepare " + args + " 2>" + dir.File("err")).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   bool Prepare(float w, int32_t fit, int32_t code, int16_t diffusion = 0) {
     return PrepareLogoImage(slot, S().picLoad, S().picPreview, w, fit, code, diffusion);
@@ -78,22 +83,13 @@ class PrepareLogoImageTest : public ::testing::Test {
     return {d.width(), d.height(), p[0] + p[1] + p[2]};
   }
   LogoSlot& S() { return state.Slot(slot); }
-  // Settings as the logo's page holds them, then a click on "fit".
-  void ClickFit(uint8_t model, int16_t fit) {
-    S().cmbPaperWidth.items = PaperWidths(model);
-    S().cmbPaperWidth.selected = 0;
-    S().cmbColor.items = {{"Black & white", 2}};
-    S().cmbColor.selected = 0;
-    S().chkFit = fit;
-    chkFit_Click(state, slot);
-  }
-
   test::ScriptedUi ui;
+  test::TempDir dir;
   LogoWindowState state;
   int16_t slot = 0;
 };
 
-TEST_F(PrepareLogoImageTest, EveryColourCodeMakesATargetSizedBitmapAndNamesItsTable) {
+TEST_F(PrepareLogoImageTest, EveryColourCodeAndDepthMakesATargetSizedBitmapAndNamesItsTable) {
   Load(300, 100);
   const char* tables[] = {"", kColorTableTwoColors, kColorTableBlackWhite, kColorTableColor};
   for (int code : {1, 2, 3}) {
@@ -107,10 +103,7 @@ TEST_F(PrepareLogoImageTest, EveryColourCodeMakesATargetSizedBitmapAndNamesItsTa
     }
   }
   EXPECT_TRUE(ui.messages.empty());
-}
-
-TEST_F(PrepareLogoImageTest, CropCutsTheLeftColumnsOfAnyDepth) {
-  for (int bits : {1, 8, 24}) {
+  for (int bits : {1, 8, 24}) {  // cropping cuts the left columns of any depth
     Load(700, 40, bits);
     ASSERT_TRUE(Prepare(390, 2, 2));
     EXPECT_EQ(Prepared(349, 0), std::tuple(390, 40, 0)) << bits << ": column 349 is in the black half";
@@ -155,38 +148,56 @@ TEST_F(PrepareLogoImageTest, FailuresShowTheirMessageAndOtherCodesDoNothing) {
                 "component(s) and verify the color table files."}));
 }
 
-TEST_F(PrepareLogoImageTest, FitHandlerTurnsTheSettingsIntoAPreparation) {
-  Load(200, 50);
-  ClickFit(46, 0);
-  EXPECT_EQ(PreparedBitmaps(slot)->width(), 200) << "fit cleared keeps a narrow picture's size";
-  ClickFit(46, 1);
-  EXPECT_EQ(Prepared(0, 0), std::tuple(560, 140, 0));
-  EXPECT_TRUE(S().hsbSlide.visible == (S().picSlide.outer_w() > S().picFrame.outer_w()));
-  EXPECT_EQ(S().vsbSlide.value, 0);
-  EXPECT_FALSE(state.busy);
-  ClickFit(46, 0);
-  EXPECT_EQ(PreparedBitmaps(slot)->width(), 200) << "the same result each time";
-  state.busy = true;  // another operation runs: nothing happens
-  ClickFit(46, 1);
-  EXPECT_EQ(PreparedBitmaps(slot)->width(), 200);
-}
-
-TEST_F(PrepareLogoImageTest, FailedPreparationDisablesTheThumbnailFrame) {
-  Load(20, 10);
-  SetCurrentPath("/nonexistent/", 13);
-  ClickFit(36, 1);
-  EXPECT_FALSE(S().picThumbFrame.enabled);
-  EXPECT_FALSE(S().hsbSlide.visible);
-  EXPECT_EQ(S().hsbSlide.max, 0);
-  EXPECT_FALSE(state.busy);
-}
-
 TEST(ModelLists, PaperWidthsAndColoursByModel) {
   EXPECT_EQ(PaperWidths(36).front(), (std::pair<std::string, int32_t>{"82.5 mm", 426}));
   EXPECT_EQ(PaperWidths(32)[2].second, 390);
   EXPECT_EQ(PaperWidths(161).size(), 1u);
   EXPECT_TRUE(PaperWidths(99).empty());
   EXPECT_EQ(ColorModes(161).size(), 1u) << "black and white only";
+}
+
+TEST_F(PrepareLogoImageTest, TheToolPreparesAFileAndWritesItsDefinitionPacket) {
+  ASSERT_EQ(RunTool(Picture(300, 100) + " --width 560 --fit --color two --diffusion --out " +
+                    dir.File("out.bmp") + " --packet " + dir.File("packet.bin") + " --key 0A"),
+            0)
+      << dir.Read("err");
+  HBitmap prepared = ReadBmpFile(dir.File("out.bmp"));
+  ASSERT_TRUE(prepared);
+  EXPECT_EQ(std::pair(prepared->width(), prepared->height()), std::pair(560, 187));
+  const std::string bytes = dir.Read("packet.bin");
+  const uint32_t n = 2 * (70 * 187 + 1) + 10;
+  ASSERT_EQ(bytes.size(), 7 + n);
+  EXPECT_EQ(bytes.substr(10, 3), std::string("0A\x02", 3));
+  EXPECT_EQ(std::tuple(bytes[17], bytes[18 + 70 * 187]), std::tuple(49, 50)) << "black plane, then red";
+  EXPECT_EQ(static_cast<uint8_t>(bytes[18]), 0xFF) << "the left of the first row is black dots";
+}
+
+TEST_F(PrepareLogoImageTest, TheToolGivesTheMessageAndAFailureForBadInput) {
+  const std::string out = " --out " + dir.File("out.bmp");
+  EXPECT_EQ(RunTool("/nonexistent/x.bmp --width 100" + out), 1);
+  EXPECT_NE(dir.Read("err").find("The new logo </nonexistent/x.bmp> is not loaded."), std::string::npos);
+  const std::string broken = dir.Write("broken.bmp", "BM not a bitmap");
+  EXPECT_EQ(RunTool(broken + " --width 100" + out), 1);
+  EXPECT_EQ(RunTool(broken + " --width 0" + out), 2);
+  EXPECT_EQ(RunTool(broken + " --width 10" + out + " --packet p.bin"), 2) << "no key code";
+}
+
+// The byte strings packets such as the one above are built of, and numbers as messages show them.
+TEST(Bytes, BuildKeepsNulAndHighBytesAndAppendsLittleEndian) {
+  Bytes b = B({29, 0, 255, 128});
+  EXPECT_EQ(b, std::string("\x1d\0\xff\x80", 4));
+  AppendLe16(b, 0x1234);
+  AppendLe32(b, 0x89ABCDEF);
+  EXPECT_EQ(b.substr(4), B({0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89}));
+}
+
+TEST(Bytes, HexDumpCutsLongInputAndNumbersGetALeadingBlankUnlessNegative) {
+  EXPECT_EQ(ToHex(B({0x1D, 0x28, 0x0A})), "1D 28 0A");
+  EXPECT_EQ(ToHex(B({1, 2, 3}), 2), "01 02 ...");
+  EXPECT_EQ(ToHex(""), "");
+  for (auto [n, text] :
+       {std::pair{0LL, " 0"}, {3072LL, " 3072"}, {-5LL, "-5"}, {-2147221399LL, "-2147221399"}})
+    EXPECT_EQ(Str(n), text);
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
-#include "platform/dib.h"
-
+// Pixels: bitmaps, their copies and stretches, and the conversion to the printer's inks.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <set>
 
+#include "imglib/color_table.h"
+#include "imglib/dither.h"
+#include "imglib/zelta_img.h"
+#include "platform/dib.h"
 #include "platform/linear_light.h"
 
 namespace zelta {
@@ -20,14 +24,10 @@ void Put24(Dib& d, int x, int y, uint32_t c) {
 }
 
 BitmapInfoHeader Header(int w, int h, uint16_t bits) {
-  BitmapInfoHeader header;
-  header.biWidth = w;
-  header.biHeight = h;
-  header.biBitCount = bits;
-  return header;
+  return {.biWidth = w, .biHeight = h, .biBitCount = bits};
 }
 
-TEST(CreateDIBSection, RefusesWhatCannotBeABitmap) {
+TEST(CreateDIBSection, RefusesWhatCannotBeABitmapAndKeepsColourCountsWithinTheTable) {
   for (uint16_t bits : {0, 2, 3, 15, 64})
     EXPECT_FALSE(CreateDIBSection(Header(4, 4, bits), nullptr, 0)) << bits;
   BitmapInfoHeader h = Header(4, 4, 24);
@@ -38,9 +38,7 @@ TEST(CreateDIBSection, RefusesWhatCannotBeABitmap) {
   EXPECT_EQ(DibStride(0x7FFFFFFF, 64), 0u) << "stride beyond 32 bits";
   EXPECT_EQ(DibStride(13, 1), 4u);
   EXPECT_EQ(DibStride(13, 24), 40u);
-}
-
-TEST(CreateDIBSection, KeepsTheCountsOfUsedAndImportantColoursWithinTheTable) {
+  // The counts of used and important colours are kept within the table.
   const struct {
     uint16_t bits;
     uint32_t important, kept;
@@ -55,11 +53,9 @@ TEST(CreateDIBSection, KeepsTheCountsOfUsedAndImportantColoursWithinTheTable) {
   }
 }
 
-TEST(StretchBltHalftone, SameSizeIsAnExactCopyAndClipsToTheDestination) {
+TEST(StretchBltHalftone, SameSizeCopiesExactlyEnlargingKeepsEveryByteAndBothClip) {
   HBitmap src = CreateDib24(5, 3);
-  for (int y = 0; y < 3; ++y) {
-    for (int x = 0; x < 5; ++x) Put24(*src, x, y, 0x010203u * (x + 7 * y));
-  }
+  for (int i = 0; i < 15; ++i) Put24(*src, i % 5, i / 5, 0x010203u * (i % 5 + 7 * (i / 5)));
   HBitmap dst = CreateDib24(5, 3);
   StretchBltHalftone(*dst, 0, 0, 5, 3, *src, 0, 0, 5, 3);
   EXPECT_EQ(std::memcmp(dst->bits(), src->bits(), src->size()), 0);
@@ -67,6 +63,11 @@ TEST(StretchBltHalftone, SameSizeIsAnExactCopyAndClipsToTheDestination) {
   StretchBltHalftone(*small, -3, 1, 10, 10, *src, 0, 0, 5, 3);   // mostly outside: no crash
   StretchBltHalftone(*small, 0, 0, 2, 2, *src, 4, 2, 100, 100);  // source rectangle clipped
   EXPECT_EQ(At24(*small, 0, 0), At24(*src, 4, 2));
+  HBitmap ramp = CreateDib24(256, 1);
+  for (int x = 0; x < 256; ++x) std::fill_n(ramp->Row(0) + 3 * x, 3, static_cast<uint8_t>(x));
+  HBitmap wide = CreateDib24(512, 2);
+  StretchBltHalftone(*wide, 0, 0, 512, 2, *ramp, 0, 0, 256, 1);
+  for (int x = 0; x < 256; ++x) ASSERT_EQ(wide->Row(1)[6 * x], x);
 }
 
 TEST(StretchBltHalftone, TwoEntryTableGetsAnOrderedDitherOfTheRightShare) {
@@ -76,18 +77,8 @@ TEST(StretchBltHalftone, TwoEntryTableGetsAnOrderedDitherOfTheRightShare) {
   FillDib(*grey, 188, 188, 188);  // half the light
   StretchBltHalftone(*dst, 0, 0, 64, 64, *grey, 0, 0, 128, 128);
   int white = 0;
-  for (int y = 0; y < 64; ++y) {
-    for (int x = 0; x < 64; ++x) white += (dst->Row(y)[x / 8] >> (7 - x % 8)) & 1;
-  }
+  for (int i = 0; i < 64 * 64; ++i) white += (dst->Row(i / 64)[i % 64 / 8] >> (7 - i % 8)) & 1;
   EXPECT_NEAR(white / 4096.0, 0.5, 0.03);
-}
-
-TEST(StretchBltHalftone, EveryByteValueSurvivesAnEnlargement) {
-  HBitmap src = CreateDib24(256, 1);
-  for (int x = 0; x < 256; ++x) std::fill_n(src->Row(0) + 3 * x, 3, static_cast<uint8_t>(x));
-  HBitmap dst = CreateDib24(512, 2);
-  StretchBltHalftone(*dst, 0, 0, 512, 2, *src, 0, 0, 256, 1);
-  for (int x = 0; x < 256; ++x) ASSERT_EQ(dst->Row(1)[6 * x], x);
 }
 
 // Area average in linear light, computed plainly in double precision.
@@ -142,9 +133,8 @@ TEST(BitBlt, ClipsAndConvertsDepths) {
   Put24(*src, 0, 0, 0x00FF00);
   HBitmap dst = CreateDib24(3, 3);
   BitBlt(*dst, 1, 1, 10, 10, *src, 0, 0);
-  EXPECT_EQ(At24(*dst, 0, 0), 0u);
-  EXPECT_EQ(At24(*dst, 1, 1), 0x00FF00u);
-  EXPECT_EQ(At24(*dst, 2, 2), 0xFF0000u);
+  EXPECT_EQ(std::tuple(At24(*dst, 0, 0), At24(*dst, 1, 1), At24(*dst, 2, 2)),
+            std::tuple(0u, 0x00FF00u, 0xFF0000u));
   BitBlt(*dst, -1, -1, 2, 2, *src, 0, 0);  // negative destination: the source moves with it
   EXPECT_EQ(At24(*dst, 0, 0), 0xFF0000u);
 
@@ -170,6 +160,96 @@ TEST(LinearLight, TablesRoundTrip) {
   for (int i = 0; i < 256; ++i) EXPECT_EQ(ll.ToSrgb(ll.to_linear[i]), i);
   EXPECT_EQ(ll.ToSrgb(-1.0f), 0);
   EXPECT_EQ(ll.ToSrgb(2.0f), 255);
+}
+
+TEST(ZeltaImg, OutputHoldsOnlyTheTableColoursAndBadCodesFail) {
+  SetCurrentPath(ZELTA_TEST_DATA, static_cast<int32_t>(std::string(ZELTA_TEST_DATA).size()));
+  // A horizontal grey ramp above a red-to-blue ramp.
+  HBitmap pic = CreateDib24(120, 80);
+  for (int i = 0; i < 120 * 80; ++i) {
+    const uint32_t v = i % 120 * 255 / 119;
+    Put24(*pic, i % 120, i / 120, i / 120 < 40 ? v * 0x010101u : (255 - v) << 16 | v);
+  }
+  for (auto [code, file, most] :
+       {std::tuple{1, kColorTableTwoColors, 3u}, std::tuple{2, kColorTableBlackWhite, 2u},
+        std::tuple{3, kColorTableColor, 8u}}) {
+    ColorTable table;
+    std::string error;
+    ASSERT_EQ(LoadColorTableFile(ZELTA_TEST_DATA + std::string(file), table, error), ColorTableStatus::kOk);
+    std::set<uint32_t> palette;
+    for (const RgbQuad& q : table.palette) palette.insert((q.rgbRed << 16) | (q.rgbGreen << 8) | q.rgbBlue);
+    for (int32_t diffusion : {0, 1}) {
+      std::string text(256, ' ');
+      int32_t length = -1;
+      HBitmap out = ProcessImg(*pic, diffusion, code, text, length);
+      ASSERT_TRUE(out);
+      std::set<uint32_t> colours;
+      for (int i = 0; i < 120 * 80; ++i) colours.insert(At24(*out, i % 120, i / 120));
+      EXPECT_LE(colours.size(), most) << code;
+      EXPECT_TRUE(std::includes(palette.begin(), palette.end(), colours.begin(), colours.end())) << code;
+    }
+  }
+  std::string text = "unchanged";
+  int32_t length = 0;
+  EXPECT_FALSE(ProcessImg(*pic, 1, 0, text, length));
+  EXPECT_FALSE(ProcessImg(*pic, 1, 4, text, length));
+  SetCurrentPath("/nonexistent/", 13);
+  EXPECT_FALSE(ProcessImg(*pic, 1, 2, text, length)) << "no colour table";
+  EXPECT_EQ(text, "unchanged");
+}
+
+// Flat colours diffused to inks: each ink takes its share of the light.
+TEST(ZeltaImg, DiffusionKeepsTheLightOfEveryArea) {
+  const struct {
+    uint8_t r, g, b;
+    InkSet inks;
+    uint8_t ink;
+    double share, within;
+  } cases[] = {
+      {188, 188, 188, InkSet::kBlackWhite, 1, SrgbToLinear(188 / 255.0), 0.01},  // half the light: half paper
+      {137, 137, 137, InkSet::kBlackWhite, 1, SrgbToLinear(137 / 255.0), 0.01},  // a quarter
+      {54, 54, 54, InkSet::kBlackWhite, 1, SrgbToLinear(54 / 255.0), 0.01},
+      {200, 20, 20, InkSet::kBlackRedWhite, 1, 0.725, 0.275},  // red: red ink on at least 45 %
+      {200, 20, 20, InkSet::kBlackRedWhite, 2, 0.025, 0.025},  // and hardly any paper
+      {128, 128, 128, InkSet::kBlackRedWhite, 1, 0, 0},        // no red in a grey
+  };
+  for (const auto& c : cases) {
+    HBitmap pic = CreateDib24(64, 64);
+    FillDib(*pic, c.r, c.g, c.b);
+    std::vector<uint8_t> classes;
+    DitherToInks(*pic, c.inks, DitherOptions{}, classes);
+    const double share =
+        static_cast<double>(std::count(classes.begin(), classes.end(), c.ink)) / classes.size();
+    EXPECT_NEAR(share, c.share, c.within)
+        << int(c.r) << "," << int(c.g) << "," << int(c.b) << " ink " << int(c.ink);
+  }
+}
+
+TEST(ZeltaImg, ThresholdCutsBetweenInkAndPaper) {
+  // Dark grey strokes on light grey paper: Otsu cuts between them, so both survive as they are.
+  HBitmap pic = CreateDib24(40, 10);
+  FillDib(*pic, 200, 200, 200);
+  for (int y = 0; y < 10; ++y) std::fill_n(pic->Row(y), 3 * 10, 90);
+  std::vector<uint8_t> classes;
+  DitherToInks(*pic, InkSet::kBlackWhite, DitherOptions{.diffusion = false}, classes);
+  EXPECT_EQ(std::tuple(classes[5], classes[25]), std::tuple(0, 1));
+  uint32_t histogram[256] = {};
+  histogram[77] = 10;
+  EXPECT_EQ(OtsuThreshold(histogram), 128) << "one grey only: the middle";
+}
+
+TEST(ZeltaImg, ConvertTo24BppTakesEveryDepth) {
+  BitmapInfo info;
+  info.bmiHeader = Header(3, 2, 8);
+  info.bmiColors = {{10, 20, 30, 0}, {40, 50, 60, 0}};
+  const uint8_t bits[8] = {1, 0, 1, 0, 0, 1, 0, 0};
+  HBitmap out = ConvertTo24Bpp(info, bits);
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->bit_count(), 24);
+  EXPECT_EQ(std::tuple(out->ScanLine(0)[0], out->ScanLine(0)[3], out->ScanLine(1)[5]),
+            std::tuple(40, 10, 60));
+  info.bmiHeader.biBitCount = 7;
+  EXPECT_FALSE(ConvertTo24Bpp(info, bits));
 }
 
 }  // namespace
