@@ -124,11 +124,4 @@ ServerConfig RemoteTest::VirtualPrinterConfig(const std::string& name) const {
   return c;
 }
 
-void RemoteTest::ExpectClaimable(const std::string& name) {
-  std::shared_ptr<PrinterObject> other = NamedPrinter(name);
-  ASSERT_NE(other, nullptr);
-  EXPECT_EQ(other->ClaimPrinter(), kResultOk) << "released";
-  EXPECT_EQ(other->ReleasePrinter(), kResultOk);
-}
-
 }  // namespace zelta::test

@@ -78,8 +78,6 @@ class RemoteTest : public ::testing::Test {
   void StartVirtualPrinter(uint8_t model, const std::string& paper_dir = "");
   // ShopConfig with the virtual printer alone, as printer name.
   ServerConfig VirtualPrinterConfig(const std::string& name) const;
-  // Another client claims printer name and releases it: nobody else holds it.
-  void ExpectClaimable(const std::string& name);
 
   RemoteSettings settings;
   ScriptedPorts ports;
