@@ -24,17 +24,6 @@ Created CreateAndWait(const RemoteSettings& settings, const std::string& prog_id
   return c;
 }
 
-std::shared_ptr<PrinterObject> PrinterOn(const RemoteSettings& settings, const std::string& machine,
-                                         const std::string& name) {
-  Created c = CreateAndWait(settings, kProgIdMonitor, machine);
-  EXPECT_NE(c.monitor(), nullptr) << c.error.Description;
-  if (!c.monitor()) return nullptr;
-  std::string n = name, port;
-  std::shared_ptr<PrinterObject> printer;
-  EXPECT_EQ(c.monitor()->GetPrinter(n, port, printer), kResultOk) << name;
-  return printer;
-}
-
 PortPrinterFactory ScriptedPorts::Factory() {
   return [this](const std::string& spec, int32_t kind, std::string&) -> std::unique_ptr<PrinterObject> {
     auto p = std::make_unique<ScriptedPrinter>();
@@ -104,6 +93,15 @@ std::shared_ptr<MonitorObject> RemoteTest::Monitor() {
   Created c = Create(kProgIdMonitor);
   EXPECT_NE(c.monitor(), nullptr) << c.error.Description;
   return c.monitor();
+}
+
+std::shared_ptr<PrinterObject> RemoteTest::NamedPrinter(const std::string& name) {
+  auto monitor = Monitor();
+  if (!monitor) return nullptr;
+  std::string n = name, port;
+  std::shared_ptr<PrinterObject> printer;
+  EXPECT_EQ(monitor->GetPrinter(n, port, printer), kResultOk) << name;
+  return printer;
 }
 
 void RemoteTest::StartVirtualPrinter(uint8_t model, const std::string& paper_dir) {
