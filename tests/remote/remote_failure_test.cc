@@ -1,19 +1,24 @@
-// Machine names, what the client sees when machines do not answer, servers stop, restart or cannot
-// start, and what a killed writer leaves of the server list.
+// Machine names; what the client sees when no creation can start, when machines do not answer, when
+// servers stop, restart or cannot start; and the client's settings from the registry.
+#include <stdlib.h>
+
 #include <thread>
 
+#include "platform/registry.h"
+#include "remote/create_remote_object.h"
 #include "remote/machine_address.h"
+#include "remote/remote_settings.h"
 #include "remote_fixture.h"
-#include "server/server_list_store.h"
 #include "server_process.h"
 #include "support/free_port.h"
+#include "support/scripted_ui.h"
 
 namespace zelta::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-TEST(MachineAddress, NamesWithAndWithoutPorts) {
+TEST(MachineAddress, NamesWithAndWithoutPortsTheBadOnesAndGrpcTargets) {
   const struct {
     const char* machine;
     const char* host;
@@ -34,9 +39,6 @@ TEST(MachineAddress, NamesWithAndWithoutPorts) {
     EXPECT_EQ(host, c.host);
     EXPECT_EQ(port, c.port);
   }
-}
-
-TEST(MachineAddress, BadNamesAreRefused) {
   for (const char* machine : {"", ":80", "SHOP1:", "SHOP1:0", "SHOP1:65536", "SHOP1:8x", "[::1", "[::1]x",
                               "two words", "a/b", "\\\\SHOP1"}) {
     std::string host, error;
@@ -44,11 +46,54 @@ TEST(MachineAddress, BadNamesAreRefused) {
     EXPECT_FALSE(ParseMachine(machine, 47100, host, port, error)) << machine;
     EXPECT_FALSE(error.empty());
   }
-}
-
-TEST(MachineAddress, GrpcTargets) {
   EXPECT_EQ(GrpcTarget("SHOP1", 47100), "SHOP1:47100");
   EXPECT_EQ(GrpcTarget("::1", 5), "ipv6:[::1]:5");
+}
+
+// A factory with a creation of its own running: it starts no other and has nothing to say about it.
+class BusyCreateObj : public CreateObj {
+ public:
+  int32_t CreateRemote(const std::string&, const std::string&) override { return kResultBusy; }
+  int32_t CreatedObject(std::shared_ptr<RemoteObject>& object) override { return object = nullptr, 0; }
+  int32_t GetLastError(PrinterErrorInfo& info, int32_t& result) override { return info = {}, result = 0; }
+  void DeliverEvents() override { ADD_FAILURE() << "nothing was started"; }
+};
+
+TEST(CreateRemoteObject, ACreationThatCannotStartFailsAtOnceWithItsReason) {
+  for (const bool installed : {true, false}) {
+    ScriptedUi ui;
+    if (installed) InstallCreateObjMaker([] { return std::make_unique<BusyCreateObj>(); });
+    RemoteCreationState state;
+    EXPECT_EQ(CreateRemoteObject(kProgIdMonitor, "SHOP1", state), nullptr);
+    InstallCreateObjMaker(nullptr);
+    EXPECT_EQ(ui.do_events, 0);
+    EXPECT_EQ(state.MyCreateObj, nullptr);
+    ASSERT_EQ(ui.prompts.size(), 1u);
+    EXPECT_EQ(ui.prompts[0].text,
+              installed
+                  ? "Error-2147221392 creating ZeltaServer.Monitor on SHOP1.\r"
+                  : "Error-2147467259 creating ZeltaServer.Monitor on SHOP1.\rNo remote object factory is "
+                    "installed on this machine.");
+    EXPECT_EQ(ui.prompts[0].buttons, MsgBoxButtons::kOk);
+    EXPECT_EQ(ui.prompts[0].icon, MsgBoxIcon::kExclamation);
+  }
+}
+
+TEST(RemoteSettings, TokenAndTrustComeFromTheRegistry) {
+  TempDir dir;
+  setenv("ZELTA_REGISTRY", dir.Write("registry", "").c_str(), 1);
+  RemoteSettings none = RemoteSettingsFromRegistry();  // no key yet
+  EXPECT_EQ(none.access_token, "");
+  EXPECT_EQ(none.trusted_certificate_file, "");
+  EXPECT_EQ(none.default_port, kDefaultServerPort);
+  ASSERT_EQ(RegCreateKey("SOFTWARE\\Zelta\\Remote"), kRegSuccess);
+  ASSERT_EQ(RegWriteString("SOFTWARE\\Zelta\\Remote", "AccessToken", "counter-7f3a"), kRegSuccess);
+  ASSERT_EQ(RegWriteString("SOFTWARE\\Zelta\\Remote", "TrustedCertificate", "/etc/zelta/ca.crt"),
+            kRegSuccess);
+  RemoteSettings set = RemoteSettingsFromRegistry();
+  EXPECT_EQ(set.access_token, "counter-7f3a");
+  EXPECT_EQ(set.trusted_certificate_file, "/etc/zelta/ca.crt");
+  unsetenv("ZELTA_REGISTRY");
 }
 
 class RemoteFailureTest : public RemoteTest {
@@ -175,26 +220,6 @@ TEST_F(RemoteFailureTest, TheServerProgramStopsOnABadConfigurationWithItsLine) {
   EXPECT_EQ(line, "zelta-server: " + temp.File("zelta.conf") +
                       ": line 2: printer wants NAME, PORT_SPEC[, gsi|escq]");
   EXPECT_FALSE(server.ReadLine(line, 2s));  // and nothing more: the program ended
-}
-
-TEST_F(RemoteFailureTest, AServerListWriterKilledMidWriteLeavesAWholeList) {
-  const std::string path = temp.File("servers.txt");
-  for (int round = 0; round < 4; ++round) {
-    Child child;
-    ASSERT_TRUE(child.Start(ZELTA_REMOTE_HELPER, {"churn", path}));
-    std::string line;
-    ASSERT_TRUE(child.ReadLine(line, 10s));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20 + 15 * round));
-    child.Kill();
-    // Whatever moment the kill hit, the list is SRV0, SRV1, ... without a gap or a broken name.
-    ServerListStore store(path);
-    std::string error;
-    ASSERT_TRUE(store.Load(error)) << error;
-    std::vector<std::string> names = store.Names();
-    ASSERT_FALSE(names.empty());
-    for (size_t i = 0; i < names.size(); ++i)
-      ASSERT_EQ(names[i], "SRV" + std::to_string(i) + std::string(200, 'x')) << "round " << round;
-  }
 }
 
 }  // namespace

@@ -24,17 +24,6 @@ Created CreateAndWait(const RemoteSettings& settings, const std::string& prog_id
   return c;
 }
 
-std::shared_ptr<PrinterObject> PrinterOn(const RemoteSettings& settings, const std::string& machine,
-                                         const std::string& name) {
-  Created c = CreateAndWait(settings, kProgIdMonitor, machine);
-  EXPECT_NE(c.monitor(), nullptr) << c.error.Description;
-  if (!c.monitor()) return nullptr;
-  std::string n = name, port;
-  std::shared_ptr<PrinterObject> printer;
-  EXPECT_EQ(c.monitor()->GetPrinter(n, port, printer), kResultOk) << name;
-  return printer;
-}
-
 PortPrinterFactory ScriptedPorts::Factory() {
   return [this](const std::string& spec, int32_t kind, std::string&) -> std::unique_ptr<PrinterObject> {
     auto p = std::make_unique<ScriptedPrinter>();
@@ -106,6 +95,15 @@ std::shared_ptr<MonitorObject> RemoteTest::Monitor() {
   return c.monitor();
 }
 
+std::shared_ptr<PrinterObject> RemoteTest::NamedPrinter(const std::string& name) {
+  auto monitor = Monitor();
+  if (!monitor) return nullptr;
+  std::string n = name, port;
+  std::shared_ptr<PrinterObject> printer;
+  EXPECT_EQ(monitor->GetPrinter(n, port, printer), kResultOk) << name;
+  return printer;
+}
+
 void RemoteTest::StartVirtualPrinter(uint8_t model, const std::string& paper_dir) {
   std::string error;
   emu::EmuOptions options;
@@ -122,13 +120,6 @@ ServerConfig RemoteTest::VirtualPrinterConfig(const std::string& name) const {
   c.printers = {{name, "tcp:127.0.0.1:" + std::to_string(tcp->Port()), 1}};
   c.net_printers.clear();
   return c;
-}
-
-void RemoteTest::ExpectClaimable(const std::string& name) {
-  std::shared_ptr<PrinterObject> other = NamedPrinter(name);
-  ASSERT_NE(other, nullptr);
-  EXPECT_EQ(other->ClaimPrinter(), kResultOk) << "released";
-  EXPECT_EQ(other->ReleasePrinter(), kResultOk);
 }
 
 }  // namespace zelta::test

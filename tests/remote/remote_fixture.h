@@ -34,10 +34,6 @@ struct Created {
 // Runs one creation to its end, polling the factory as the user-interface thread does; fails the test
 // when it does not end within 15 s.
 Created CreateAndWait(const RemoteSettings& settings, const std::string& prog_id, const std::string& machine);
-// Printer name of a new Monitor on machine; null (and a failed check) when there is none.
-std::shared_ptr<PrinterObject> PrinterOn(const RemoteSettings& settings, const std::string& machine,
-                                         const std::string& name);
-
 // A factory of scripted printers that stay reachable from the test: Printer(port) is the last one
 // opened on that port.
 class ScriptedPorts {
@@ -70,16 +66,13 @@ class RemoteTest : public ::testing::Test {
 
   Created Create(const std::string& prog_id) { return CreateAndWait(settings, prog_id, Machine()); }
   std::shared_ptr<MonitorObject> Monitor();
-  std::shared_ptr<PrinterObject> NamedPrinter(const std::string& name) {
-    return PrinterOn(settings, Machine(), name);
-  }
+  // Printer name of a new Monitor; null (and a failed check) when there is none.
+  std::shared_ptr<PrinterObject> NamedPrinter(const std::string& name);
   std::shared_ptr<PrinterObject> ReceiptPrinter() { return NamedPrinter("Receipt"); }
   // A virtual printer of model on loopback (emu, tcp), its paper PNGs in paper_dir when given.
   void StartVirtualPrinter(uint8_t model, const std::string& paper_dir = "");
   // ShopConfig with the virtual printer alone, as printer name.
   ServerConfig VirtualPrinterConfig(const std::string& name) const;
-  // Another client claims printer name and releases it: nobody else holds it.
-  void ExpectClaimable(const std::string& name);
 
   RemoteSettings settings;
   ScriptedPorts ports;

@@ -1,12 +1,9 @@
-// Monitor, ServerCollection and Printer calls from the network client to an in-process server; and the
-// server's services called directly, as a client of another make might: an object answers only to the
-// client that created it, and a printer stream needs the claim and is the only one.
-#include <grpcpp/grpcpp.h>
-
+// Monitor, ServerCollection and Printer calls from the network client to an in-process server, and
+// access tokens and TLS between them.
+#include <cstdlib>
 #include <thread>
 
 #include "remote_fixture.h"
-#include "zelta.grpc.pb.h"
 
 namespace zelta::test {
 namespace {
@@ -120,32 +117,6 @@ TEST_F(RemoteObjectsTest, ClientsShareAPrinterOneClaimAtATimeWhileTheirObjectsOu
   EXPECT_EQ(ports.Printer("emu:36")->releases, 2);
 }
 
-TEST_F(RemoteObjectsTest, ASlowPrinterHoldsUpNobodyElse) {
-  ServerConfig c = ShopConfig();
-  c.printers = {{"Slow", "emu:36", 1}, {"Quick", "emu:46", 1}};
-  StartServer(c);
-  ports.Printer("emu:36")->on_write = [](const Bytes&, int32_t) { std::this_thread::sleep_for(1200ms); };
-  auto slow = NamedPrinter("Slow"), quick = NamedPrinter("Quick");
-  ASSERT_TRUE(slow && quick);
-  ASSERT_EQ(slow->ClaimPrinter(), kResultOk);
-  std::thread stuck([&] {
-    int32_t written = 0;
-    EXPECT_EQ(slow->WriteData("slow", 4, written, kWriteOrdinary), kResultOk);
-  });
-  std::this_thread::sleep_for(100ms);  // the slow write is under way
-  auto start = std::chrono::steady_clock::now();
-  auto monitor = Monitor();
-  std::string list;
-  int32_t result = 0, written = 0;
-  EXPECT_EQ(monitor->GetPrinterCollection(list, result), kResultOk);
-  EXPECT_EQ(quick->ClaimPrinter(), kResultOk);
-  EXPECT_EQ(quick->WriteData("quick", 5, written, kWriteOrdinary), kResultOk);
-  EXPECT_EQ(quick->ReleasePrinter(), kResultOk);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 600ms);
-  stuck.join();
-  EXPECT_EQ(ports.Printer("emu:46")->written, "quick");
-}
-
 TEST_F(RemoteObjectsTest, EveryServerCollectionCallAndTheListAfterARestart) {
   ServerConfig c = ShopConfig();
   c.main_server = true;
@@ -192,79 +163,99 @@ TEST_F(RemoteObjectsTest, ClassesThatAreNotServedFailTheCreation) {
   EXPECT_EQ(c.error.Description, "The class ZeltaServer.Toaster is not served by SHOP1.");
 }
 
-class RawRpcTest : public RemoteTest {
+class RemoteSecurityTest : public RemoteTest {
  protected:
-  // A server with a Monitor and its printer Receipt, created by this client (no client key).
-  void SetUp() override {
-    StartServer(ShopConfig());
-    auto channel = grpc::CreateChannel(Machine(), grpc::InsecureChannelCredentials());
-    objects = rpc::Objects::NewStub(channel);
-    printer = rpc::Printer::NewStub(channel);
-    grpc::ClientContext c1, c2;
-    rpc::CreateRequest create;
-    create.set_prog_id(kProgIdMonitor);
-    rpc::CreateReply created;
-    ASSERT_TRUE(objects->Create(&c1, create, &created).ok());
-    EXPECT_EQ(created.lease_ms(), 5000u);
-    rpc::PrinterRef ref;
-    ref.set_object_id(monitor_id = created.object_id());
-    ref.set_name("Receipt");
-    rpc::GetPrinterReply got;
-    ASSERT_TRUE(rpc::Monitor::NewStub(channel)->GetPrinter(&c2, ref, &got).ok());
-    printer_ref.set_object_id(got.printer_id());
+  static void SetUpTestSuite() {
+    // A self-signed certificate for the loopback address and localhost.
+    const std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "
+        "/CN=localhost "
+        "-addext subjectAltName=DNS:localhost,IP:127.0.0.1 -keyout " +
+        certs_.File("server.key") + " -out " + certs_.File("server.crt") + " >/dev/null 2>&1";
+    have_openssl_ = std::system(command.c_str()) == 0;
+    certs_.Write("other.crt", "-----BEGIN CERTIFICATE-----\nnot one\n-----END CERTIFICATE-----\n");
   }
-  // Another client: a client key of its own.
-  static void Intruder(grpc::ClientContext& c) { c.AddMetadata("zelta-client", std::string(32, 'e')); }
-  int32_t Claim(bool intruder = false) {
-    grpc::ClientContext c;
-    if (intruder) Intruder(c);
-    rpc::ResultReply r;
-    EXPECT_TRUE(printer->ClaimPrinter(&c, printer_ref, &r).ok());
-    return r.outcome().result();
+  ServerConfig Secured() {
+    ServerConfig c = ShopConfig();
+    c.access_token = "counter-7f3a";
+    c.tls_certificate_file = certs_.File("server.crt");
+    c.tls_key_file = certs_.File("server.key");
+    return c;
+  }
+  // A creation with this trust file (none: plain) and token.
+  Created CreateWith(const std::string& trust, const std::string& token) {
+    settings.trusted_certificate_file = trust.empty() ? "" : certs_.File(trust);
+    settings.access_token = token;
+    return Create(kProgIdMonitor);
   }
 
-  std::unique_ptr<rpc::Objects::Stub> objects;
-  std::unique_ptr<rpc::Printer::Stub> printer;
-  std::string monitor_id;
-  rpc::ObjectRef printer_ref;
+  static inline TempDir certs_;  // removed when the program ends
+  static inline bool have_openssl_ = false;
 };
 
-// Another client that learns an id can neither use the object, renew it, drop it nor find out that it
-// exists.
-TEST_F(RawRpcTest, AnotherClientCannotUseRenewOrDropAnId) {
-  EXPECT_EQ(Claim(true), kResultNotFound);
-  rpc::RenewRequest ids;
-  ids.add_object_ids(printer_ref.object_id());
-  ids.add_object_ids(monitor_id);
-  rpc::RenewReply renewed;
-  rpc::DropReply dropped;
-  grpc::ClientContext c1, c2;
-  Intruder(c1);
-  Intruder(c2);
-  ASSERT_TRUE(objects->Renew(&c1, ids, &renewed).ok());
-  EXPECT_EQ(renewed.unknown_ids_size(), 2);
-  ASSERT_TRUE(objects->Drop(&c2, printer_ref, &dropped).ok());
-  EXPECT_EQ(Claim(), kResultOk);  // the owner still has it
+TEST_F(RemoteSecurityTest, AClientWithoutTheTokenIsRefused) {
+  ServerConfig c = ShopConfig();
+  c.access_token = "counter-7f3a";
+  StartServer(c);
+  Created none = CreateWith("", "");
+  EXPECT_EQ(none.object, nullptr);
+  EXPECT_EQ(none.error.Number, kResultAccessDenied);
+  EXPECT_EQ(none.error.Description, "Access denied: this server requires an access token and none was sent.");
+  Created wrong = CreateWith("", "counter-7f3b");
+  EXPECT_EQ(wrong.object, nullptr);
+  EXPECT_EQ(wrong.error.Number, kResultAccessDenied);
+  EXPECT_EQ(wrong.error.Description, "Access denied: the access token is wrong.");
+  Created right = CreateWith("", "counter-7f3a");
+  ASSERT_NE(right.monitor(), nullptr) << right.error.Description;
+  std::string list;
+  int32_t result = 0;
+  EXPECT_EQ(right.monitor()->GetPrinterCollection(list, result), kResultOk);
 }
 
-TEST_F(RawRpcTest, AStreamNeedsTheClaimAndIsTheOnlyOne) {
-  rpc::StreamRequest first;
-  first.set_object_id(printer_ref.object_id());
-  rpc::StreamReply reply;
-  grpc::ClientContext c1, c2, c3;
-  auto refused = printer->Stream(&c1);
-  ASSERT_TRUE(refused->Write(first) && refused->Read(&reply));
-  EXPECT_EQ(reply.result().outcome().result(), kResultNotClaimed);
+TEST_F(RemoteSecurityTest, TlsWithATokenServesTrustingClientsWithTheTokenOnly) {
+  if (!have_openssl_) GTEST_SKIP() << "openssl could not make a certificate";
+  StartServer(Secured());
+  Created trusted = CreateWith("server.crt", "counter-7f3a");
+  ASSERT_NE(trusted.monitor(), nullptr) << trusted.error.Description;
+  std::string name = "Receipt", port = "emu:36";
+  std::shared_ptr<PrinterObject> printer;
+  ASSERT_EQ(trusted.monitor()->GetPrinter(name, port, printer), kResultOk);
+  EXPECT_EQ(printer->ClaimPrinter(), kResultOk);
+  int32_t written = 0;
+  EXPECT_EQ(printer->WriteData("\x1b@", 2, written, kWriteOrdinary), kResultOk);
+  EXPECT_EQ(printer->ReleasePrinter(), kResultOk);  // behind the data
+  EXPECT_EQ(ports.Printer("emu:36")->written, "\x1b@");
 
-  ASSERT_EQ(Claim(), kResultOk);
-  auto stream = printer->Stream(&c2);
-  ASSERT_TRUE(stream->Write(first) && stream->Read(&reply));
-  EXPECT_EQ(reply.capacity(), 65536u);
-  auto second = printer->Stream(&c3);
-  second->Write(first);
-  EXPECT_FALSE(second->Read(&reply));
-  EXPECT_EQ(second->Finish().error_code(), grpc::StatusCode::FAILED_PRECONDITION);
-  c2.TryCancel();
+  EXPECT_EQ(CreateWith("server.crt", "").error.Number, kResultAccessDenied);
+  // The right token over a plain connection does not get through, nor does a client that trusts
+  // another certificate.
+  settings.connect_timeout_ms = 600;
+  Created plain = CreateWith("", "counter-7f3a");
+  EXPECT_EQ(plain.object, nullptr);
+  EXPECT_EQ(plain.error.Number, kResultUnreachable);
+  EXPECT_EQ(CreateWith("other.crt", "counter-7f3a").object, nullptr);
+  // A trust file that is not there is said so.
+  EXPECT_EQ(CreateWith("missing.crt", "counter-7f3a").error.Description,
+            "The trusted certificate file " + certs_.File("missing.crt") + " cannot be read.");
+}
+
+TEST_F(RemoteSecurityTest, AServerThatCannotStartSaysWhy) {
+  ServerConfig c = Secured();
+  c.tls_key_file = certs_.File("missing.key");
+  c.listen_address = "127.0.0.1";
+  ZeltaServer missing_key;
+  std::string error;
+  EXPECT_FALSE(missing_key.Start(c, ports.Factory(), error));
+  EXPECT_EQ(error, "cannot read " + certs_.File("missing.key"));
+  EXPECT_EQ(missing_key.port(), 0);
+
+  StartServer(ShopConfig());
+  ServerConfig same_port = ShopConfig();
+  same_port.listen_address = "127.0.0.1";
+  same_port.port = static_cast<uint16_t>(server_port_);
+  ZeltaServer second;
+  EXPECT_FALSE(second.Start(same_port, ports.Factory(), error));
+  EXPECT_EQ(error, "cannot listen on " + Machine() + " (address in use or not ours)");
 }
 
 }  // namespace

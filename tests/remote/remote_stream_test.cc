@@ -1,12 +1,17 @@
 // Writes streamed through zelta-server's send queue: the bytes that reach the printer are the ones
 // sent, once and in order, with and without push-back; a port failure while bytes wait is reported on
-// the next call with the count of bytes that got there, so that a resend from there completes the data;
-// a client killed in the middle of a download leaves nothing behind. (A server that goes away in the
-// middle: RemoteFailureTest; a printer connection dropped in the middle: LogoRoadTest.)
+// the next call with the count of bytes that got there, so that a resend from there completes the data.
+// And the server's services called directly, as a client of another make might: an object answers only
+// to the client that created it; a printer stream needs the claim and is the only one; a client that
+// disappears in the middle of a download leaves nothing behind. (A server that goes away in the middle:
+// RemoteFailureTest; a printer connection dropped in the middle: LogoRoadTest.)
+#include <grpcpp/grpcpp.h>
+
 #include <thread>
 
 #include "remote/remote_objects.h"
 #include "remote_fixture.h"
+#include "zelta.grpc.pb.h"
 
 namespace zelta::test {
 namespace {
@@ -125,47 +130,131 @@ TEST_F(RemoteStreamTest, APortFailureIsReportedOnceWithTheBytesThatGotThereAndAR
   EXPECT_EQ(port->written, data + data);
 }
 
-// A client killed in the middle of a download to a virtual printer kept off line (so that nothing of
-// the definition is carried out meanwhile): its claim ends with its lease, the printer's NV memory holds
-// no half logo, and the next client stores the logo whole.
-TEST_F(RemoteStreamTest, AClientKilledInTheMiddleOfADownloadLeavesNoHalfLogo) {
+class RawRpcTest : public RemoteTest {
+ protected:
+  void SetUp() override { Connect(ShopConfig()); }
+  // A server with config, and a Monitor and its printer Receipt created by this client (no client key).
+  void Connect(const ServerConfig& config, PortPrinterFactory factory = nullptr) {
+    StopServer();
+    StartServer(config, factory);
+    auto channel = grpc::CreateChannel(Machine(), grpc::InsecureChannelCredentials());
+    objects = rpc::Objects::NewStub(channel);
+    printer = rpc::Printer::NewStub(channel);
+    grpc::ClientContext c1, c2;
+    rpc::CreateRequest create;
+    create.set_prog_id(kProgIdMonitor);
+    rpc::CreateReply created;
+    ASSERT_TRUE(objects->Create(&c1, create, &created).ok());
+    EXPECT_EQ(created.lease_ms(), config.lease_ms);
+    rpc::PrinterRef ref;
+    ref.set_object_id(monitor_id = created.object_id());
+    ref.set_name("Receipt");
+    rpc::GetPrinterReply got;
+    ASSERT_TRUE(rpc::Monitor::NewStub(channel)->GetPrinter(&c2, ref, &got).ok());
+    printer_ref.set_object_id(got.printer_id());
+  }
+  // Another client: a client key of its own.
+  static void Intruder(grpc::ClientContext& c) { c.AddMetadata("zelta-client", std::string(32, 'e')); }
+  int32_t Claim(bool intruder = false) {
+    grpc::ClientContext c;
+    if (intruder) Intruder(c);
+    rpc::ResultReply r;
+    EXPECT_TRUE(printer->ClaimPrinter(&c, printer_ref, &r).ok());
+    return r.outcome().result();
+  }
+
+  std::unique_ptr<rpc::Objects::Stub> objects;
+  std::unique_ptr<rpc::Printer::Stub> printer;
+  std::string monitor_id;
+  rpc::ObjectRef printer_ref;
+};
+
+// Another client that learns an id can neither use the object, renew it, drop it nor find out that it
+// exists.
+TEST_F(RawRpcTest, AnotherClientCannotUseRenewOrDropAnId) {
+  EXPECT_EQ(Claim(true), kResultNotFound);
+  rpc::RenewRequest ids;
+  ids.add_object_ids(printer_ref.object_id());
+  ids.add_object_ids(monitor_id);
+  rpc::RenewReply renewed;
+  rpc::DropReply dropped;
+  grpc::ClientContext c1, c2;
+  Intruder(c1);
+  Intruder(c2);
+  ASSERT_TRUE(objects->Renew(&c1, ids, &renewed).ok());
+  EXPECT_EQ(renewed.unknown_ids_size(), 2);
+  ASSERT_TRUE(objects->Drop(&c2, printer_ref, &dropped).ok());
+  EXPECT_EQ(Claim(), kResultOk);  // the owner still has it
+}
+
+TEST_F(RawRpcTest, AStreamNeedsTheClaimAndIsTheOnlyOne) {
+  rpc::StreamRequest first;
+  first.set_object_id(printer_ref.object_id());
+  rpc::StreamReply reply;
+  grpc::ClientContext c1, c2, c3;
+  auto refused = printer->Stream(&c1);
+  ASSERT_TRUE(refused->Write(first) && refused->Read(&reply));
+  EXPECT_EQ(reply.result().outcome().result(), kResultNotClaimed);
+
+  ASSERT_EQ(Claim(), kResultOk);
+  auto stream = printer->Stream(&c2);
+  ASSERT_TRUE(stream->Write(first) && stream->Read(&reply));
+  EXPECT_EQ(reply.capacity(), 65536u);
+  auto second = printer->Stream(&c3);
+  second->Write(first);
+  EXPECT_FALSE(second->Read(&reply));
+  EXPECT_EQ(second->Finish().error_code(), grpc::StatusCode::FAILED_PRECONDITION);
+  c2.TryCancel();
+}
+
+// A client that disappears in the middle of a download to a virtual printer kept off line (so that
+// nothing of the definition is carried out meanwhile): its claim ends with its lease, the printer's NV
+// memory holds no half logo, and the next client stores the logo whole.
+TEST_F(RawRpcTest, AClientThatDisappearsInTheMiddleOfADownloadLeavesNoHalfLogo) {
   StartVirtualPrinter(46);
   const uint32_t capacity = emu->NvRemaining();
   ServerConfig c = VirtualPrinterConfig("Receipt");
   c.lease_ms = 400;
   c.write_timeout_ms = 300;
-  StartServer(c, DefaultPortPrinterFactory());
+  Connect(c, DefaultPortPrinterFactory());
   emu->SetFault(emu::EmuFault::kCoverOpen, true);
-  Child client;
-  ASSERT_TRUE(client.Start(ZELTA_REMOTE_HELPER, {"download", Machine(), "1200"}));
-  std::string line;
-  ASSERT_TRUE(client.ReadLine(line, 10s));
-  ASSERT_EQ(line, "streamed 0");  // all of it queued or on the line, nothing carried out
-  auto printer = ReceiptPrinter();
-  ASSERT_NE(printer, nullptr);
-  EXPECT_EQ(printer->ClaimPrinter(), kResultClaimedElsewhere);
-  client.Kill();
-  const auto killed = std::chrono::steady_clock::now();
+  ASSERT_EQ(Claim(), kResultOk);
+  const Bytes logo = DefineLogo("L1", 576, 1200, 0x5a);
+  {
+    grpc::ClientContext context;
+    auto stream = printer->Stream(&context);
+    rpc::StreamRequest rows;
+    rows.set_object_id(printer_ref.object_id());
+    rows.set_data(logo.substr(0, 60000));  // within the credit
+    rpc::StreamReply reply;
+    ASSERT_TRUE(stream->Write(rows));
+    while (stream->Read(&reply) && reply.reached() == 0) {
+    }
+    EXPECT_GT(reply.reached(), 0u);  // part of the definition is on the line
+    context.TryCancel();             // and the client is gone: no release, no renewal
+  }
+  auto other = ReceiptPrinter();
+  ASSERT_NE(other, nullptr);
+  const auto gone = std::chrono::steady_clock::now();
   int32_t r, count = 0;
-  while ((r = printer->ClaimPrinter()) == kResultClaimedElsewhere &&
-         std::chrono::steady_clock::now() - killed < 3s)
+  while ((r = other->ClaimPrinter()) == kResultClaimedElsewhere &&
+         std::chrono::steady_clock::now() - gone < 3s)
     std::this_thread::sleep_for(50ms);
   ASSERT_EQ(r, kResultOk);  // freed by the lease
-  EXPECT_LT(std::chrono::steady_clock::now() - killed, 1500ms);
+  EXPECT_LT(std::chrono::steady_clock::now() - gone, 1500ms);
   emu->SetFault(emu::EmuFault::kCoverOpen, false);
   EXPECT_TRUE(emu->WaitIdle(5000));
   EXPECT_TRUE(emu->KeyCodes().empty());
   EXPECT_EQ(emu->NvRemaining(), capacity);
 
-  const Bytes logo = DefineLogo("L1", 576, 1200, 0x5a);  // what the killed client sent, then GS I 1
-  ASSERT_EQ(WriteInRows(*printer, logo + B({0x1d, 0x49, 0x01})), kResultOk);
+  ASSERT_EQ(WriteInRows(*other, logo + B({0x1d, 0x49, 0x01})), kResultOk);  // then GS I 1
   std::string reply = " ";
-  ASSERT_EQ(printer->PutReadTimeout(5000), kResultOk);
-  ASSERT_EQ(printer->ReadData(reply, 1, count), kResultOk);
+  ASSERT_EQ(other->PutReadTimeout(5000), kResultOk);
+  ASSERT_EQ(other->ReadData(reply, 1, count), kResultOk);
   EXPECT_EQ(At(reply, 0), 46);
   EXPECT_EQ(emu->KeyCodes(), std::vector<std::string>{"L1"});
   EXPECT_EQ(capacity - emu->NvRemaining(), logo.size() - 7);  // every byte after p1..p4
-  EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
+  EXPECT_EQ(other->ReleasePrinter(), kResultOk);
 }
 
 }  // namespace

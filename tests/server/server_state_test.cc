@@ -1,12 +1,16 @@
-// One client's session on a printer port of the server, over a scripted printer; and its send queue
-// on its own, with a port that is a script of results.
-#include "server/printer_session.h"
-
+// What zelta-server holds, without the network: its table of objects and their leases; one client's
+// session on a printer port over a scripted printer, and its send queue on its own with a port that is
+// a script of results; the printers the server opens and hands out. What the Monitor and the
+// ServerCollection answer is checked through the network in remote_objects_test.
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <set>
 
+#include "server/object_table.h"
+#include "server/printer_session.h"
 #include "server/send_queue.h"
+#include "server/served_objects.h"
 #include "shared/result_codes.h"
 #include "support/scripted_printer.h"
 
@@ -15,6 +19,87 @@ namespace {
 
 using test::ScriptedPrinter;
 using namespace std::chrono_literals;
+using namespace std::string_literals;
+
+struct Counter {
+  explicit Counter(int* alive) : alive_(alive) { ++*alive_; }
+  ~Counter() { --*alive_; }
+  int* alive_;
+};
+struct Other {};
+
+const std::string kMe = "client-a", kOther = "client-b";
+
+TEST(ObjectTable, ObjectsAreFoundByIdTypeAndClient) {
+  ObjectTable table(1000ms);
+  int alive = 0;
+  ObjectId a = table.Add(std::make_shared<Counter>(&alive), kMe);
+  ObjectId b = table.Add(std::make_shared<Other>(), kMe);
+  ASSERT_EQ(a.size(), kObjectIdBytes);
+  EXPECT_NE(a, b);
+  EXPECT_TRUE(table.Begin<Counter>(a, kMe));
+  EXPECT_FALSE(table.Begin<Other>(a, kMe));
+  EXPECT_FALSE(table.Begin<Counter>(b, kMe));
+  ObjectId near = a;
+  near.back() ^= 1;
+  EXPECT_FALSE(table.Begin<Counter>(near, kMe));
+  // Another client that knows the id can neither use, renew nor drop the object.
+  EXPECT_FALSE(table.Begin<Counter>(a, kOther));
+  EXPECT_EQ(table.Renew({a}, kOther), std::vector<ObjectId>{a});  // answered like an unknown id
+  table.Drop(a, kOther);
+  EXPECT_TRUE(table.Begin<Counter>(a, kMe));
+  EXPECT_EQ(alive, 1);
+}
+
+TEST(ObjectTable, FullTableAndFullClientShareTakeNoMore) {
+  ObjectTable table(1000ms, 3, 2);
+  int alive = 0;
+  EXPECT_FALSE(table.Add(std::make_shared<Counter>(&alive), kMe).empty());
+  ObjectId second = table.Add(std::make_shared<Counter>(&alive), kMe);
+  EXPECT_FALSE(second.empty());
+  EXPECT_TRUE(table.Add(std::make_shared<Counter>(&alive), kMe).empty());  // my share is full
+  EXPECT_EQ(alive, 2);                                                     // the refused one is gone
+  EXPECT_FALSE(table.Add(std::make_shared<Counter>(&alive), kOther).empty());
+  EXPECT_TRUE(table.Add(std::make_shared<Counter>(&alive), "c").empty());  // the table is full
+  table.Drop(second, kMe);
+  EXPECT_FALSE(table.Add(std::make_shared<Counter>(&alive), kMe).empty());
+}
+
+TEST(ObjectTable, IdsAreRandom) {
+  ObjectTable table(1000ms, 4096, 4096);
+  std::set<ObjectId> ids;
+  std::set<std::string> prefixes;
+  for (int i = 0; i < 200; ++i) {
+    ObjectId id = table.Add(std::make_shared<Other>(), kMe);
+    ids.insert(id);
+    prefixes.insert(id.substr(0, 2));
+  }
+  EXPECT_EQ(ids.size(), 200u);
+  EXPECT_GT(prefixes.size(), 190u);  // no shared structure between neighbours
+}
+
+TEST(ObjectTable, LeasesRunOutUnlessRenewedOrInUse) {
+  ObjectTable table(100ms);
+  int alive = 0;
+  ObjectId kept = table.Add(std::make_shared<Counter>(&alive), kMe);
+  ObjectId lost = table.Add(std::make_shared<Counter>(&alive), kMe);
+  EXPECT_EQ(table.Expire(ObjectTable::Clock::now() + 50ms), 0u);
+  std::this_thread::sleep_for(60ms);
+  EXPECT_TRUE(table.Renew({kept}, kMe).empty());
+  // lost is 120 ms old by then, kept 60 ms.
+  EXPECT_EQ(table.Expire(ObjectTable::Clock::now() + 60ms), 1u);
+  EXPECT_FALSE(table.Begin<Counter>(lost, kMe));
+  EXPECT_EQ(alive, 1);
+  EXPECT_EQ(table.Renew({kept, lost}, kMe), std::vector<ObjectId>{lost});
+  {
+    auto use = table.Begin<Counter>(kept, kMe);
+    EXPECT_EQ(table.Expire(ObjectTable::Clock::now() + 1h), 0u);  // a call in progress holds it
+    table.Drop(kept, kMe);  // dropped from the table while the call runs...
+    EXPECT_EQ(alive, 1);    // ...but kept until the call ends
+  }
+  EXPECT_EQ(alive, 0);
+  EXPECT_EQ(table.size(), 0u);
+}
 
 class PrinterSessionTest : public ::testing::Test {
  protected:
@@ -206,6 +291,59 @@ TEST(SendQueue, AFailureDropsTheRestAndWhatFollowsUntilReported) {
   EXPECT_EQ(q.Drain(0, error), kResultOk);
   q.Close();
   EXPECT_FALSE(q.Push(Bytes(1, 'c')));
+}
+
+class ServedObjectsTest : public ::testing::Test {
+ protected:
+  ServedObjectsTest() {
+    config.server_name = "SHOP1";
+    config.printers = {{"Receipt", "emu:36", 1}, {"Slip", "serial:/dev/ttyS0:9600", 2}};
+    config.net_printers = {{"127.0.0.5", 9100, "Bar", 1}, {"127.0.0.6", 9101, "Bar", 1}};
+  }
+  // Opens config's printers as scripted ones, refusing the port named refuse.
+  bool Open(ServerState& s, const std::string& refuse = "") {
+    auto factory = [this, refuse](const std::string& spec, int32_t kind,
+                                  std::string& why) -> std::unique_ptr<PrinterObject> {
+      specs.push_back(spec);
+      if (spec == refuse) return why = "bad spec " + spec, nullptr;
+      auto p = std::make_unique<ScriptedPrinter>();
+      p->device_kind = kind;
+      return p;
+    };
+    return s.Open(config, factory, error);
+  }
+
+  ServerConfig config;
+  ServerState state;
+  std::vector<std::string> specs;
+  std::string error;
+};
+
+TEST_F(ServedObjectsTest, PrintersAreOpenedFromTheirSpecsListedAndHandedOut) {
+  ASSERT_TRUE(Open(state)) << error;
+  EXPECT_EQ(specs, (std::vector<std::string>{"emu:36", "serial:/dev/ttyS0:9600", "tcp:127.0.0.5:9100",
+                                             "tcp:127.0.0.6:9101"}));
+  ServerMonitor m(state);
+  EXPECT_EQ(m.PrinterCollection(), "emu:36=Receipt\0serial:/dev/ttyS0:9600=Slip\0"s);
+  EXPECT_EQ(m.NetPrinterCollection(),
+            "127.0.0.5:9100=Bar\0"
+            "127.0.0.6:9101=Bar\0"s);
+  ServerState refused;
+  EXPECT_FALSE(Open(refused, "serial:/dev/ttyS0:9600"));
+  EXPECT_EQ(error, "printer Slip: bad spec serial:/dev/ttyS0:9600");
+  // Net printers of one name are found by their port.
+  std::shared_ptr<PrinterSession> s;
+  std::string name = "Bar", port = "9101";
+  ASSERT_EQ(m.GetPrinter(name, port, s), kResultOk);
+  EXPECT_EQ(port, "127.0.0.6");
+  EXPECT_EQ(&s->port(), state.catalog.Find("Bar", "9101").get());
+}
+
+TEST(ServedObjects, ResultTextsExplainCheckPrinterResults) {
+  EXPECT_EQ(ServerMonitor::ResultText(kResultOk), "The printer is available.");
+  EXPECT_EQ(ServerMonitor::ResultText(kResultClaimedElsewhere),
+            "The printer is in use by another client. Try again when it is released.");
+  EXPECT_EQ(ServerMonitor::ResultText(0x12345), "Unknown result code 0x00012345.");
 }
 
 }  // namespace

@@ -1,19 +1,32 @@
-#include "server/server_config.h"
-
+// The server's two files: its configuration (every key, the lines and whole configurations refused) and
+// the server list of the main server (kept across restarts, damaged lines skipped, failed writes, a
+// writer killed in the middle).
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <thread>
 #include <tuple>
 
 #include "remote/remote_settings.h"
+#include "server/server_config.h"
+#include "server/server_list_store.h"
+#include "shared/result_codes.h"
 #include "support/temp_dir.h"
 
 namespace zelta {
 namespace {
 
-TEST(ServerConfig, ReadsEveryKey) {
+TEST(ServerConfig, ReadsEveryKeyAndDefaultsToLoopbackAndTheFixedPort) {
   ServerConfig c;
   std::string error;
+  ASSERT_TRUE(ParseServerConfig("", c, error));
+  ASSERT_TRUE(ValidateServerConfig(c, error)) << error;
+  EXPECT_EQ(std::tie(c.listen_address, c.port, c.main_server, c.lease_ms),
+            std::make_tuple("127.0.0.1", kDefaultServerPort, false, 5000u));
+  EXPECT_FALSE(c.server_name.empty());
   const char* text =
       "# shop counter\n"
       "listen = 0.0.0.0\n"
@@ -47,20 +60,10 @@ TEST(ServerConfig, ReadsEveryKey) {
             std::make_tuple("Bar", "127.0.0.5", 9100));
 }
 
-TEST(ServerConfig, DefaultsAreLoopbackAndTheFixedPort) {
-  ServerConfig c;
-  std::string error;
-  ASSERT_TRUE(ParseServerConfig("", c, error));
-  ASSERT_TRUE(ValidateServerConfig(c, error)) << error;
-  EXPECT_EQ(c.listen_address, "127.0.0.1");
-  EXPECT_EQ(c.port, kDefaultServerPort);
-  EXPECT_FALSE(c.server_name.empty());
-  EXPECT_FALSE(c.main_server);
-}
-
+// Bad lines are refused with their number, and hostile values without being echoed whole.
 TEST(ServerConfig, BadLinesNameTheirLine) {
   const struct {
-    const char* text;
+    std::string text;
     const char* error;
   } cases[] = {
       {"port = 0", "line 1: bad port '0'"},
@@ -84,13 +87,20 @@ TEST(ServerConfig, BadLinesNameTheirLine) {
        "line 1: access_token may hold only printable ASCII characters without blanks"},
       {"access_token = caf\xc3\xa9",
        "line 1: access_token may hold only printable ASCII characters without blanks"},
+      {std::string("access_token = ab\0cd", 20),
+       "line 1: access_token may hold only printable ASCII characters without blanks"},
+      {"access_token = " + std::string(300, 'x'), "line 1: access_token is longer than 256 characters"},
+      {"port = 1\ncolour = " + std::string(1 << 20, 'r'), "line 2: longer than 4096 characters"},
   };
+  ServerConfig config;
+  std::string error;
   for (const auto& c : cases) {
-    ServerConfig config;
-    std::string error;
-    EXPECT_FALSE(ParseServerConfig(c.text, config, error)) << c.text;
-    EXPECT_EQ(error, c.error) << c.text;
+    EXPECT_FALSE(ParseServerConfig(c.text, config, error)) << c.text.substr(0, 40);
+    EXPECT_EQ(error, c.error) << c.text.substr(0, 40);
   }
+  EXPECT_FALSE(ParseServerConfig("colour" + std::string(3000, 'r') + " = 1", config, error));
+  EXPECT_LT(error.size(), 200u);
+  EXPECT_EQ(error.substr(error.size() - 3), "...");
 }
 
 TEST(ServerConfig, WholeConfigurationChecks) {
@@ -142,21 +152,6 @@ TEST(ServerConfig, WhatIsNoFileIsSaidSo) {
   EXPECT_EQ(error, "/tmp is a directory, not a configuration file");
 }
 
-TEST(ServerConfig, HostileValuesAreRefusedWithoutBeingEchoedWhole) {
-  ServerConfig c;
-  std::string error;
-  // A NUL inside the token, a token of 300 bytes, a bad line of 1 MB, a long key.
-  EXPECT_FALSE(ParseServerConfig(std::string("access_token = ab\0cd", 20), c, error));
-  EXPECT_EQ(error, "line 1: access_token may hold only printable ASCII characters without blanks");
-  EXPECT_FALSE(ParseServerConfig("access_token = " + std::string(300, 'x'), c, error));
-  EXPECT_EQ(error, "line 1: access_token is longer than 256 characters");
-  EXPECT_FALSE(ParseServerConfig("port = 1\ncolour = " + std::string(1 << 20, 'r'), c, error));
-  EXPECT_EQ(error, "line 2: longer than 4096 characters");
-  EXPECT_FALSE(ParseServerConfig("colour" + std::string(3000, 'r') + " = 1", c, error));
-  EXPECT_LT(error.size(), 200u);
-  EXPECT_EQ(error.substr(error.size() - 3), "...");
-}
-
 TEST(ServerConfig, ATokenInAFileOthersCanReadIsWarnedAbout) {
   test::TempDir dir;
   const std::string path = dir.File("server.conf");
@@ -171,6 +166,102 @@ TEST(ServerConfig, ATokenInAFileOthersCanReadIsWarnedAbout) {
     EXPECT_EQ(warning,
               warned ? path + " holds the access token and other users can read it: chmod 600 " + path : "")
         << text << mode;
+  }
+}
+
+using Names = std::vector<std::string>;
+
+class ServerListStoreTest : public ::testing::Test {
+ protected:
+  // A store of path, loaded.
+  std::unique_ptr<ServerListStore> Loaded() {
+    auto store = std::make_unique<ServerListStore>(path);
+    EXPECT_TRUE(store->Load(error)) << error;
+    return store;
+  }
+
+  test::TempDir dir;
+  const std::string path = dir.File("servers.txt");
+  std::string error;
+};
+
+TEST_F(ServerListStoreTest, ChangesSurviveAReloadAndNamesAreListedOnceWhateverTheirCase) {
+  {
+    auto store = Loaded();  // the file is not there yet: an empty list
+    EXPECT_TRUE(store->Names().empty());
+    EXPECT_EQ(store->Add("SHOP1", error), kResultOk);
+    EXPECT_EQ(store->Add("SHOP2", error), kResultOk);
+    EXPECT_EQ(store->Add("BACKOFFICE", error), kResultOk);
+    EXPECT_EQ(store->Add("Shop1", error), kResultOk);
+    EXPECT_EQ(store->Remove("shop2", error), kResultOk);
+  }
+  EXPECT_EQ(dir.Read("servers.txt"), "SHOP1\nBACKOFFICE\n");
+  EXPECT_EQ(Loaded()->Names(), (Names{"SHOP1", "BACKOFFICE"}));
+}
+
+TEST_F(ServerListStoreTest, BadNamesAndUnknownNamesAreRefusedAndChangeNothing) {
+  auto store = Loaded();
+  ASSERT_EQ(store->Add("A", error), kResultOk);
+  for (const std::string& name :
+       std::vector<std::string>{"", "two\nlines", std::string(256, 'x'), std::string("nul\0", 4)})
+    EXPECT_EQ(store->Add(name, error), kResultBadArgument) << name;
+  EXPECT_EQ(store->Remove("B", error), kResultNotFound);
+  EXPECT_EQ(error, "The server B is not in the server list.");
+  EXPECT_EQ(store->Names(), Names{"A"});
+  EXPECT_EQ(dir.Read("servers.txt"), "A\n");
+}
+
+TEST_F(ServerListStoreTest, DamagedLinesAndALeftoverTemporaryFileAreIgnored) {
+  dir.Write("servers.txt",
+            "ONE\r\n\n\x01"
+            "bad\nTWO\none\n");
+  dir.Write("servers.txt.tmp.999", "HALF");  // a write that was cut short by a crash
+  EXPECT_EQ(Loaded()->Names(), (Names{"ONE", "TWO"}));
+}
+
+TEST_F(ServerListStoreTest, AFailedWriteKeepsTheListAndLeavesNoTemporaryFile) {
+  auto store = Loaded();
+  ASSERT_EQ(store->Add("A", error), kResultOk);
+  // The list's own name taken by a folder: the rename over it fails.
+  ASSERT_EQ(unlink(path.c_str()), 0);
+  ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+  EXPECT_EQ(store->Add("B", error), kResultFailure);
+  EXPECT_NE(error.find("cannot be written"), std::string::npos);
+  EXPECT_EQ(store->Names(), Names{"A"});
+  EXPECT_NE(access((path + ".tmp." + std::to_string(getpid())).c_str(), F_OK), 0);
+  // A folder that is not there fails the write as well.
+  ServerListStore missing(dir.File("missing/servers.txt"));
+  ASSERT_TRUE(missing.Load(error));
+  EXPECT_EQ(missing.Add("A", error), kResultFailure);
+  EXPECT_TRUE(missing.Names().empty());
+}
+
+TEST_F(ServerListStoreTest, AWriterKilledMidWriteLeavesAWholeList) {
+  for (int round = 0; round < 4; ++round) {
+    int started[2];
+    ASSERT_EQ(pipe(started), 0);
+    const pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {  // adds SRV0, SRV1, ... as fast as it can, and says so after the first
+      ServerListStore store(path);
+      for (int i = 0; store.Load(error) && i < 100000; ++i) {
+        if (store.Add("SRV" + std::to_string(i) + std::string(200, 'x'), error) != kResultOk) break;
+        if (i == 0 && write(started[1], "s", 1) != 1) break;
+      }
+      _exit(0);
+    }
+    char said = 0;
+    ASSERT_EQ(read(started[0], &said, 1), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20 + 15 * round));
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    close(started[0]);
+    close(started[1]);
+    // Whatever moment the kill hit, the list is SRV0, SRV1, ... without a gap or a broken name.
+    const Names names = Loaded()->Names();
+    ASSERT_FALSE(names.empty());
+    for (size_t i = 0; i < names.size(); ++i)
+      ASSERT_EQ(names[i], "SRV" + std::to_string(i) + std::string(200, 'x')) << "round " << round;
   }
 }
 
