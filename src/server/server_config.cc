@@ -1,5 +1,7 @@
 #include "server/server_config.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -219,7 +221,12 @@ bool LoadServerConfig(const std::string& path, ServerConfig& config, std::string
 bool IsLoopbackAddress(const std::string& address) {
   std::string a = Lower(address);
   if (a.size() >= 2 && a.front() == '[' && a.back() == ']') a = a.substr(1, a.size() - 2);
-  return a == "localhost" || a == "::1" || a.rfind("127.", 0) == 0;
+  // Only a literal loopback address: a host name such as "127.example.com" may resolve to anything.
+  in_addr v4{};
+  in6_addr v6{};
+  if (inet_pton(AF_INET, a.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+  if (inet_pton(AF_INET6, a.c_str(), &v6) == 1) return IN6_IS_ADDR_LOOPBACK(&v6);
+  return a == "localhost";
 }
 
 bool ValidateServerConfig(ServerConfig& config, std::string& error) {

@@ -137,7 +137,10 @@ TEST(ServerConfig, LoopbackAddresses) {
                                           {"LocalHost", true},
                                           {"0.0.0.0", false},
                                           {"::", false},
-                                          {"128.0.0.1", false}}) {
+                                          {"128.0.0.1", false},
+                                          {"127.example.com", false},
+                                          {"127.0.0.1.nip.io", false},
+                                          {"::ffff:127.0.0.1", false}}) {
     EXPECT_EQ(IsLoopbackAddress(address), loopback) << address;
   }
 }
