@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 #include "link/form_window.h"
 #include "link/message_form.h"
@@ -68,19 +69,27 @@ TEST_F(QtWindows, MessageFormShowsItsCaptionLabelsAndTextOwnedByTheCurrentWindow
   EXPECT_EQ(logo.findChild<MessageForm*>(), nullptr);
 }
 
-TEST_F(QtWindows, StatusTextLandsInTheWindowNamedCurrent) {
+// The first open window of the current name gets the status text; a closed one is gone.
+TEST_F(QtWindows, StatusTextLandsInTheFirstOpenWindowNamedCurrent) {
   FormWindow start("StartForm");
-  FormWindow logo("LogoForm");
+  auto logo = std::make_unique<FormWindow>("LogoForm");
+  FormWindow later("LogoForm");
   CurrentFormName = "LogoForm";
   SetStatusText(2, "Ready...");
-  EXPECT_EQ(logo.StatusPanel(2)->text(), "Ready...");
-  EXPECT_EQ(logo.StatusPanel(2)->accessibleName(), "Ready...");
+  EXPECT_EQ(logo->StatusPanel(2)->text(), "Ready...");
+  EXPECT_EQ(logo->StatusPanel(2)->accessibleName(), "Ready...");
   EXPECT_EQ(start.StatusPanel(1)->text(), "Info");
-  EXPECT_EQ(start.StatusPanel(2)->text(), "Program status");
-  CurrentFormName = "StartForm";
+  EXPECT_EQ(later.StatusPanel(2)->text(), "Program status");
+  logo.reset();
   SetStatusText(2, "Updating...");
-  EXPECT_EQ(start.StatusPanelText(2), "Updating...");
-  EXPECT_EQ(logo.StatusPanelText(2), "Ready...");
+  EXPECT_EQ(later.StatusPanelText(2), "Updating...");
+  CurrentFormName = "StartForm";
+  SetStatusText(2, "Printing...");
+  EXPECT_EQ(start.StatusPanelText(2), "Printing...");
+  EXPECT_EQ(later.StatusPanelText(2), "Updating...");
+  CurrentFormName = "NoSuchForm";
+  SetStatusText(1, "nobody sees this");  // no window: nothing happens
+  EXPECT_FALSE(CurrentEndReq());
 }
 
 TEST_F(QtWindows, RetryPromptIsAnInformationBoxWithRetryAndCancel) {
