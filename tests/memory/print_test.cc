@@ -243,7 +243,9 @@ TEST_F(PrintTest, EveryWayOutReleasesThePrinterAndHonoursACloseRequestWhereDue) 
       EXPECT_EQ(ui.unexpected_prompts, 0);
       EXPECT_EQ(s.unloaded, end_req && c.closes);
       EXPECT_EQ(s.panels[1], "Ready...");
-      if (c.releases == 0) EXPECT_EQ(s.panels[0], "Printer error...");
+      if (c.releases == 0) {
+        EXPECT_EQ(s.panels[0], "Printer error...");
+      }
       EXPECT_EQ(printer->Count("ReleasePrinter"), c.releases);
       EXPECT_TRUE(s.busy == s.unloaded) << "normal pointer unless the window has gone";
       EXPECT_FALSE(s.progress.visible || s.panel3_visible);
