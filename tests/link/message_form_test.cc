@@ -69,8 +69,9 @@ TEST_F(QtWindows, MessageFormShowsItsCaptionLabelsAndTextOwnedByTheCurrentWindow
   EXPECT_EQ(logo.findChild<MessageForm*>(), nullptr);
 }
 
-// The first open window of the current name gets the status text; a closed one is gone.
-TEST_F(QtWindows, StatusTextLandsInTheFirstOpenWindowNamedCurrent) {
+// The first open window of the current name gets the status text and is asked for EndReq; a closed one
+// is gone.
+TEST_F(QtWindows, StatusTextAndEndReqBelongToTheFirstOpenWindowNamedCurrent) {
   FormWindow start("StartForm");
   auto logo = std::make_unique<FormWindow>("LogoForm");
   FormWindow later("LogoForm");
@@ -89,7 +90,14 @@ TEST_F(QtWindows, StatusTextLandsInTheFirstOpenWindowNamedCurrent) {
   EXPECT_EQ(later.StatusPanelText(2), "Updating...");
   CurrentFormName = "NoSuchForm";
   SetStatusText(1, "nobody sees this");  // no window: nothing happens
+  later.SetEndReq(true);
   EXPECT_FALSE(CurrentEndReq());
+  CurrentFormName = "LogoForm";
+  EXPECT_TRUE(CurrentEndReq());
+  later.SetBusy(true);
+  EXPECT_EQ(later.cursor().shape(), Qt::WaitCursor);
+  later.SetBusy(false);
+  EXPECT_EQ(later.cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(QtWindows, RetryPromptIsAnInformationBoxWithRetryAndCancel) {
@@ -133,17 +141,6 @@ TEST_F(QtWindows, DialogsBelongToTheWindowOfAFormThatIsNotAWidgetAndShowTheFilte
     qobject_cast<MessageForm*>(modal)->OKButton()->click();
   });
   ShowMessage("owned");
-}
-
-TEST_F(QtWindows, BusyPointerAndEndReq) {
-  FormWindow logo("LogoForm");
-  logo.SetBusy(true);
-  EXPECT_EQ(logo.cursor().shape(), Qt::WaitCursor);
-  logo.SetBusy(false);
-  EXPECT_EQ(logo.cursor().shape(), Qt::ArrowCursor);
-  CurrentFormName = "LogoForm";
-  logo.SetEndReq(true);
-  EXPECT_TRUE(CurrentEndReq());
 }
 
 }  // namespace
