@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 #include "link/form_window.h"
 #include "link/message_form.h"
@@ -68,19 +69,35 @@ TEST_F(QtWindows, MessageFormShowsItsCaptionLabelsAndTextOwnedByTheCurrentWindow
   EXPECT_EQ(logo.findChild<MessageForm*>(), nullptr);
 }
 
-TEST_F(QtWindows, StatusTextLandsInTheWindowNamedCurrent) {
+// The first open window of the current name gets the status text and is asked for EndReq; a closed one
+// is gone.
+TEST_F(QtWindows, StatusTextAndEndReqBelongToTheFirstOpenWindowNamedCurrent) {
   FormWindow start("StartForm");
-  FormWindow logo("LogoForm");
+  auto logo = std::make_unique<FormWindow>("LogoForm");
+  FormWindow later("LogoForm");
   CurrentFormName = "LogoForm";
   SetStatusText(2, "Ready...");
-  EXPECT_EQ(logo.StatusPanel(2)->text(), "Ready...");
-  EXPECT_EQ(logo.StatusPanel(2)->accessibleName(), "Ready...");
+  EXPECT_EQ(logo->StatusPanel(2)->text(), "Ready...");
+  EXPECT_EQ(logo->StatusPanel(2)->accessibleName(), "Ready...");
   EXPECT_EQ(start.StatusPanel(1)->text(), "Info");
-  EXPECT_EQ(start.StatusPanel(2)->text(), "Program status");
-  CurrentFormName = "StartForm";
+  EXPECT_EQ(later.StatusPanel(2)->text(), "Program status");
+  logo.reset();
   SetStatusText(2, "Updating...");
-  EXPECT_EQ(start.StatusPanelText(2), "Updating...");
-  EXPECT_EQ(logo.StatusPanelText(2), "Ready...");
+  EXPECT_EQ(later.StatusPanelText(2), "Updating...");
+  CurrentFormName = "StartForm";
+  SetStatusText(2, "Printing...");
+  EXPECT_EQ(start.StatusPanelText(2), "Printing...");
+  EXPECT_EQ(later.StatusPanelText(2), "Updating...");
+  CurrentFormName = "NoSuchForm";
+  SetStatusText(1, "nobody sees this");  // no window: nothing happens
+  later.SetEndReq(true);
+  EXPECT_FALSE(CurrentEndReq());
+  CurrentFormName = "LogoForm";
+  EXPECT_TRUE(CurrentEndReq());
+  later.SetBusy(true);
+  EXPECT_EQ(later.cursor().shape(), Qt::WaitCursor);
+  later.SetBusy(false);
+  EXPECT_EQ(later.cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(QtWindows, RetryPromptIsAnInformationBoxWithRetryAndCancel) {
@@ -124,17 +141,6 @@ TEST_F(QtWindows, DialogsBelongToTheWindowOfAFormThatIsNotAWidgetAndShowTheFilte
     qobject_cast<MessageForm*>(modal)->OKButton()->click();
   });
   ShowMessage("owned");
-}
-
-TEST_F(QtWindows, BusyPointerAndEndReq) {
-  FormWindow logo("LogoForm");
-  logo.SetBusy(true);
-  EXPECT_EQ(logo.cursor().shape(), Qt::WaitCursor);
-  logo.SetBusy(false);
-  EXPECT_EQ(logo.cursor().shape(), Qt::ArrowCursor);
-  CurrentFormName = "LogoForm";
-  logo.SetEndReq(true);
-  EXPECT_TRUE(CurrentEndReq());
 }
 
 }  // namespace

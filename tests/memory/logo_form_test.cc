@@ -1,109 +1,57 @@
-// The logo window on the offscreen platform: it shows what its record holds and forwards clicks.
+// The Qt logo window on the offscreen platform, on the scripted printer and against zelta-server with a
+// virtual printer of each model behind it; the record driven as a technician drives it, the printer's NV
+// memory checked afterwards. The product road test walks the two-colour model's road, printing included.
 #include "memory/logo_form.h"
 
 #include <gtest/gtest.h>
 
 #include <QAccessible>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
+#include <functional>
+#include <memory>
 
-#include "browser/configuration.h"
-#include "image/bmp_test_files.h"
-#include "imglib/zelta_img.h"
+#include "download/download_logo.h"
+#include "image/add_logo.h"
+#include "image/gallery.h"
+#include "memory/delete_logos.h"
 #include "memory/logo_widgets.h"
-#include "memory/nv_commands.h"
+#include "memory/printer_info.h"
+#include "remote/remote_fixture.h"
 #include "scripted_window_fixture.h"
 
 namespace zelta::test {
 namespace {
 
+// Opens form and lets its start timer run at once.
+void OpenAndWait(LogoForm* form) {
+  form->show();
+  form->StartTimer->start(0);
+  for (int k = 0; k < 1000 && form->state().busy; ++k) QTest::qWait(10);
+  ASSERT_FALSE(form->state().busy);
+}
+
 class LogoFormTest : public ScriptedWindowTest {
  protected:
   LogoFormTest() {
     PrinterModelId = 46;
-    printer->replies = {
-        {kResultOk, Block("3072")}, {kResultOk, Block("1024")}, {kResultOk, KeyBlock(0x40, "A1B2")}};
+    ScriptMemory("3072", "1024", "A1B2");
   }
-  ~LogoFormTest() override { delete form.data(); }
-  // Opens the window and lets its start timer run at once.
-  void Open() {
-    form = new LogoForm();
-    form->show();
-    form->StartTimer->start(0);
-    for (int k = 0; k < 50 && form->state().busy; ++k) QTest::qWait(1);
-    ASSERT_FALSE(form->state().busy);
-  }
-  std::string Bmp(const std::string& file, int w, int h) {
-    BmpSpec spec;
-    spec.width = w;
-    spec.height = h;
-    spec.pixel = [](int x, int y) { return (x / 4 + y / 4) % 2 ? 0xFF0000u : 0u; };
-    return dir.Write(file, MakeBmp(spec));
-  }
-
-  QPointer<LogoForm> form;
+  ~LogoFormTest() override { delete form; }
+  LogoForm* form = nullptr;
 };
 
-TEST_F(LogoFormTest, ShowsThePrinterItsLogosAndNamesEveryControl) {
-  Open();
-  EXPECT_EQ(form->windowTitle(), "Zelta - Logo KDT330");
-  EXPECT_EQ(form->lblMemUsed->text(), "2048");
-  EXPECT_EQ(form->lblMemFree->text(), "1024");
-  EXPECT_EQ(form->StatusPanel(1)->text(), "Printer ready...");
-  EXPECT_EQ(form->StatusPanel(2)->accessibleName(), "Ready...");
-  ASSERT_EQ(form->TabStrip->count(), 1);
-  EXPECT_EQ(form->TabStrip->tabText(0), "All logos");
-  for (const auto& [i, name] : {std::pair{1, "Logo(A1)"}, std::pair{2, "Logo(B2)"}}) {
-    ASSERT_TRUE(form->Thumbnail(i) && form->Thumbnail(i)->isVisible());
-    EXPECT_EQ(form->Thumbnail(i)->accessibleName(), name);
-  }
-  EXPECT_EQ(form->Thumbnail(2)->x(), 75) << "the second cell of the grid";
-  EXPECT_EQ(form->Thumbnail(3), nullptr);
-  const QPushButton* buttons[] = {form->cmdAddLogo,   form->cmdDwldLogo,   form->cmdDelLogo,
-                                  form->cmdClearMem,  form->cmdPrintLogo,  form->cmdPrintMemLogos,
-                                  form->cmdSelectAll, form->cmdSelectNone, form->cmdExit};
-  const char* texts[] = {"Add logo",         "Download logo", "Delete logo",
-                         "Delete all logos", "Print logo",    "Print all logos",
-                         "Select all",       "Select none",   "Close"};
-  for (int b = 0; b < 9; ++b) {
-    EXPECT_EQ(buttons[b]->text(), texts[b]);
-    EXPECT_EQ(buttons[b]->accessibleName(), texts[b]);
-  }
-  // Every control a person can reach carries a name a screen reader speaks.
-  ui.open_results.push_back({Bmp("named.bmp", 40, 30)});
-  form->cmdAddLogo->click();
-  int named = 0;
-  for (QWidget* w : form->findChildren<QWidget*>()) {
-    if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QComboBox*>(w) && !qobject_cast<QScrollBar*>(w) &&
-        !qobject_cast<QTabBar*>(w) && !qobject_cast<ThumbnailWidget*>(w) && !qobject_cast<QProgressBar*>(w))
-      continue;
-    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-    ASSERT_NE(a, nullptr);
-    EXPECT_FALSE(a->text(QAccessible::Name).isEmpty())
-        << w->metaObject()->className() << " " << w->objectName().toStdString();
-    ++named;
-  }
-  EXPECT_GT(named, 20);
-  EXPECT_TRUE(form->cmdPrintMemLogos->isEnabled());
-  EXPECT_FALSE(form->cmdDelLogo->isEnabled());
-  QTest::mouseClick(form->Thumbnail(2), Qt::LeftButton);
-  EXPECT_EQ(form->Thumbnail(2)->accessibleDescription(), "selected");
-  EXPECT_TRUE(form->cmdDelLogo->isEnabled() && form->cmdPrintLogo->isEnabled());
-  EXPECT_FALSE(form->cmdDwldLogo->isEnabled());
-}
-
 TEST_F(LogoFormTest, AddedLogosGetTabsAndPagesThatPrepareThemAgain) {
-  Open();
-  ui.open_results.push_back({Bmp("a.bmp", 700, 90), Bmp("b.bmp", 64, 32)});
+  OpenAndWait(form = new LogoForm());
+  ui.open_results.push_back({Picture(dir, "a.bmp", 700, 90), Picture(dir, "b.bmp", 64, 32)});
   QTest::mouseClick(form->cmdAddLogo, Qt::LeftButton);
   ASSERT_EQ(form->TabStrip->count(), 3);
   EXPECT_EQ(form->TabStrip->tabText(1), "New(00)");
@@ -142,6 +90,197 @@ TEST_F(LogoFormTest, AddedLogosGetTabsAndPagesThatPrepareThemAgain) {
   form->TabStrip->setCurrentIndex(0);
   EXPECT_TRUE(form->picFrameAll->isVisible());
   EXPECT_FALSE(page->isVisible());
+}
+
+class LogoRoadTest : public RemoteTest {
+ protected:
+  LogoRoadTest() {
+    ResetPubblicVar();
+    InitProgramPaths("/nonexistent/zelta/Logo");
+    AppFolder = ZELTA_TEST_DATA;
+    SetCurrentPath(ZELTA_TEST_DATA, static_cast<int32_t>(AppFolder.size()));
+  }
+  ~LogoRoadTest() override {
+    delete form;
+    window.reset();
+    PrinterObj.reset();
+    ResetPubblicVar();
+  }
+  // A virtual printer of model behind zelta-server, as PrinterObj.
+  void Connect(uint8_t model) {
+    StartVirtualPrinter(model);
+    StopServer();
+    StartServer(VirtualPrinterConfig("Counter"), DefaultPortPrinterFactory());
+    ASSERT_TRUE(PrinterObj = NamedPrinter("Counter"));
+    PrinterModelId = model;
+  }
+  LogoWindowState& Open() {
+    window = std::make_unique<LogoWindow>();
+    StartTimer_Timer(window->state);
+    return window->state;
+  }
+  // Adds a picture of w × h (see Picture), selected.
+  int16_t Add(int w, int h, Pixel pixel = nullptr) {
+    ui.open_results.push_back({Picture(temp, "logo" + std::to_string(++added) + ".bmp", w, h, pixel)});
+    cmdAddLogo_Click(window->state);
+    const auto i = static_cast<int16_t>(window->state.tabs.back().tag);
+    SetSelected(window->state.Slot(i), true);
+    return i;
+  }
+  // Another client stores the logos of definitions, then waits for the printer's answer to GS I 1.
+  void StoreAsAnotherClient(const Bytes& definitions) {
+    std::shared_ptr<PrinterObject> other = NamedPrinter("Counter");
+    ASSERT_EQ(other->ClaimPrinter(), kResultOk);
+    const Bytes data = definitions + B({0x1d, 0x49, 0x01});
+    int32_t written = 0, count = 0;
+    ASSERT_EQ(other->WriteData(data, static_cast<int32_t>(data.size()), written, kWriteOrdinary), kResultOk);
+    std::string reply(1, ' ');
+    ASSERT_EQ(other->ReadData(reply, 1, count), kResultOk);
+    ASSERT_EQ(other->ReleasePrinter(), kResultOk);
+  }
+  ScriptedUi ui;
+  int added = 0;
+  std::unique_ptr<LogoWindow> window;
+  LogoForm* form = nullptr;
+};
+using LogoFormRemoteTest = LogoRoadTest;
+
+// docs/logo_window_screenshot.sh takes the README's pictures of this window (gallery, then a new logo's
+// page).
+TEST_F(LogoFormRemoteTest, GalleryAndMemoryShowWhatThePrinterStores) {
+  Connect(46);
+  StoreAsAnotherClient(DefineLogo("A1", 200, 40, 0xF0) + DefineLogo("B2", 384, 96, 0x0F) +
+                       DefineLogo("C3", 64, 64, 0x3C));
+  const uint32_t stored = (11 + 25 * 40) + (11 + 48 * 96) + (11 + 8 * 64);
+  OpenAndWait(form = new LogoForm());
+  EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+  EXPECT_EQ(form->windowTitle(), "Zelta - Logo KDT330");
+  EXPECT_EQ(form->lblMemFree->text().toStdString(), std::to_string(393216 - stored));
+  EXPECT_EQ(form->lblMemUsed->text().toStdString(), std::to_string(stored));
+  EXPECT_EQ(form->StatusPanel(1)->text(), "Printer ready...");
+  EXPECT_EQ(form->StatusPanel(2)->accessibleName(), "Ready...");
+  ASSERT_EQ(form->TabStrip->count(), 1);
+  EXPECT_EQ(form->TabStrip->tabText(0), "All logos");
+  ASSERT_EQ(emu->KeyCodes().size(), 3u);
+  for (int i = 1; i <= 3; ++i) {
+    ASSERT_TRUE(form->Thumbnail(i) && form->Thumbnail(i)->isVisible());
+    EXPECT_EQ(form->Thumbnail(i)->accessibleName().toStdString(), "Logo(" + emu->KeyCodes()[i - 1] + ")");
+  }
+  EXPECT_EQ(form->Thumbnail(2)->x(), 75) << "the second cell of the grid";
+  EXPECT_EQ(form->Thumbnail(4), nullptr);
+  const std::pair<QPushButton*, const char*> buttons[] = {{form->cmdAddLogo, "Add logo"},
+                                                          {form->cmdDwldLogo, "Download logo"},
+                                                          {form->cmdDelLogo, "Delete logo"},
+                                                          {form->cmdClearMem, "Delete all logos"},
+                                                          {form->cmdPrintLogo, "Print logo"},
+                                                          {form->cmdPrintMemLogos, "Print all logos"},
+                                                          {form->cmdSelectAll, "Select all"},
+                                                          {form->cmdSelectNone, "Select none"},
+                                                          {form->cmdExit, "Close"}};
+  for (const auto& [button, text] : buttons) {
+    EXPECT_EQ(button->text(), text);
+    EXPECT_EQ(button->accessibleName(), text);
+  }
+
+  // Two new logos; every control a person can reach carries a name a screen reader speaks.
+  const Pixel shop = [](int x, int y) {
+    const int dx = x - 80, dy = y - 80;
+    if (dx * dx + dy * dy < 70 * 70) return (dx * dx + dy * dy < 40 * 40) ? 0xFFFFFFu : 0xC01010u;
+    if (x > 170 && x < 460 && y > 40 && y < 120 && ((x / 24) % 2 == 0 || y < 56 || y > 104)) return 0x101010u;
+    const uint32_t g = static_cast<uint32_t>(255 - y * 255 / 160);
+    return (g << 16) | (g << 8) | g;
+  };
+  ui.open_results.push_back(
+      {Picture(temp, "shop.bmp", 480, 160, shop), Picture(temp, "stripes.bmp", 480, 160, shop)});
+  form->cmdAddLogo->click();
+  int named = 0;
+  for (QWidget* w : form->findChildren<QWidget*>()) {
+    if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QComboBox*>(w) && !qobject_cast<QScrollBar*>(w) &&
+        !qobject_cast<QTabBar*>(w) && !qobject_cast<ThumbnailWidget*>(w) && !qobject_cast<QProgressBar*>(w))
+      continue;
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    ASSERT_NE(a, nullptr);
+    EXPECT_FALSE(a->text(QAccessible::Name).isEmpty())
+        << w->metaObject()->className() << " " << w->objectName().toStdString();
+    ++named;
+  }
+  EXPECT_GT(named, 20);
+  EXPECT_TRUE(form->cmdPrintMemLogos->isEnabled());
+  EXPECT_FALSE(form->cmdDelLogo->isEnabled());
+  QTest::mouseClick(form->Thumbnail(2), Qt::LeftButton);
+  EXPECT_EQ(form->Thumbnail(2)->accessibleDescription(), "selected");
+  EXPECT_TRUE(form->cmdDelLogo->isEnabled() && form->cmdPrintLogo->isEnabled());
+  EXPECT_FALSE(form->cmdDwldLogo->isEnabled());
+
+  if (const char* shots = std::getenv("ZELTA_SCREENSHOT_DIR")) {
+    picThumbFrame_Click(form->state(), 4);
+    form->Sync();
+    QTest::qWait(50);
+    form->grab().save(QString(shots) + "/logo-window-gallery.png");
+    form->TabStrip->setCurrentIndex(1);
+    QTest::qWait(50);
+    form->grab().save(QString(shots) + "/logo-window-page.png");
+  }
+}
+
+TEST_F(LogoRoadTest, EveryModelStoresDeletesAndClearsItsLogos) {
+  for (uint8_t model : {46, 36, 161, 32, 10}) {
+    SCOPED_TRACE(int(model));
+    Connect(model);
+    const bool bit_images = model == 32 || model == 10;
+    LogoWindowState& s = Open();
+    const int16_t a = Add(200, 120);
+    cmdDwldLogo_Click(s);
+    ASSERT_EQ(s.Slot(a).picThumbFrame.tag, bit_images ? "New(00)" : "Logo(00)");
+    // Every row is the bytes 16 4 1 (DLE EOT 1): black dots 3, 13 and 23 on white.
+    Add(24, 40, [](int x, int) { return x == 3 || x == 13 || x == 23 ? 0u : 0xFFFFFFu; });
+    const uint32_t free_before = emu->NvRemaining();
+    cmdDwldLogo_Click(s);
+    if (bit_images) {
+      EXPECT_EQ(emu->BitImageCount(), 2u);
+    } else {
+      EXPECT_EQ(emu->KeyCodes(), (std::vector<std::string>{"00", "01"}));
+      EXPECT_EQ(free_before - emu->NvRemaining(), 3u * 40 + 11) << "stored whole";
+      EXPECT_EQ(s.lblMemFree, std::to_string(emu->NvRemaining()));
+    }
+
+    // The next opening lists the stored ones; delete one, then clear all.
+    window.reset();
+    LogoWindowState& again = Open();
+    if (!bit_images) {
+      ASSERT_EQ(again.LogoCount, 2);
+      SetSelected(again.Slot(1), true);
+      ui.answers = {MsgBoxResult::kYes};
+      cmdDelLogo_Click(again);
+      EXPECT_EQ(emu->KeyCodes(), std::vector<std::string>{"01"});
+      EXPECT_EQ(again.lblMemFree, std::to_string(emu->NvRemaining()));
+    }
+    ui.answers = {MsgBoxResult::kYes};
+    cmdClearMem_Click(again);
+    EXPECT_TRUE(emu->KeyCodes().empty());
+    EXPECT_EQ(emu->BitImageCount(), 0u);
+    EXPECT_FALSE(again.unloaded || again.busy);
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+    EXPECT_EQ(ui.unexpected_prompts, 0);
+    window.reset();
+    PrinterObj.reset();
+  }
+}
+
+TEST_F(LogoRoadTest, MemoryThatFilledUpMeanwhileKeepsTheLogoNewAndSaysWhy) {
+  Connect(46);
+  LogoWindowState& s = Open();
+  const int16_t i = Add(560, 400);  // 28 011 bytes
+  // Another client fills the memory after this window read its figures: about 12 000 bytes stay free.
+  StoreAsAnotherClient(
+      DefineLogo("ZZ", 4000, static_cast<int>((emu->NvRemaining() - 12000 - 11) / 500), 0x55));
+  cmdDwldLogo_Click(s);
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"The printer did not store New(00): its memory is full.\r\n"
+                                                  "Delete logos to make room, then download it again."});
+  EXPECT_EQ(s.Slot(i).picThumbFrame.tag, "New(00)");
+  EXPECT_EQ(s.tabs.size(), 2u) << "its page stays";
+  EXPECT_EQ(s.lblMemFree, std::to_string(emu->NvRemaining()));
+  EXPECT_FALSE(s.busy);
 }
 
 }  // namespace

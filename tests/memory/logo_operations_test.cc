@@ -1,4 +1,5 @@
-// Download, delete and clear against the scripted printer: the whole byte stream each one sends.
+// The NV memory commands, and download, delete and clear against the scripted printer: the whole byte
+// stream each one sends.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -6,7 +7,6 @@
 #include "browser/configuration.h"
 #include "download/download_logo.h"
 #include "image/add_logo.h"
-#include "image/bmp_test_files.h"
 #include "image/fit_handler.h"
 #include "image/logo_slots.h"
 #include "imglib/zelta_img.h"
@@ -25,6 +25,37 @@ const Bytes kListRequest = B({29, 40, 76, 4, 0, 48, 64, 'K', 'C'});
 const Bytes kRealTimeOff = B({29, 40, 68, 5, 0, 20, 1, 0, 2, 0});
 const Bytes kRealTimeOn = B({29, 40, 68, 5, 0, 20, 1, 1, 2, 1});
 
+// The bytes of the commands whose streams below are not spelled out byte by byte.
+TEST(NvCommands, ExactBytes) {
+  const struct {
+    Bytes got, want;
+  } cases[] = {
+      {CmdDeleteAllGraphics(), B({29, 40, 76, 5, 0, 48, 65, 'C', 'L', 'R'})},
+      {CmdDeleteGraphics("03"), B({29, 40, 76, 4, 0, 48, 66, '0', '3'})},
+      {CmdDeleteGraphics(B({0, 0x7F})), B({29, 40, 76, 4, 0, 48, 66, 0, 0x7F})},
+      {CmdDeleteGraphics("7"), B({29, 40, 76, 4, 0, 48, 66, '7', ' '})},  // a short key keeps the frame
+      {CmdPrintGraphics("123"), B({29, 40, 76, 6, 0, 48, 69, '1', '2', 1, 1})},
+      {CmdTypeId(), B({29, 'I', 2})},
+      {CmdClearNvBitImages(), B({28, 'q', 1, 0, 0, 0, 0})},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ToHex(c.got), ToHex(c.want));
+}
+
+TEST(NvCommands, DecimalReplies) {
+  const std::pair<Bytes, long long> cases[] = {
+      {"3072", 3072},    {"0", 0},   {"999999999999", 999999999999}, {"", -1}, {"12a", -1},
+      {B({'1', 0}), -1}, {"-1", -1}, {"9999999999999", -1}};
+  for (const auto& [text, value] : cases) EXPECT_EQ(ParseDecimalReply(text), value) << text;
+}
+
+TEST(NvCommands, CommandFamilyByModel) {
+  EXPECT_TRUE(UsesNvBitImages(32));
+  EXPECT_TRUE(UsesNvBitImages(10));
+  for (int id : {0, 36, 46, 161, 176}) EXPECT_FALSE(UsesNvBitImages(id)) << id;
+  for (int id : {36, 46, 161, 176}) EXPECT_TRUE(SupportsRealTimeSwitch(id)) << id;
+  for (int id : {0, 10, 32, 37, 255}) EXPECT_FALSE(SupportsRealTimeSwitch(id)) << id;
+}
+
 class LogoOperationsTest : public ScriptedWindowTest {
  protected:
   // An idle window of model with the given memory figures.
@@ -37,12 +68,9 @@ class LogoOperationsTest : public ScriptedWindowTest {
   }
   // A new logo of w × h pixels (left half black, rest white, a red middle row), selected.
   int16_t Fresh(int w, int h, int colour_entry = 0) {
-    BmpSpec spec;
-    spec.width = w;
-    spec.height = h;
-    spec.pixel = [w, h](int x, int y) { return y == h / 2 ? 0xFF0000u : x < w / 2 ? 0u : 0xFFFFFFu; };
+    const Pixel pixel = [w, h](int x, int y) { return y == h / 2 ? 0xFF0000u : x < w / 2 ? 0u : 0xFFFFFFu; };
     LogoWindowState& s = window->state;
-    EXPECT_TRUE(AddLogoFile(s, dir.Write("f" + std::to_string(++files) + ".bmp", MakeBmp(spec)), "f.bmp"));
+    EXPECT_TRUE(AddLogoFile(s, Picture(dir, "f" + std::to_string(++files) + ".bmp", w, h, pixel), "f.bmp"));
     const int16_t i = static_cast<int16_t>(s.tabs.back().tag);
     s.Slot(i).cmbColor.selected = colour_entry;
     s.busy = false;
@@ -71,14 +99,16 @@ Bytes Expected67(const std::string& key, int w, const std::vector<Bytes>& rows) 
 TEST_F(LogoOperationsTest, DownloadStoresEachLogoUnderItsKeyAndMakesItAStoredLogo) {
   LogoWindowState& s = Open(46);
   const int16_t a = Fresh(10, 3);
-  const int16_t b = Fresh(16, 2);
+  const int16_t b = Fresh(8, 3, 1);  // "Two colors"
   AnswerLogo("99975", "00");
   AnswerLogo("99950", "0001");
   cmdDwldLogo_Click(s);
-  // Five black dots then white; the red middle row is dark enough to print black in black and white.
+  // Five black dots then white; the red middle row is dark enough to print black in black and white, and
+  // in two colours it goes to the red plane, sent after the black one.
   const Bytes row10 = B({0xF8, 0x00});
   const Bytes first = Expected67("00", 10, {row10, B({0xFF, 0xC0}), row10});
-  const Bytes second = Expected67("01", 16, {B({0xFF, 0x00}), B({0xFF, 0xFF})});
+  const Bytes second = B({29, 56, 76, 18, 0, 0, 0, 48, 67, 48, '0', '1', 2, 8, 0, 3, 0}) +
+                       B({49, 0xF0, 0x00, 0xF0, 50, 0x00, 0xFF, 0x00});
   const Bytes after = kRealTimeOn + kModelRequest + kMemoryRequests + kListRequest;
   EXPECT_EQ(ToHex(printer->written), ToHex(kRealTimeOff + first + after + kRealTimeOff + second + after));
   EXPECT_EQ(s.Slot(a).picThumbFrame.tag, "Logo(00)");
@@ -88,20 +118,9 @@ TEST_F(LogoOperationsTest, DownloadStoresEachLogoUnderItsKeyAndMakesItAStoredLog
   EXPECT_EQ(s.lblMemUsed, std::to_string(393216 - 99950));
   EXPECT_TRUE(s.cmdPrintMemLogos.enabled && s.cmdPrintLogo.enabled);
   EXPECT_FALSE(s.cmdDwldLogo.enabled);
-  EXPECT_EQ(printer->claims, 1);
   EXPECT_EQ(printer->releases, 1);
   EXPECT_FALSE(s.busy || s.progress.visible);
   EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
-}
-
-TEST_F(LogoOperationsTest, TwoColoursSendTheRedPlaneAfterTheBlackOne) {
-  LogoWindowState& s = Open(46);
-  Fresh(8, 3, 1);  // "Two colors"
-  AnswerLogo("1000", "00");
-  cmdDwldLogo_Click(s);
-  const Bytes head = B({29, 56, 76, 18, 0, 0, 0, 48, 67, 48, '0', '0', 2, 8, 0, 3, 0});
-  EXPECT_EQ(ToHex(printer->written.substr(kRealTimeOff.size(), 17 + 1 + 3 + 1 + 3)),
-            ToHex(head + B({49, 0xF0, 0x00, 0xF0, 50, 0x00, 0xFF, 0x00})));
 }
 
 TEST_F(LogoOperationsTest, MemoryCheckSkipsStopsOrRereadsTheFigures) {

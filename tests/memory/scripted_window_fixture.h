@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "browser/configuration.h"
+#include "image/bmp_test_files.h"
 #include "image/logo_slots.h"
 #include "imglib/zelta_img.h"
 #include "link/forms.h"
@@ -18,6 +20,19 @@
 #include "support/temp_dir.h"
 
 namespace zelta::test {
+
+using Pixel = std::function<uint32_t(int, int)>;
+// A w × h BMP in dir: by default a black frame around a red square on white.
+inline std::string Picture(const TempDir& dir, const std::string& file, int w, int h, Pixel pixel = nullptr) {
+  BmpSpec spec;
+  spec.width = w;
+  spec.height = h;
+  spec.pixel = pixel ? pixel : [w, h](int x, int y) {
+    if (x < 4 || y < 4 || x >= w - 4 || y >= h - 4) return 0u;
+    return (x > w / 3 && x < 2 * w / 3) ? 0xFF0000u : 0xFFFFFFu;
+  };
+  return dir.Write(file, MakeBmp(spec));
+}
 
 // A decimal reply block (memory figures) and a key-code list block.
 inline Bytes Block(const std::string& digits) { return B({0x37, 0x30}) + digits + B({0}); }

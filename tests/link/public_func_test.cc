@@ -1,0 +1,279 @@
+// The printer link's routines against the scripted printer: the real-time status with its recovery
+// steps, the request and its reply blocks, and the pause that keeps the window alive.
+#include "link/public_func.h"
+
+#include <gtest/gtest.h>
+
+#include "memory/nv_commands.h"
+#include "shared/bytes.h"
+#include "support/link_fixture.h"
+
+namespace zelta::test {
+namespace {
+
+// Status bytes as a printer sends them: bits 1 and 4 are always set.
+constexpr int kOnline = 0x12, kOffline = 0x1A, kError = 0x12 | 0x40;
+constexpr auto kR = MsgBoxResult::kRetry, kC = MsgBoxResult::kCancel;
+const Bytes kEot1 = B({16, 4, 1}), kEot12 = B({16, 4, 1, 16, 4, 2}), kEot123 = kEot12 + B({16, 4, 3});
+const std::string kRaised = "Raised error " + std::to_string(kResultPortClosed) +
+                            " by ScriptedPrinter\rExtended error description: Scripted failure";
+
+// A key-code list block: header, identifier, status, key codes, NUL.
+Bytes KeyBlock(uint8_t status, const std::string& keys) { return B({0x37, 0x72, status}) + keys + B({0}); }
+// No text, or the one text (a prompt's with the line the prompt adds).
+std::vector<std::string> Texts(const std::string& text, const std::string& suffix = "") {
+  return text.empty() ? std::vector<std::string>{} : std::vector<std::string>{text + suffix};
+}
+
+class PublicFuncTest : public LinkTest {
+ protected:
+  // A fresh printer as PrinterObj, nothing asked or shown yet, the given answers queued.
+  void NewPrinter(const std::vector<MsgBoxResult>& answers = {}) {
+    printer = std::make_shared<ScriptedPrinter>();
+    PrinterObj = printer;
+    ui.prompts.clear();
+    ui.messages.clear();
+    ui.answers.assign(answers.begin(), answers.end());
+  }
+  // Answers to the reads in order: a byte (0..255), or a result code the read fails with.
+  void Answer(const std::vector<int>& answers) {
+    for (int a : answers) {
+      if (a >= 0 && a <= 255) {
+        printer->QueueByte(static_cast<uint8_t>(a));
+      } else {
+        printer->reads.push_back({a, ""});
+      }
+    }
+  }
+};
+using CheckRealTimeStatusTest = PublicFuncTest;
+using RequestReplyTest = PublicFuncTest;
+
+TEST_F(CheckRealTimeStatusTest, AnswersGiveTheResultThePanelTextAndTheRecoveryStep) {
+  const struct {
+    std::vector<int> answers;  // to DLE EOT 1, 2 and 3
+    int16_t step_before, result, step_after;
+    const char* text;
+    Bytes sent;
+  } cases[] = {
+      // clang-format off
+      {{kOnline}, 2, kRtReady, 0, "Printer ready...", kEot1},
+      {{kOffline, 0x12 | 0x04}, 1, kRtWaiting, 1, "Cover open. Waiting...", kEot12},
+      {{kOffline, 0x12 | 0x04 | 0x40}, 0, kRtWaiting, 0, "Cover open. Waiting...", kEot12},  // cover beats error
+      {{kOffline, 0x12 | 0x08}, 0, kRtWaiting, 0, "Paper is being fed...", kEot12},
+      {{kOffline, 0x12 | 0x08 | 0x20}, 0, kRtWaiting, 0, "Paper is being fed...", kEot12},
+      {{kOffline, 0x12 | 0x20}, 0, kRtWaiting, 0, "Printing is being stopped due to paper end. Waiting...", kEot12},
+      {{kOffline, 0x12}, 0, kRtWaiting, 0, "Unknown offline status...", kEot12},
+      // A recoverable error (auto-cutter): DLE ENQ 1, then DLE ENQ 2, then given up.
+      {{kOffline, kError, 0x12 | 0x08}, 0, kRtRecovering, 1, "Error occurred. Waiting...", kEot123 + B({16, 5, 1})},
+      {{kOffline, kError, 0x12 | 0x08}, 1, kRtRecovering, 2, "Error occurred. Waiting...", kEot123 + B({16, 5, 2})},
+      {{kOffline, kError, 0x12 | 0x08}, 2, kRtFailed, 2, "Unable to recover printer error. Please check printer...",
+       kEot123},
+      {{kOffline, kError, 0x12 | 0x20}, 1, kRtFailed, 0, "Unrecoverable printer error. Please check printer...",
+       kEot123},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ToHex(c.sent) + " step " + std::to_string(c.step_before));
+    printer->written.clear();
+    ErrorRecoveryStep = c.step_before;
+    Answer(c.answers);
+    EXPECT_EQ(CheckRealTimeStatus(), c.result);
+    EXPECT_EQ(ErrorRecoveryStep, c.step_after);
+    EXPECT_EQ(form.StatusPanelText(1), c.text);
+    EXPECT_EQ(printer->written, c.sent);
+    for (const auto& w : printer->write_log) EXPECT_EQ(w.mode, kWriteRealTime);
+  }
+  EXPECT_TRUE(ui.prompts.empty() && ui.messages.empty());
+}
+
+TEST_F(CheckRealTimeStatusTest, FailuresAreRetriedOnRequestOrDescribedOnce) {
+  using W = ScriptedPrinter::Write;
+  const struct {
+    const char* name;
+    std::vector<W> writes;
+    std::vector<int> answers;
+    std::vector<MsgBoxResult> choices;
+    int16_t result;
+    Bytes sent;
+    std::string prompt, message;
+  } cases[] = {
+      // clang-format off
+      {"busy, retried", {{kResultBusy, 0}}, {kOnline}, {kR}, kRtReady, kEot1, "Printer busy.", ""},
+      {"busy, cancelled: no message", {{kResultBusy, 0}}, {}, {kC}, kRtFailed, "", "Printer busy.", ""},
+      {"no status, retried", {}, {kResultTimeout, kOnline}, {kR}, kRtReady, kEot1 + kEot1,
+       "Timeout getting status: printer offline?", ""},
+      {"request refused", {{kResultPortClosed, 0}}, {}, {}, kRtFailed, "", "", kRaised},
+      {"cause lost", {}, {kOffline, kResultPortClosed}, {}, kRtFailed, kEot12, "", kRaised},
+      {"DLE ENQ refused", {{}, {}, {}, {kResultPortClosed, 0}}, {kOffline, kError, 0x12}, {}, kRtFailed, kEot123, "",
+       kRaised},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    NewPrinter(c.choices);
+    ErrorRecoveryStep = 1;
+    printer->writes.assign(c.writes.begin(), c.writes.end());
+    Answer(c.answers);
+    EXPECT_EQ(CheckRealTimeStatus(), c.result);
+    EXPECT_EQ(ErrorRecoveryStep, 0);
+    EXPECT_EQ(printer->written, c.sent);
+    EXPECT_EQ(ui.PromptTexts(), Texts(c.prompt, "\rPlease verify..."));
+    for (const auto& p : ui.prompts)
+      EXPECT_TRUE(p.buttons == MsgBoxButtons::kRetryCancel && p.icon == MsgBoxIcon::kInformation);
+    EXPECT_EQ(ui.messages, Texts(c.message));
+  }
+  NewPrinter();
+  PrinterObj.reset();
+  EXPECT_EQ(CheckRealTimeStatus(), kRtFailed);
+  EXPECT_EQ(ui.messages, Texts("Raised error " + std::to_string(kResultNoPrinter) +
+                               " by ZeltaLogo\rExtended error description: No printer is connected."));
+}
+
+TEST_F(RequestReplyTest, BlocksLoseTheirFramesAndAListIsJoinedInOrder) {
+  const struct {
+    int32_t multi_block;
+    std::vector<Bytes> replies;
+    Bytes payload;
+  } cases[] = {
+      {0, {B({0x37, 0x30}) + "3072" + B({0})}, "3072"},
+      {1, {KeyBlock(0x41, "0102"), KeyBlock(0x41, "0A0B"), KeyBlock(0x40, "ZZ")}, "01020A0BZZ"},
+      {1, {KeyBlock(0x40, "")}, ""},
+      // Blocks shorter than their header give nothing, and one without a status ends the list.
+      {1, {B({0x37, 0x72, 0x41}), B({0x37})}, ""},
+      {0, {""}, ""},
+      {0, {B({0x37})}, ""},
+      {0, {B({0x37, 0x30})}, ""},
+      {0, {B({0x37, 0x30, 0})}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ToHex(c.replies[0]));
+    NewPrinter();
+    for (const Bytes& r : c.replies) printer->replies.push_back({kResultOk, r});
+    PrinterErrorInfo info;
+    const Bytes request = c.multi_block ? CmdKeyCodeList() : CmdNvCapacity();
+    EXPECT_EQ(RequestReply(request, info, c.multi_block), c.payload);
+    EXPECT_EQ(info.Number, kResultOk);
+    EXPECT_EQ(printer->written, request);
+    EXPECT_EQ(printer->write_log[0].mode, kWriteOrdinary);
+    EXPECT_EQ(printer->Count("ReadReply"), static_cast<int>(c.replies.size()));
+    EXPECT_EQ(form.StatusPanelText(1), "Printer ready...");
+  }
+}
+
+TEST_F(RequestReplyTest, WriteFailuresPromptResumeOrAreDescribed) {
+  const Bytes request = CmdPrintGraphics("03");
+  const struct {
+    int32_t result, accepted;
+    std::vector<MsgBoxResult> answers;
+    Bytes payload, written;
+    std::string prompt, message, panel;
+  } cases[] = {
+      // clang-format off
+      {kResultTimeout, 4, {kR}, "1", request, "Timeout sending data. Printer off-line?", "", "Printer ready..."},
+      {kResultTimeout, 0, {kC}, "", "", "Timeout sending data. Printer off-line?", "", "(unchanged)"},
+      {kResultPaperOut, 0, {kC}, "", "", "Paper out.", "", "Printer error..."},
+      {kResultBusy, 0, {kC}, "", "", "Printer busy.", "", "Printer error..."},
+      {kResultPortClosed, 0, {}, "", "", "", "Error " + std::to_string(kResultPortClosed) +
+       " by ScriptedPrinter:\rScripted failure", "Printer error..."},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.result);
+    NewPrinter(c.answers);
+    form.SetStatusPanelText(1, "(unchanged)");
+    printer->writes.push_back({c.result, c.accepted});
+    printer->replies.push_back({kResultOk, B({0x37, 0x30, '1', 0})});
+    PrinterErrorInfo info;
+    EXPECT_EQ(RequestReply(request, info, 0), c.payload);
+    EXPECT_EQ(info.Number, c.payload.empty() ? c.result : kResultOk);
+    EXPECT_EQ(printer->written, c.written) << "resumed from the first byte not written";
+    EXPECT_EQ(ui.PromptTexts(), Texts(c.prompt, "\rPlease verify..."));
+    EXPECT_EQ(ui.messages, Texts(c.message));
+    EXPECT_EQ(form.StatusPanelText(1), c.panel);
+  }
+}
+
+TEST_F(RequestReplyTest, ReplyTimeOutIsRetriedAndAFailureKeepsWhatCame) {
+  for (int32_t failure : {kResultTimeout, kResultPortClosed}) {
+    SCOPED_TRACE(failure);
+    NewPrinter({kR, kC});
+    printer->replies = {{kResultOk, KeyBlock(0x41, "0102")},
+                        {kResultTimeout, ""},
+                        {kResultOk, KeyBlock(0x41, "03")},
+                        {failure, ""}};
+    PrinterErrorInfo info;
+    EXPECT_EQ(RequestReply(CmdKeyCodeList(), info, 1), "010203");
+    EXPECT_EQ(info.Number, failure);
+    EXPECT_EQ(ui.PromptTexts(),
+              std::vector<std::string>(failure == kResultTimeout ? 2 : 1,
+                                       "Timeout getting data: printer offline?\rPlease verify..."));
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(form.StatusPanelText(1), failure == kResultTimeout ? "Printer error..." : "Printer ready...");
+  }
+}
+
+// A printer whose object stays busy: the real-time status is checked about five times a second, and the
+// request is given up as soon as that status comes out failed.
+TEST_F(RequestReplyTest, BusyObjectIsCheckedFiveTimesASecondUntilStatusFails) {
+  printer->busy_default = 1;
+  std::vector<double> check_times;
+  printer->on_write = [&](const Bytes& bytes, int32_t) {
+    if (bytes == kEot1) {
+      check_times.push_back(ui.now);
+      printer->QueueByte(kOffline);
+    } else if (bytes == B({16, 4, 2})) {
+      printer->QueueByte(check_times.size() < 10 ? 0x16 : 0x52);  // cover open, then error
+    } else if (bytes == B({16, 4, 3})) {
+      printer->QueueByte(0x32);  // unrecoverable
+    }
+  };
+  PrinterErrorInfo info;
+  EXPECT_EQ(RequestReply(CmdNvRemaining(), info, 0), "");
+  EXPECT_EQ(info.Number, kResultTimeout);
+  ASSERT_EQ(check_times.size(), 10u);
+  for (size_t i = 1; i < check_times.size(); ++i) {
+    EXPECT_GT(check_times[i] - check_times[i - 1], 0.2);
+    EXPECT_LT(check_times[i] - check_times[i - 1], 0.2 + 2 * ui.step);
+  }
+  for (const auto& w : printer->write_log) EXPECT_EQ(w.mode, kWriteRealTime) << "nothing but status requests";
+  EXPECT_EQ(form.StatusPanelText(1), "Unrecoverable printer error. Please check printer...");
+}
+
+TEST_F(RequestReplyTest, BusyObjectIsWaitedForUntilItFreesUpOrTheWindowCloses) {
+  printer->on_write = [&](const Bytes& bytes, int32_t) {
+    if (bytes == kEot1) printer->QueueByte(kOnline);
+  };
+  printer->busy_states = {1, 1, 0};
+  printer->replies.push_back({kResultOk, B({0x37, 0x31}) + "512" + B({0})});
+  PrinterErrorInfo info;
+  EXPECT_EQ(RequestReply(CmdNvRemaining(), info, 0), "512");
+  EXPECT_EQ(printer->Count("GetBusyState"), 3);
+
+  printer->busy_default = 1;
+  const int end_at = ui.do_events + 30;
+  ui.on_do_events = [&] {
+    if (ui.do_events == end_at) form.SetEndReq(true);
+  };
+  EXPECT_EQ(RequestReply(CmdNvRemaining(), info, 0), "");
+  EXPECT_EQ(info.Number, kResultTimeout);
+  EXPECT_EQ(ui.do_events, end_at);
+  EXPECT_EQ(printer->Count("ReadReply"), 1);
+
+  const int writes = printer->Count("WriteData");
+  EXPECT_EQ(RequestReply(Bytes(32767, 'x'), info, 0), "") << "too long";
+  EXPECT_EQ(info.Number, kResultBadArgument);
+  EXPECT_EQ(printer->Count("WriteData"), writes);
+}
+
+TEST(WaitSeconds, YieldsUntilTheTimeHasPassed) {
+  ScriptedUi ui;
+  ui.step = 0.25;
+  const double start = ui.now;
+  WaitSeconds(1.0f);
+  EXPECT_GE(ui.now - start, 1.0);
+  EXPECT_EQ(ui.do_events, 4);
+}
+
+}  // namespace
+}  // namespace zelta::test
