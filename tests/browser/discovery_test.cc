@@ -1,8 +1,17 @@
+// How the browser finds servers and their printers: from the main server's list, on this computer, on the
+// network; the last test against a zelta-server announcing itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "browser/local_machine.h"
 #include "browser/network_functions.h"
 #include "fake_servers.h"
 #include "platform/computer_name.h"
+#include "platform/network_enum.h"
+#include "remote/create_remote_object.h"
+#include "remote/grpc_create_obj.h"
+#include "server_process.h"
 
 namespace zelta::test {
 namespace {
@@ -199,6 +208,23 @@ TEST_F(DiscoveryTest, ListNetworkComputersReportsAnUnavailableNetwork) {
     for (const auto& p : ui.prompts) EXPECT_EQ(p.icon, MsgBoxIcon::kNone);
   }
   SetNetworkEnumerator(nullptr);
+}
+
+TEST_F(DiscoveryTest, AnnouncedServerIsListedAndReachable) {
+  if (EnumNetworkComputers("", 47100, 1500).open_result == kNetUnavailable)
+    GTEST_SKIP() << "No Avahi daemon runs on this machine (start dbus-daemon --system and avahi-daemon).";
+  ChildProgram announced;
+  ASSERT_TRUE(StartServer(announced, ZELTA_SERVER_PROGRAM, dir.path(), "SHOP-DNSSD",
+                          "announce = yes\nprinter = Receipt, emu:46"));
+  const std::string entry = GetComputerName() + ":" + std::to_string(announced.port());
+  std::vector<std::string> names;
+  for (int i = 0; i < 20 && std::find(names.begin(), names.end(), entry) == names.end(); ++i) {
+    names = EnumNetworkComputers("", 47100, 1500).names;
+  }
+  ASSERT_NE(std::find(names.begin(), names.end(), entry), names.end()) << "not listed: " << entry;
+  InstallCreateObjMaker(LoopbackForThisComputer(GrpcCreateObjMaker([] { return RemoteSettings{}; }), false));
+  RemoteCreationState state;
+  EXPECT_TRUE(CreateRemoteObject(kProgIdMonitor, entry, state));
 }
 
 }  // namespace
