@@ -5,10 +5,12 @@
 #include <algorithm>
 
 #include "browser/local_machine.h"
+#include "browser/main_server_dialog.h"
 #include "browser/network_functions.h"
 #include "fake_servers.h"
 #include "platform/computer_name.h"
 #include "platform/network_enum.h"
+#include "platform/registry.h"
 #include "remote/create_remote_object.h"
 #include "remote/grpc_create_obj.h"
 #include "server_process.h"
@@ -17,6 +19,7 @@ namespace zelta::test {
 namespace {
 
 using namespace std::string_literals;
+using Texts = std::vector<std::string>;
 
 class DiscoveryTest : public BrowserTest {
  protected:
@@ -170,23 +173,6 @@ TEST_F(DiscoveryTest, CloseDuringACreationUnloadsTheWindow) {
   EXPECT_EQ(form.parallel_creations, 0);
 }
 
-TEST_F(DiscoveryTest, RefreshRebuildsOneServer) {
-  MainServer({"A"});
-  auto a = net.Monitor("A");
-  a->printers = "emu:46=Receipt\0"s;
-  Discover();
-  a->printers = "emu:36=Colour\0"s;
-  RefreshServer(form, "A");
-  EXPECT_EQ(TreeText(), "SHOPNET [Domain]\n  *A [Server]\n    Colour:emu:36 [Printer]\n");
-  a->list_result = 0x10;
-  RefreshServer(form, "A");
-  EXPECT_EQ(TreeText(), "SHOPNET [Domain]\n  *A (Busy) [Server]\n");
-  EXPECT_EQ(ui.messages.back(),
-            "Raise error code:  4660 getting printer collection from server on A.\r"
-            "Description: Monitor failure");
-  EXPECT_EQ(std::count(a->calls.begin(), a->calls.end(), "GetNetPrinterCollection"), 1);
-}
-
 TEST_F(DiscoveryTest, ListNetworkComputersReportsAnUnavailableNetwork) {
   struct Case {
     NetworkComputers found;
@@ -208,6 +194,95 @@ TEST_F(DiscoveryTest, ListNetworkComputersReportsAnUnavailableNetwork) {
     for (const auto& p : ui.prompts) EXPECT_EQ(p.icon, MsgBoxIcon::kNone);
   }
   SetNetworkEnumerator(nullptr);
+}
+
+class ServerDialogTest : public BrowserTest {
+ protected:
+  ServerDialogTest() {
+    SetNetworkEnumerator([](const std::string&) {
+      return NetworkComputers{kNetOk, kNetOk, {"AAA", GetComputerName(), "ZZZ:47101"}};
+    });
+  }
+  ~ServerDialogTest() override { SetNetworkEnumerator(nullptr); }
+  MainServerDialogState dialog;
+};
+
+TEST_F(ServerDialogTest, OpensWithTheComputersAndThisOneSelected) {
+  ChosenServer = "old";
+  for (bool main_mode : {true, false}) {
+    MainServerMode = main_mode;
+    MainServerDialogState d;
+    LoadMainServerDialog(d);
+    EXPECT_EQ(d.caption, main_mode ? "Main server selection" : "Server selection");
+    EXPECT_EQ(d.cmbServerList.size(), 3u);
+    EXPECT_EQ(d.cmbServerIndex, 1);
+    EXPECT_EQ(d.cmbServerText, GetComputerName());
+    EXPECT_EQ(ChosenServer, "");
+  }
+}
+
+TEST_F(ServerDialogTest, MainServerChosenIsSavedAndLeftForTheCaller) {
+  MainServerMode = true;
+  LoadMainServerDialog(dialog);
+  dialog.cmbServerText = "NOBODY";
+  ui.answers = {MsgBoxResult::kOk};
+  ApplyMainServerDialog(dialog);
+  EXPECT_FALSE(dialog.unloaded);  // stays open with the name still in the box
+  EXPECT_EQ(dialog.cmbServerText, "NOBODY");
+  EXPECT_FALSE(dialog.busy);
+  EXPECT_EQ(ui.PromptTexts().size(), 1u);
+  auto chosen = net.Collection("ZZZ:47101");
+  dialog.cmbServerText = "ZZZ:47101";
+  ApplyMainServerDialog(dialog);
+  EXPECT_TRUE(dialog.unloaded);
+  EXPECT_EQ(ServerCollectionObj, chosen);
+  std::string saved;
+  RegReadString(kZeltaKey, kMainServerValue, saved);
+  EXPECT_EQ(saved, "ZZZ:47101");
+}
+
+TEST_F(ServerDialogTest, AddModeRegistersWithTheMainServerWhenThereIsOne) {
+  MainServerMode = false;
+  net.Monitor("AAA");
+  // No main server: shown in the tree only, nothing registered, no message.
+  dialog.cmbServerText = "AAA";
+  ApplyMainServerDialog(dialog);
+  EXPECT_TRUE(dialog.unloaded);
+  EXPECT_EQ(ChosenServer, "AAA");
+  EXPECT_TRUE(ui.prompts.empty());
+  // With one: AddServer, and its refusal is shown.
+  SetMainServer("SHOP0");
+  auto collection = net.Collection("SHOP0");
+  for (int32_t fail : {0, 0x2345}) {
+    MainServerDialogState d;
+    collection->fail = fail;
+    d.cmbServerText = "AAA";
+    ui.answers = {MsgBoxResult::kOk};
+    ApplyMainServerDialog(d);
+    EXPECT_TRUE(d.unloaded);
+    EXPECT_FALSE(ServerCollectionObj);
+  }
+  EXPECT_EQ(collection->servers, Texts{"AAA"});
+  EXPECT_EQ(ui.PromptTexts(),
+            Texts{"Error 9029 by ZeltaMainServer.ServerCollection on SHOP0.\rList is read-only"});
+}
+
+TEST_F(ServerDialogTest, CloseWaitsForAPendingCreation) {
+  MainServerMode = true;
+  net.Collection("SLOW");
+  net.seconds = 0.1;
+  dialog.cmbServerText = "SLOW";
+  bool refused = false;
+  net.during_creation = [&] {
+    if (!refused) refused = !MainServerDialogCloseRequest(dialog);
+  };
+  ApplyMainServerDialog(dialog);
+  EXPECT_TRUE(refused);
+  EXPECT_TRUE(dialog.creation.ClosePending);
+  EXPECT_TRUE(dialog.unloaded);
+  // No creation pending: the close goes through and leaves nothing set.
+  MainServerDialogState idle;
+  EXPECT_TRUE(MainServerDialogCloseRequest(idle));
 }
 
 TEST_F(DiscoveryTest, AnnouncedServerIsListedAndReachable) {
