@@ -2,10 +2,8 @@
 // computer's names, the About texts and the tree model.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <filesystem>
 
 #include "browser/about_info.h"
 #include "browser/configuration.h"
@@ -85,14 +83,12 @@ TEST(GetPrinterModel, IniEntriesByEitherByteAndBrandThenTheBuiltInTable) {
 
 TEST(ProgramPaths, FolderNameVariantAndIni) {
   TempDir dir;
-  ASSERT_EQ(::mkdir(dir.File("bin").c_str(), 0755), 0);
-  ASSERT_EQ(::mkdir(dir.File("lib").c_str(), 0755), 0);
+  std::filesystem::create_directories(dir.File("bin"));
+  std::filesystem::create_directories(dir.File("lib"));
   dir.Write("lib/Logo", "");
-  ASSERT_EQ(::symlink("../lib/Logo", dir.File("bin/OPOSETUP").c_str()), 0);
-  ASSERT_EQ(::symlink("Logo", dir.File("lib/DEMO").c_str()), 0);
-  char* real = ::realpath(dir.path().c_str(), nullptr);
-  const std::string root = real;
-  std::free(real);
+  std::filesystem::create_symlink("../lib/Logo", dir.File("bin/OPOSETUP"));
+  std::filesystem::create_symlink("Logo", dir.File("lib/DEMO"));
+  const std::string root = std::filesystem::canonical(dir.path()).string();
   const struct {
     std::string started_as, folder, variant, ini;
   } cases[] = {

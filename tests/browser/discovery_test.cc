@@ -207,20 +207,6 @@ class ServerDialogTest : public BrowserTest {
   MainServerDialogState dialog;
 };
 
-TEST_F(ServerDialogTest, OpensWithTheComputersAndThisOneSelected) {
-  ChosenServer = "old";
-  for (bool main_mode : {true, false}) {
-    MainServerMode = main_mode;
-    MainServerDialogState d;
-    LoadMainServerDialog(d);
-    EXPECT_EQ(d.caption, main_mode ? "Main server selection" : "Server selection");
-    EXPECT_EQ(d.cmbServerList.size(), 3u);
-    EXPECT_EQ(d.cmbServerIndex, 1);
-    EXPECT_EQ(d.cmbServerText, GetComputerName());
-    EXPECT_EQ(ChosenServer, "");
-  }
-}
-
 TEST_F(ServerDialogTest, MainServerChosenIsSavedAndLeftForTheCaller) {
   MainServerMode = true;
   LoadMainServerDialog(dialog);

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
