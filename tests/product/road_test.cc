@@ -154,6 +154,7 @@ TEST_F(ProductRoadTest, TreeConnectAddDownloadPrintDeleteCloseQuit) {
   LogoForm* form = nullptr;
   ASSERT_TRUE(QTest::qWaitFor([&] { return (form = OpenLogoForm()) != nullptr; }, 10000));
   QPointer<LogoForm> logo_window = form;
+  EXPECT_EQ(form->parentWidget(), browser.data());
   EXPECT_FALSE(browser->isVisible());
   ASSERT_TRUE(
       QTest::qWaitFor([&] { return form->lblMemFree->text() == QString::number(kCapacity46); }, 10000));
