@@ -23,11 +23,19 @@ using Texts = std::vector<std::string>;
 
 class DiscoveryTest : public BrowserTest {
  protected:
+  DiscoveryTest() {
+    SetNetworkEnumerator([](const std::string&) {
+      return NetworkComputers{kNetOk, kNetOk, {"AAA", GetComputerName(), "ZZZ:47101"}};
+    });
+  }
+  ~DiscoveryTest() override { SetNetworkEnumerator(nullptr); }
   void MainServer(const std::vector<std::string>& servers) {
     SetMainServer("SHOP0");
     net.Collection("SHOP0")->servers = servers;
   }
+  MainServerDialogState box;  // the server dialog
 };
+using ServerDialogTest = DiscoveryTest;
 
 TEST_F(DiscoveryTest, MainServerListGivesTheTree) {
   struct Monitor {
@@ -193,34 +201,22 @@ TEST_F(DiscoveryTest, ListNetworkComputersReportsAnUnavailableNetwork) {
     EXPECT_EQ(ui.PromptTexts(), c.prompts);
     for (const auto& p : ui.prompts) EXPECT_EQ(p.icon, MsgBoxIcon::kNone);
   }
-  SetNetworkEnumerator(nullptr);
 }
-
-class ServerDialogTest : public BrowserTest {
- protected:
-  ServerDialogTest() {
-    SetNetworkEnumerator([](const std::string&) {
-      return NetworkComputers{kNetOk, kNetOk, {"AAA", GetComputerName(), "ZZZ:47101"}};
-    });
-  }
-  ~ServerDialogTest() override { SetNetworkEnumerator(nullptr); }
-  MainServerDialogState dialog;
-};
 
 TEST_F(ServerDialogTest, MainServerChosenIsSavedAndLeftForTheCaller) {
   MainServerMode = true;
-  LoadMainServerDialog(dialog);
-  dialog.cmbServerText = "NOBODY";
+  LoadMainServerDialog(box);
+  box.cmbServerText = "NOBODY";
   ui.answers = {MsgBoxResult::kOk};
-  ApplyMainServerDialog(dialog);
-  EXPECT_FALSE(dialog.unloaded);  // stays open with the name still in the box
-  EXPECT_EQ(dialog.cmbServerText, "NOBODY");
-  EXPECT_FALSE(dialog.busy);
+  ApplyMainServerDialog(box);
+  EXPECT_FALSE(box.unloaded);  // stays open with the name still in the box
+  EXPECT_EQ(box.cmbServerText, "NOBODY");
+  EXPECT_FALSE(box.busy);
   EXPECT_EQ(ui.PromptTexts().size(), 1u);
   auto chosen = net.Collection("ZZZ:47101");
-  dialog.cmbServerText = "ZZZ:47101";
-  ApplyMainServerDialog(dialog);
-  EXPECT_TRUE(dialog.unloaded);
+  box.cmbServerText = "ZZZ:47101";
+  ApplyMainServerDialog(box);
+  EXPECT_TRUE(box.unloaded);
   EXPECT_EQ(ServerCollectionObj, chosen);
   std::string saved;
   RegReadString(kZeltaKey, kMainServerValue, saved);
@@ -231,9 +227,9 @@ TEST_F(ServerDialogTest, AddModeRegistersWithTheMainServerWhenThereIsOne) {
   MainServerMode = false;
   net.Monitor("AAA");
   // No main server: shown in the tree only, nothing registered, no message.
-  dialog.cmbServerText = "AAA";
-  ApplyMainServerDialog(dialog);
-  EXPECT_TRUE(dialog.unloaded);
+  box.cmbServerText = "AAA";
+  ApplyMainServerDialog(box);
+  EXPECT_TRUE(box.unloaded);
   EXPECT_EQ(ChosenServer, "AAA");
   EXPECT_TRUE(ui.prompts.empty());
   // With one: AddServer, and its refusal is shown.
@@ -257,15 +253,15 @@ TEST_F(ServerDialogTest, CloseWaitsForAPendingCreation) {
   MainServerMode = true;
   net.Collection("SLOW");
   net.seconds = 0.1;
-  dialog.cmbServerText = "SLOW";
+  box.cmbServerText = "SLOW";
   bool refused = false;
   net.during_creation = [&] {
-    if (!refused) refused = !MainServerDialogCloseRequest(dialog);
+    if (!refused) refused = !MainServerDialogCloseRequest(box);
   };
-  ApplyMainServerDialog(dialog);
+  ApplyMainServerDialog(box);
   EXPECT_TRUE(refused);
-  EXPECT_TRUE(dialog.creation.ClosePending);
-  EXPECT_TRUE(dialog.unloaded);
+  EXPECT_TRUE(box.creation.ClosePending);
+  EXPECT_TRUE(box.unloaded);
   // No creation pending: the close goes through and leaves nothing set.
   MainServerDialogState idle;
   EXPECT_TRUE(MainServerDialogCloseRequest(idle));
