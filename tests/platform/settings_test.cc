@@ -92,15 +92,15 @@ TEST_F(SettingsTest, RegistryValuesReadBackAsWritten) {
 TEST_F(SettingsTest, ConcurrentRegistryWritersLoseNothing) {
   dir.Write("registry", "[SOFTWARE\\Zelta]\n");
   constexpr int kWriters = 4, kEach = 25;
+  auto name = [](int w, int i) { return "W" + std::to_string(w) + "_" + std::to_string(i); };
   std::vector<pid_t> children;
   for (int w = 0; w < kWriters; ++w) {
     if (pid_t pid = ::fork(); pid != 0) {
       children.push_back(pid);
       continue;
     }
-    for (int i = 0; i < kEach; ++i) {
-      if (RegWriteString(zelta, "W" + std::to_string(w) + "_" + std::to_string(i), "x") != 0) ::_exit(1);
-    }
+    for (int i = 0; i < kEach; ++i)
+      if (RegWriteString(zelta, name(w, i), "x") != 0) ::_exit(1);
     ::_exit(0);
   }
   for (pid_t pid : children) {
@@ -108,10 +108,7 @@ TEST_F(SettingsTest, ConcurrentRegistryWritersLoseNothing) {
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  for (int w = 0; w < kWriters; ++w) {
-    for (int i = 0; i < kEach; ++i)
-      EXPECT_EQ(Read(zelta, "W" + std::to_string(w) + "_" + std::to_string(i)), ok + "x");
-  }
+  for (int i = 0; i < kWriters * kEach; ++i) EXPECT_EQ(Read(zelta, name(i / kEach, i % kEach)), ok + "x");
   EXPECT_FALSE(std::filesystem::exists(dir.File("registry.tmp")));
 }
 
