@@ -29,7 +29,7 @@ class DiscoveryTest : public BrowserTest {
     });
   }
   ~DiscoveryTest() override { SetNetworkEnumerator(nullptr); }
-  void MainServer(const std::vector<std::string>& servers) {
+  void MainServer(const Texts& servers) {
     SetMainServer("SHOP0");
     net.Collection("SHOP0")->servers = servers;
   }
@@ -44,10 +44,10 @@ TEST_F(DiscoveryTest, MainServerListGivesTheTree) {
   };
   const std::string failure = " from server on b.\rDescription: Monitor failure";
   const struct {
-    std::vector<std::string> servers;
+    Texts servers;
     std::vector<Monitor> monitors;  // a server without one is unreachable
     std::string tree;
-    std::vector<std::string> messages = {};
+    Texts messages = {};
     size_t creation_errors = 0;
   } cases[] = {
       {{"A", "B"},
@@ -110,14 +110,13 @@ TEST_F(DiscoveryTest, LocalModeShowsThisComputerAndNetPrintersAtTopLevel) {
   EXPECT_EQ(TreeText(),
             "*" + me + " [Server]\n  Receipt:emu:46 [Printer]\nBar:9100(10.0.0.5) [NetPrinter]\n");
   EXPECT_TRUE(form.tvwServerCollection.Node(form.tvwServerCollection.Find(me))->expanded);
-  EXPECT_EQ(window.PanelHistory(2),
-            (std::vector<std::string>{"Connecting to " + me + "(S)...", "Getting info from " + me + "(S)...",
-                                      "Ready...", "Ready..."}));
+  EXPECT_EQ(window.PanelHistory(2), (Texts{"Connecting to " + me + "(S)...",
+                                           "Getting info from " + me + "(S)...", "Ready...", "Ready..."}));
 }
 
 TEST_F(DiscoveryTest, ServersAreAskedSideBySide) {
   // Twenty servers whose creations each take 0.4 s: one after the other would take 800 yields.
-  std::vector<std::string> servers;
+  Texts servers;
   for (int i = 0; i < 20; ++i) servers.push_back("S" + std::to_string(i));
   MainServer(servers);
   for (const std::string& s : servers) net.Monitor(s);
@@ -140,10 +139,9 @@ TEST_F(DiscoveryTest, MainServerThatDoesNotAnswerOffersTheDialog) {
     SetMainServer("DOWN");
     ui.answers = {MsgBoxResult::kOk, answer};
     Discover();
-    EXPECT_EQ(ui.PromptTexts(),
-              (std::vector<std::string>{"Error-2147221371 creating ZeltaMainServer."
-                                        "ServerCollection on DOWN.\rNo server answers on DOWN.",
-                                        "Select a new MainServer?"}));
+    EXPECT_EQ(ui.PromptTexts(), (Texts{"Error-2147221371 creating ZeltaMainServer."
+                                       "ServerCollection on DOWN.\rNo server answers on DOWN.",
+                                       "Select a new MainServer?"}));
     EXPECT_EQ(ui.prompts[1].icon, MsgBoxIcon::kQuestion);
     EXPECT_EQ(dialogs, answer == MsgBoxResult::kYes ? 1 : 0);
     EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n");
@@ -162,7 +160,7 @@ TEST_F(DiscoveryTest, WithoutMainServerTheDialogChoosesOne) {
   };
   Discover();
   EXPECT_EQ(dialogs, 1);
-  EXPECT_EQ(net.creations, std::vector<std::string>{"ZeltaServer.Monitor@A"});
+  EXPECT_EQ(net.creations, Texts{"ZeltaServer.Monitor@A"});
   EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n  A [Server]\n");
   EXPECT_FALSE(ServerCollectionObj);
 }
@@ -184,7 +182,7 @@ TEST_F(DiscoveryTest, CloseDuringACreationUnloadsTheWindow) {
 TEST_F(DiscoveryTest, ListNetworkComputersReportsAnUnavailableNetwork) {
   struct Case {
     NetworkComputers found;
-    std::vector<std::string> combo, prompts;
+    Texts combo, prompts;
   };
   const Case cases[] = {
       {{kNetOk, kNetOk, {"SHOP1", "SHOP2:47101"}}, {"SHOP1", "SHOP2:47101"}, {}},
@@ -195,7 +193,7 @@ TEST_F(DiscoveryTest, ListNetworkComputersReportsAnUnavailableNetwork) {
   for (const Case& c : cases) {
     ui.prompts.clear();
     SetNetworkEnumerator([&](const std::string&) { return c.found; });
-    std::vector<std::string> combo;
+    Texts combo;
     ListNetworkComputers(combo, "");
     EXPECT_EQ(combo, c.combo);
     EXPECT_EQ(ui.PromptTexts(), c.prompts);
@@ -274,7 +272,7 @@ TEST_F(DiscoveryTest, AnnouncedServerIsListedAndReachable) {
   ASSERT_TRUE(StartServer(announced, ZELTA_SERVER_PROGRAM, dir.path(), "SHOP-DNSSD",
                           "announce = yes\nprinter = Receipt, emu:46"));
   const std::string entry = GetComputerName() + ":" + std::to_string(announced.port());
-  std::vector<std::string> names;
+  Texts names;
   for (int i = 0; i < 20 && std::find(names.begin(), names.end(), entry) == names.end(); ++i) {
     names = EnumNetworkComputers("", 47100, 1500).names;
   }
