@@ -1,21 +1,41 @@
+// How the browser finds servers and their printers: from the main server's list, on this computer, on the
+// network; the last test against a zelta-server announcing itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "browser/local_machine.h"
+#include "browser/main_server_dialog.h"
 #include "browser/network_functions.h"
 #include "fake_servers.h"
 #include "platform/computer_name.h"
+#include "platform/network_enum.h"
+#include "platform/registry.h"
+#include "remote/create_remote_object.h"
+#include "remote/grpc_create_obj.h"
+#include "server_process.h"
 
 namespace zelta::test {
 namespace {
 
 using namespace std::string_literals;
+using Texts = std::vector<std::string>;
 
 class DiscoveryTest : public BrowserTest {
  protected:
-  void MainServer(const std::vector<std::string>& servers) {
+  DiscoveryTest() {
+    SetNetworkEnumerator([](const std::string&) {
+      return NetworkComputers{kNetOk, kNetOk, {"AAA", GetComputerName(), "ZZZ:47101"}};
+    });
+  }
+  ~DiscoveryTest() override { SetNetworkEnumerator(nullptr); }
+  void MainServer(const Texts& servers) {
     SetMainServer("SHOP0");
     net.Collection("SHOP0")->servers = servers;
   }
+  MainServerDialogState box;  // the server dialog
 };
+using ServerDialogTest = DiscoveryTest;
 
 TEST_F(DiscoveryTest, MainServerListGivesTheTree) {
   struct Monitor {
@@ -24,10 +44,10 @@ TEST_F(DiscoveryTest, MainServerListGivesTheTree) {
   };
   const std::string failure = " from server on b.\rDescription: Monitor failure";
   const struct {
-    std::vector<std::string> servers;
+    Texts servers;
     std::vector<Monitor> monitors;  // a server without one is unreachable
     std::string tree;
-    std::vector<std::string> messages = {};
+    Texts messages = {};
     size_t creation_errors = 0;
   } cases[] = {
       {{"A", "B"},
@@ -90,14 +110,13 @@ TEST_F(DiscoveryTest, LocalModeShowsThisComputerAndNetPrintersAtTopLevel) {
   EXPECT_EQ(TreeText(),
             "*" + me + " [Server]\n  Receipt:emu:46 [Printer]\nBar:9100(10.0.0.5) [NetPrinter]\n");
   EXPECT_TRUE(form.tvwServerCollection.Node(form.tvwServerCollection.Find(me))->expanded);
-  EXPECT_EQ(window.PanelHistory(2),
-            (std::vector<std::string>{"Connecting to " + me + "(S)...", "Getting info from " + me + "(S)...",
-                                      "Ready...", "Ready..."}));
+  EXPECT_EQ(window.PanelHistory(2), (Texts{"Connecting to " + me + "(S)...",
+                                           "Getting info from " + me + "(S)...", "Ready...", "Ready..."}));
 }
 
 TEST_F(DiscoveryTest, ServersAreAskedSideBySide) {
   // Twenty servers whose creations each take 0.4 s: one after the other would take 800 yields.
-  std::vector<std::string> servers;
+  Texts servers;
   for (int i = 0; i < 20; ++i) servers.push_back("S" + std::to_string(i));
   MainServer(servers);
   for (const std::string& s : servers) net.Monitor(s);
@@ -120,10 +139,9 @@ TEST_F(DiscoveryTest, MainServerThatDoesNotAnswerOffersTheDialog) {
     SetMainServer("DOWN");
     ui.answers = {MsgBoxResult::kOk, answer};
     Discover();
-    EXPECT_EQ(ui.PromptTexts(),
-              (std::vector<std::string>{"Error-2147221371 creating ZeltaMainServer."
-                                        "ServerCollection on DOWN.\rNo server answers on DOWN.",
-                                        "Select a new MainServer?"}));
+    EXPECT_EQ(ui.PromptTexts(), (Texts{"Error-2147221371 creating ZeltaMainServer."
+                                       "ServerCollection on DOWN.\rNo server answers on DOWN.",
+                                       "Select a new MainServer?"}));
     EXPECT_EQ(ui.prompts[1].icon, MsgBoxIcon::kQuestion);
     EXPECT_EQ(dialogs, answer == MsgBoxResult::kYes ? 1 : 0);
     EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n");
@@ -142,7 +160,7 @@ TEST_F(DiscoveryTest, WithoutMainServerTheDialogChoosesOne) {
   };
   Discover();
   EXPECT_EQ(dialogs, 1);
-  EXPECT_EQ(net.creations, std::vector<std::string>{"ZeltaServer.Monitor@A"});
+  EXPECT_EQ(net.creations, Texts{"ZeltaServer.Monitor@A"});
   EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n  A [Server]\n");
   EXPECT_FALSE(ServerCollectionObj);
 }
@@ -161,27 +179,10 @@ TEST_F(DiscoveryTest, CloseDuringACreationUnloadsTheWindow) {
   EXPECT_EQ(form.parallel_creations, 0);
 }
 
-TEST_F(DiscoveryTest, RefreshRebuildsOneServer) {
-  MainServer({"A"});
-  auto a = net.Monitor("A");
-  a->printers = "emu:46=Receipt\0"s;
-  Discover();
-  a->printers = "emu:36=Colour\0"s;
-  RefreshServer(form, "A");
-  EXPECT_EQ(TreeText(), "SHOPNET [Domain]\n  *A [Server]\n    Colour:emu:36 [Printer]\n");
-  a->list_result = 0x10;
-  RefreshServer(form, "A");
-  EXPECT_EQ(TreeText(), "SHOPNET [Domain]\n  *A (Busy) [Server]\n");
-  EXPECT_EQ(ui.messages.back(),
-            "Raise error code:  4660 getting printer collection from server on A.\r"
-            "Description: Monitor failure");
-  EXPECT_EQ(std::count(a->calls.begin(), a->calls.end(), "GetNetPrinterCollection"), 1);
-}
-
 TEST_F(DiscoveryTest, ListNetworkComputersReportsAnUnavailableNetwork) {
   struct Case {
     NetworkComputers found;
-    std::vector<std::string> combo, prompts;
+    Texts combo, prompts;
   };
   const Case cases[] = {
       {{kNetOk, kNetOk, {"SHOP1", "SHOP2:47101"}}, {"SHOP1", "SHOP2:47101"}, {}},
@@ -192,13 +193,93 @@ TEST_F(DiscoveryTest, ListNetworkComputersReportsAnUnavailableNetwork) {
   for (const Case& c : cases) {
     ui.prompts.clear();
     SetNetworkEnumerator([&](const std::string&) { return c.found; });
-    std::vector<std::string> combo;
+    Texts combo;
     ListNetworkComputers(combo, "");
     EXPECT_EQ(combo, c.combo);
     EXPECT_EQ(ui.PromptTexts(), c.prompts);
     for (const auto& p : ui.prompts) EXPECT_EQ(p.icon, MsgBoxIcon::kNone);
   }
-  SetNetworkEnumerator(nullptr);
+}
+
+TEST_F(ServerDialogTest, MainServerChosenIsSavedAndLeftForTheCaller) {
+  MainServerMode = true;
+  LoadMainServerDialog(box);
+  box.cmbServerText = "NOBODY";
+  ui.answers = {MsgBoxResult::kOk};
+  ApplyMainServerDialog(box);
+  EXPECT_FALSE(box.unloaded);  // stays open with the name still in the box
+  EXPECT_EQ(box.cmbServerText, "NOBODY");
+  EXPECT_FALSE(box.busy);
+  EXPECT_EQ(ui.PromptTexts().size(), 1u);
+  auto chosen = net.Collection("ZZZ:47101");
+  box.cmbServerText = "ZZZ:47101";
+  ApplyMainServerDialog(box);
+  EXPECT_TRUE(box.unloaded);
+  EXPECT_EQ(ServerCollectionObj, chosen);
+  std::string saved;
+  RegReadString(kZeltaKey, kMainServerValue, saved);
+  EXPECT_EQ(saved, "ZZZ:47101");
+}
+
+TEST_F(ServerDialogTest, AddModeRegistersWithTheMainServerWhenThereIsOne) {
+  MainServerMode = false;
+  net.Monitor("AAA");
+  // No main server: shown in the tree only, nothing registered, no message.
+  box.cmbServerText = "AAA";
+  ApplyMainServerDialog(box);
+  EXPECT_TRUE(box.unloaded);
+  EXPECT_EQ(ChosenServer, "AAA");
+  EXPECT_TRUE(ui.prompts.empty());
+  // With one: AddServer, and its refusal is shown.
+  SetMainServer("SHOP0");
+  auto collection = net.Collection("SHOP0");
+  for (int32_t fail : {0, 0x2345}) {
+    MainServerDialogState d;
+    collection->fail = fail;
+    d.cmbServerText = "AAA";
+    ui.answers = {MsgBoxResult::kOk};
+    ApplyMainServerDialog(d);
+    EXPECT_TRUE(d.unloaded);
+    EXPECT_FALSE(ServerCollectionObj);
+  }
+  EXPECT_EQ(collection->servers, Texts{"AAA"});
+  EXPECT_EQ(ui.PromptTexts(),
+            Texts{"Error 9029 by ZeltaMainServer.ServerCollection on SHOP0.\rList is read-only"});
+}
+
+TEST_F(ServerDialogTest, CloseWaitsForAPendingCreation) {
+  MainServerMode = true;
+  net.Collection("SLOW");
+  net.seconds = 0.1;
+  box.cmbServerText = "SLOW";
+  bool refused = false;
+  net.during_creation = [&] {
+    if (!refused) refused = !MainServerDialogCloseRequest(box);
+  };
+  ApplyMainServerDialog(box);
+  EXPECT_TRUE(refused);
+  EXPECT_TRUE(box.creation.ClosePending);
+  EXPECT_TRUE(box.unloaded);
+  // No creation pending: the close goes through and leaves nothing set.
+  MainServerDialogState idle;
+  EXPECT_TRUE(MainServerDialogCloseRequest(idle));
+}
+
+TEST_F(DiscoveryTest, AnnouncedServerIsListedAndReachable) {
+  if (EnumNetworkComputers("", 47100, 1500).open_result == kNetUnavailable)
+    GTEST_SKIP() << "No Avahi daemon runs on this machine (start dbus-daemon --system and avahi-daemon).";
+  ChildProgram announced;
+  ASSERT_TRUE(StartServer(announced, ZELTA_SERVER_PROGRAM, dir.path(), "SHOP-DNSSD",
+                          "announce = yes\nprinter = Receipt, emu:46"));
+  const std::string entry = GetComputerName() + ":" + std::to_string(announced.port());
+  Texts names;
+  for (int i = 0; i < 20 && std::find(names.begin(), names.end(), entry) == names.end(); ++i) {
+    names = EnumNetworkComputers("", 47100, 1500).names;
+  }
+  ASSERT_NE(std::find(names.begin(), names.end(), entry), names.end()) << "not listed: " << entry;
+  InstallCreateObjMaker(LoopbackForThisComputer(GrpcCreateObjMaker([] { return RemoteSettings{}; }), false));
+  RemoteCreationState state;
+  EXPECT_TRUE(CreateRemoteObject(kProgIdMonitor, entry, state));
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
-// Server objects in memory for the browser tests: Monitors, a main server's
-// list, and a factory that hands them out by machine name, ends each creation
-// after a while on the test's clock and records it.
+// Server objects in memory for the browser tests: Monitors, a main server's list, and a factory that hands
+// them out by machine name, ends each creation after a while on the test's clock and records it.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <functional>
@@ -13,6 +13,10 @@
 #include <vector>
 
 #include "browser/browser_state.h"
+#include "browser/configuration.h"
+#include "browser/network_functions.h"
+#include "platform/registry.h"
+#include "platform/ui_hooks.h"
 #include "remote/create_obj.h"
 #include "shared/pubblic_var.h"
 #include "support/fake_form.h"
@@ -93,8 +97,7 @@ class FakeCollection : public ServerCollectionObject {
   }
 };
 
-// The network of a test: objects by "progId@machine"; a machine with none fails
-// to create.
+// The network of a test: objects by "progId@machine"; a machine with none fails to create.
 struct FakeNetwork {
   std::map<std::string, std::shared_ptr<RemoteObject>> objects;
   std::vector<std::string> creations;     // "progId@machine" in the order started
@@ -117,20 +120,97 @@ struct FakeNetwork {
   CreateObjMaker Maker();
 };
 
-// The usual browser test: scripted UI, the browser window as a fake form,
-// shared variables reset, a registry file with the Zelta keys, and the fake
-// network installed.
+// A creation that ends after the network's seconds on the test's clock with the object it holds.
+class FakeCreateObj : public CreateObj {
+ public:
+  explicit FakeCreateObj(FakeNetwork* net) : net_(net) {}
+  int32_t CreateRemote(const std::string& progId, const std::string& machine) override {
+    key_ = progId + "@" + machine;
+    net_->creations.push_back(key_);
+    start_ = Timer();
+    return 0;
+  }
+  int32_t CreatedObject(std::shared_ptr<RemoteObject>& object) override {
+    net_->started_at_take.push_back(net_->creations.size());
+    auto it = net_->objects.find(key_);
+    object = done_ && it != net_->objects.end() ? it->second : nullptr;
+    return 0;
+  }
+  int32_t GetLastError(PrinterErrorInfo& info, int32_t& result) override {
+    info = {kResultUnreachable, "No server answers on " + key_.substr(key_.find('@') + 1) + ".",
+            "ZeltaWorker.CreateObj"};
+    return result = 0;
+  }
+  void DeliverEvents() override {
+    if (done_) return;
+    if (net_->during_creation) net_->during_creation();
+    if (Timer() - start_ >= net_->seconds - 1e-9) {
+      done_ = true;
+      OnComplete();
+    }
+  }
+
+ private:
+  FakeNetwork* net_;
+  std::string key_;
+  double start_ = 0;
+  bool done_ = false;
+};
+
+inline CreateObjMaker FakeNetwork::Maker() {
+  return [this] { return std::make_unique<FakeCreateObj>(this); };
+}
+
+// The usual browser test: scripted UI, the browser window as a fake form, shared variables reset, a registry
+// file with the Zelta keys, and the fake network installed.
 class BrowserTest : public ::testing::Test {
  protected:
-  BrowserTest();
-  ~BrowserTest() override;
-  void SetMainServer(const std::string& name);  // "" leaves the value empty
-  // Adds the root and discovers the servers, as the window's first activation
-  // does.
-  void Discover();
-  // The tree as "  " per level + text + " [image]" lines in display order; "*"
-  // marks the selected node.
-  std::string TreeText() const;
+  BrowserTest() {
+    ResetPubblicVar();
+    ResetBrowserVars();
+    CurrentFormName = "StartForm";
+    setenv("ZELTA_REGISTRY", dir.File("registry").c_str(), 1);
+    setenv("USERDOMAIN", "SHOPNET", 1);
+    RegCreateKey(kZeltaKey);
+    InitProgramPaths(dir.File("Logo"));
+    InstallCreateObjMaker(net.Maker());
+    form.unload = [this] { ++unloads; };
+    form.show_main_server_dialog = [this] {
+      ++dialogs;
+      if (dialog) dialog();
+    };
+    form.open_printer_window = [this](PrinterWindow w, const std::string& text) {
+      opened.emplace_back(w, text);
+      opened_model = PrinterModelId;
+      opened_printer = PrinterObj;
+      return true;
+    };
+  }
+  ~BrowserTest() override {
+    InstallCreateObjMaker(nullptr);
+    ResetBrowserVars();
+    ResetPubblicVar();
+    unsetenv("ZELTA_REGISTRY");
+  }
+  void SetMainServer(const std::string& name) { RegWriteString(kZeltaKey, kMainServerValue, name); }
+  // Adds the root and discovers the servers, as the window's first activation does.
+  void Discover() {
+    AddServerNode(form, "", "", "");
+    DiscoverServers(form);
+  }
+  // The tree as "  " per level + text + " [image]" lines in display order; "*" marks the selected node.
+  std::string TreeText() const {
+    const ServerTree& tree = form.tvwServerCollection;
+    std::string out;
+    for (int id : tree.DisplayOrder()) {
+      const TreeNode* n = tree.Node(id);
+      int depth = 0;
+      for (int p = n->parent; p; p = tree.Node(p)->parent) ++depth;
+      out += std::string(2 * depth, ' ') + (id == tree.Selected() ? "*" : "") + n->text + " [" + n->image +
+             "]\n";
+    }
+    return out;
+  }
 
   TempDir dir;
   ScriptedUi ui;

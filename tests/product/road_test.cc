@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
@@ -139,7 +138,13 @@ TEST_F(ProductRoadTest, TreeConnectAddDownloadPrintDeleteCloseQuit) {
       },
       10000));
   EXPECT_EQ(tree->findItems("Colour:emu:36", Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
+  EXPECT_TRUE(counter->parent()->isExpanded());
+  EXPECT_FALSE(counter->icon(0).isNull());
+  // LOCAL mode: no main server to choose, no server to delete.
+  EXPECT_EQ(browser->windowTitle(), "Zelta - Logo");
   EXPECT_EQ(browser->StatusPanelText(1), "LOCAL");
+  EXPECT_FALSE(browser->Action("mnuOptions")->isVisible());
+  EXPECT_FALSE(browser->Action("mnuTVDeleteServer")->isVisible());
 
   // Double click on the two-colour printer: the logo window opens on it, the browser hides.
   tree->scrollToItem(counter);
@@ -149,6 +154,7 @@ TEST_F(ProductRoadTest, TreeConnectAddDownloadPrintDeleteCloseQuit) {
   LogoForm* form = nullptr;
   ASSERT_TRUE(QTest::qWaitFor([&] { return (form = OpenLogoForm()) != nullptr; }, 10000));
   QPointer<LogoForm> logo_window = form;
+  EXPECT_EQ(form->parentWidget(), browser.data());
   EXPECT_FALSE(browser->isVisible());
   ASSERT_TRUE(
       QTest::qWaitFor([&] { return form->lblMemFree->text() == QString::number(kCapacity46); }, 10000));

@@ -1,7 +1,11 @@
+// What the user does on the tree of a shop whose main server lists A and B: connect to a printer (with the
+// printer's identification and the OPOS set-up), refresh, delete, add and choose servers.
 #include <gtest/gtest.h>
 
 #include "browser/configuration.h"
 #include "browser/connect_printer.h"
+#include "browser/network_functions.h"
+#include "browser/treeview_calls.h"
 #include "fake_servers.h"
 #include "platform/computer_name.h"
 #include "platform/registry.h"
@@ -12,19 +16,20 @@ namespace {
 using namespace std::string_literals;
 using Texts = std::vector<std::string>;
 
-class ConnectTest : public BrowserTest {
+class TreeTest : public BrowserTest {
  protected:
-  ConnectTest() {
+  TreeTest() {
     SetMainServer("SHOP0");
-    net.Collection("SHOP0")->servers = {"A"};
+    collection->servers = {"A", "B"};
     monitor->printers = "emu:46=Receipt\0"s;
-    monitor->net_printers = "10.0.0.5:9100=Bar\0"s;
     monitor->printer = local->printer = printer;
+    net.Monitor("B");
     Discover();
   }
+  void Select(const std::string& key) { form.tvwServerCollection.Select(form.tvwServerCollection.Find(key)); }
   // Connects to the node with key as a double click on it does.
   void Connect(const std::string& key = "A\\Receipt:emu:46") {
-    form.tvwServerCollection.Select(form.tvwServerCollection.Find(key));
+    Select(key);
     form.ItemHit = true;
     ConnectSelectedPrinter(form);
   }
@@ -36,11 +41,12 @@ class ConnectTest : public BrowserTest {
     EXPECT_FALSE(form.busy);
   }
 
+  std::shared_ptr<FakeCollection> collection = net.Collection("SHOP0");
   std::shared_ptr<ScriptedPrinter> printer = std::make_shared<ScriptedPrinter>();
   std::shared_ptr<FakeMonitor> monitor = net.Monitor("A"), local = net.Monitor(GetComputerName());
 };
 
-TEST_F(ConnectTest, IdentifiesByGsIOrEscQuestion) {
+TEST_F(TreeTest, IdentifiesByGsIOrEscQuestion) {
   const std::string gs_i = "\x1d\x49\x01", esc_q = "\x1b\x3f\x30";
   const struct {
     int32_t kind, write_result;
@@ -73,7 +79,7 @@ TEST_F(ConnectTest, IdentifiesByGsIOrEscQuestion) {
   }
 }
 
-TEST_F(ConnectTest, VariantAndModelChooseTheWindow) {
+TEST_F(TreeTest, VariantAndModelChooseTheWindow) {
   const struct {
     const char* variant;
     uint8_t id;
@@ -116,8 +122,8 @@ TEST_F(ConnectTest, VariantAndModelChooseTheWindow) {
   }
 }
 
-TEST_F(ConnectTest, ConnectsOnlyToAPrinterNodeHit) {
-  form.tvwServerCollection.Select(form.tvwServerCollection.Find("A\\Receipt:emu:46"));
+TEST_F(TreeTest, ConnectsOnlyToAPrinterNodeHit) {
+  Select("A\\Receipt:emu:46");
   form.ItemHit = false;
   ConnectSelectedPrinter(form);
   Connect("A");
@@ -125,7 +131,7 @@ TEST_F(ConnectTest, ConnectsOnlyToAPrinterNodeHit) {
   ExpectNothingOpened();
 }
 
-TEST_F(ConnectTest, FailuresShowTheirMessageAndReleaseThePrinter) {
+TEST_F(TreeTest, FailuresShowTheirMessageAndReleaseThePrinter) {
   const struct {
     const char* name;
     std::function<void()> setup;
@@ -169,7 +175,9 @@ TEST_F(ConnectTest, FailuresShowTheirMessageAndReleaseThePrinter) {
   }
 }
 
-TEST_F(ConnectTest, NetPrinterGoesThroughThisComputerAndShowsTheHostReached) {
+TEST_F(TreeTest, NetPrinterGoesThroughThisComputerAndShowsTheHostReached) {
+  monitor->net_printers = "10.0.0.5:9100=Bar\0"s;
+  RefreshCommand(form);  // the root is selected
   local->port_back = "10.0.0.7";
   printer->QueueByte(46);
   Connect("Bar:9100");
@@ -186,7 +194,7 @@ TEST_F(ConnectTest, NetPrinterGoesThroughThisComputerAndShowsTheHostReached) {
 }
 
 // The set-up variant writes the printer's port and name into the OPOS keys of its model.
-TEST_F(ConnectTest, OposSetUpWritesTheKeysOfTheModel) {
+TEST_F(TreeTest, OposSetUpWritesTheKeysOfTheModel) {
   const std::string root = "SOFTWARE\\OleForRetail\\ServiceOPOS\\",
                     ask = "Receipt:emu:46 is a KDT330.\rDo you want to continue?";
   const Texts kdt330 = {"POSPrinter\\KDT330Device", "POSPrinter\\KDT330CDevice",
@@ -241,6 +249,111 @@ TEST_F(ConnectTest, OposSetUpWritesTheKeysOfTheModel) {
     EXPECT_EQ(window.PanelHistory(2).end()[-2],
               "Updating registry values for "s + (c.id == 161 ? "KDM25" : "KDT330") + "...");
   }
+}
+
+TEST_F(TreeTest, ContextMenuFollowsTheImage) {
+  // The entries as "refresh delete connect", "+" enabled; "" no menu.
+  const std::pair<const char*, const char*> table[] = {{kImageServer, "++-"},
+                                                       {kImageDomain, "+--"},
+                                                       {kImagePrinter, "--+"},
+                                                       {kImageNetPrinter, "--+"},
+                                                       {"Other", ""}};
+  for (auto [image, want] : table) {
+    ContextMenuEntries e;
+    const bool shown = ContextMenuFor(image, e);
+    const char flags[] = {e.refresh ? '+' : '-', e.delete_server ? '+' : '-', e.connect ? '+' : '-', 0};
+    EXPECT_EQ(shown ? flags : "", std::string(want)) << image;
+  }
+}
+
+TEST_F(TreeTest, RefreshRebuildsTheSelectedServerOrTheWholeTree) {
+  const size_t creations = net.creations.size();
+  Select("A\\Receipt:emu:46");
+  RefreshCommand(form);  // a printer node: nothing
+  form.busy = true;      // busy: nothing either
+  Select("A");
+  RefreshCommand(form);
+  EXPECT_EQ(net.creations.size(), creations);
+  form.busy = false;
+  monitor->printers = "emu:36=Colour\0"s;
+  RefreshCommand(form);
+  EXPECT_EQ(net.creations.back(), "ZeltaServer.Monitor@A");
+  EXPECT_FALSE(form.busy);
+  EXPECT_EQ(TreeText(), "SHOPNET [Domain]\n  *A [Server]\n    Colour:emu:36 [Printer]\n  B [Server]\n");
+  monitor->list_result = 0x10;
+  RefreshCommand(form);
+  EXPECT_EQ(TreeText(), "SHOPNET [Domain]\n  *A (Busy) [Server]\n  B [Server]\n");
+  EXPECT_EQ(
+      ui.messages.back(),
+      "Raise error code:  4660 getting printer collection from server on A.\rDescription: Monitor failure");
+  EXPECT_EQ(std::count(monitor->calls.begin(), monitor->calls.end(), "GetNetPrinterCollection"), 1);
+  Select("Root");
+  collection->servers = {"B"};
+  RefreshCommand(form);
+  EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n  B [Server]\n");
+}
+
+TEST_F(TreeTest, DeleteServerGoesOnlyWhenTheMainServerLetsItGo) {
+  Select("A");
+  collection->fail = 0x2345;
+  ui.answers = {MsgBoxResult::kOk};
+  DeleteServerCommand(form);  // refused: the node stays
+  EXPECT_EQ(ui.PromptTexts(),
+            Texts{"Error 9029 by ZeltaMainServer.ServerCollection on SHOP0.\rList is read-only"});
+  EXPECT_EQ(ui.prompts[0].icon, MsgBoxIcon::kExclamation);
+  net.objects.erase("ZeltaMainServer.ServerCollection@SHOP0");
+  DeleteServerCommand(form);  // the main server down: the creation error, and the node stays
+  ASSERT_EQ(ui.PromptTexts().size(), 2u);
+  EXPECT_EQ(
+      ui.PromptTexts()[1].rfind("Error-2147221371 creating ZeltaMainServer.ServerCollection on SHOP0.", 0),
+      0u);
+  EXPECT_EQ(TreeText(), "SHOPNET [Domain]\n  *A [Server]\n    Receipt:emu:46 [Printer]\n  B [Server]\n");
+  net.objects["ZeltaMainServer.ServerCollection@SHOP0"] = collection;
+  collection->fail = 0;
+  DeleteServerCommand(form);
+  EXPECT_EQ(collection->servers, Texts{"B"});
+  EXPECT_EQ(TreeText(), "SHOPNET [Domain]\n  B [Server]\n");
+  EXPECT_FALSE(ServerCollectionObj);
+  EXPECT_FALSE(form.busy);
+  SetMainServer("");  // without a main server the node just goes
+  Select("B");
+  DeleteServerCommand(form);
+  Select("Root");  // only server nodes are deleted
+  DeleteServerCommand(form);
+  EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n");
+}
+
+TEST_F(TreeTest, AddServerShowsTheChosenServer) {
+  net.Monitor("C")->printers = "emu:161=Slip\0"s;
+  dialog = [] {
+    EXPECT_FALSE(MainServerMode);
+    ChosenServer = "C";
+  };
+  AddServerCommand(form);
+  EXPECT_EQ(TreeText(),
+            "*SHOPNET [Domain]\n  A [Server]\n    Receipt:emu:46 [Printer]\n  B [Server]\n"
+            "  C [Server]\n    Slip:emu:161 [Printer]\n");
+  dialog = [] { ChosenServer.clear(); };  // closed without a choice
+  const size_t creations = net.creations.size();
+  AddServerCommand(form);
+  EXPECT_EQ(net.creations.size(), creations);
+}
+
+TEST_F(TreeTest, SelectMainServerRebuildsTheTreeFromTheNewOne) {
+  auto other = std::make_shared<FakeCollection>();
+  other->servers = {"B"};
+  dialog = [&] {
+    EXPECT_TRUE(MainServerMode);
+    SetMainServer("SHOP9");
+    net.objects["ZeltaMainServer.ServerCollection@SHOP9"] = other;
+    ServerCollectionObj = other;
+  };
+  SelectMainServerCommand(form);
+  EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n  B [Server]\n");  // B reached: not "(Unreacheable)"
+  const size_t creations = net.creations.size();
+  dialog = [] {};  // closed: the tree stays
+  SelectMainServerCommand(form);
+  EXPECT_EQ(net.creations.size(), creations);
 }
 
 }  // namespace
