@@ -4,21 +4,17 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
+#include <utility>
 
-#include "support/forwarding_printer.h"
+#include "shared/printer_object.h"
 
 namespace zelta::bench {
 
-class CountingPrinter : public test::ForwardingPrinter {
+class CountingPrinter : public PrinterObject {
  public:
-  explicit CountingPrinter(std::shared_ptr<PrinterObject> inner) : ForwardingPrinter(std::move(inner)) {
-    before = [this](const char*) { start_ = std::chrono::steady_clock::now(); };
-    after = [this](const char*, int32_t) {
-      seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-      ++calls;
-    };
-    on_written = [this](const Bytes& b) { written += b; };
-  }
+  explicit CountingPrinter(std::shared_ptr<PrinterObject> inner) : inner_(std::move(inner)) {}
+
   int calls = 0;
   double seconds = 0;
   Bytes written;  // every byte accepted, in order
@@ -29,8 +25,43 @@ class CountingPrinter : public test::ForwardingPrinter {
     written.clear();
   }
 
+  int32_t WriteData(const Bytes& d, int32_t n, int32_t& w, int32_t m) override {
+    const int32_t r = Call([&] { return inner_->WriteData(d, n, w, m); });
+    if (w > 0) written += d.substr(0, static_cast<size_t>(w));
+    return r;
+  }
+// Every other operation: the same call on the inner object, counted and timed.
+#define ZELTA_FORWARD(Name, Params, Args)           \
+  int32_t Name Params override {                    \
+    return Call([&] { return inner_->Name Args; }); \
+  }
+  ZELTA_FORWARD(ClaimPrinter, (), ())
+  ZELTA_FORWARD(ReadData, (std::string & b, int32_t n, int32_t& c), (b, n, c))
+  ZELTA_FORWARD(ReadReply, (Bytes & d, int32_t& c, int32_t m), (d, c, m))
+  ZELTA_FORWARD(GetReadTimeout, (int32_t & v), (v))
+  ZELTA_FORWARD(PutReadTimeout, (int32_t v), (v))
+  ZELTA_FORWARD(GetWriteTimeout, (int32_t & v), (v))
+  ZELTA_FORWARD(PutWriteTimeout, (int32_t v), (v))
+  ZELTA_FORWARD(GetBusyState, (int32_t & v), (v))
+  ZELTA_FORWARD(GetPrinterState, (int32_t & s, int32_t& m), (s, m))
+  ZELTA_FORWARD(ReleasePrinter, (), ())
+  ZELTA_FORWARD(GetLastError, (PrinterErrorInfo & i), (i))
+  ZELTA_FORWARD(ClearInput, (), ())
+  ZELTA_FORWARD(ClearOutput, (), ())
+  ZELTA_FORWARD(GetDeviceDescription, (std::string & t), (t))
+  ZELTA_FORWARD(GetDeviceKind, (int32_t & v), (v))
+#undef ZELTA_FORWARD
+
  private:
-  std::chrono::steady_clock::time_point start_;
+  template <typename F>
+  int32_t Call(F f) {
+    const auto start = std::chrono::steady_clock::now();
+    const int32_t r = f();
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ++calls;
+    return r;
+  }
+  std::shared_ptr<PrinterObject> inner_;
 };
 
 }  // namespace zelta::bench
