@@ -1,5 +1,6 @@
 // Faults of the virtual printer as the real-time status reports them, what each does to the
-// processing of data, real-time requests among the data, and the push-back of a full receive buffer.
+// processing of data, real-time requests among the data, the push-back of a full receive buffer, and
+// all of it from several threads at once.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -106,7 +107,10 @@ TEST(RealTimeTest, ModelIdIsAnsweredOnlyAfterEverythingBeforeButStatusAtOnce) {
   EXPECT_EQ(p->KeyCodes(), std::vector<std::string>{"A1"});
 }
 
-TEST(RealTimeTest, RequestInsideAPacketIsAnsweredAndTakenOut) {
+// A request inside a packet is answered and taken out of the data. So a logo whose raster bytes read as
+// DLE EOT 1 and DLE ENQ 2 swallows the GS I 1 behind it; with GS ( D turning real-time requests off
+// around the definition, the logo is stored whole and the requests work again after.
+TEST(RealTimeTest, RequestInsideDataIsAnsweredAndTakenOutUnlessSwitchedOffAroundADefinition) {
   auto p = MakePrinter(46);
   const Bytes packet = NvRasterPacket("M1", 16, 4, {Plane(16, 4, 0x5A)});
   Send(*p, packet.substr(0, 20) + B({16, 4, 1, 16, 5, 1}) + packet.substr(20) + CmdModelId());
@@ -115,15 +119,10 @@ TEST(RealTimeTest, RequestInsideAPacketIsAnsweredAndTakenOut) {
   // A DLE that starts no real-time request stays in the data.
   Send(*p, NvRasterPacket("M2", 16, 1, {B({16, 0x20})}) + CmdKeyCodeList());
   EXPECT_EQ(Collect(*p), B({0x37, 0x72, 0x40}) + "M1M2" + B({0}));
-}
 
-// A logo whose raster bytes read as DLE EOT 1 and DLE ENQ 2: with real-time requests on, the printer
-// answers them and takes them out, so the definition swallows the GS I 1 behind it; with GS ( D
-// turning them off around the definition, the logo is stored whole and the requests work again after.
-TEST(RealTimeTest, SwitchedOffAroundADefinitionTheLogoIsStoredWhole) {
   const Bytes off = B({29, 40, 68, 5, 0, 20, 1, 0, 2, 0}), on = B({29, 40, 68, 5, 0, 20, 1, 1, 2, 1});
   const Bytes logo = NvRasterPacket("R1", 64, 1, {B({0x10, 0x04, 0x01, 0x10, 0x05, 0x02, 0xff, 0x10})});
-  auto p = MakePrinter(46);
+  p = MakePrinter(46);
   Send(*p, logo + CmdModelId());
   const Bytes got = Collect(*p);
   EXPECT_EQ(got.size(), 1u);  // the DLE EOT 1 answer; the GS I 1 went into the logo's data

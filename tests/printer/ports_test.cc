@@ -161,7 +161,7 @@ class PortPrinterTest : public PortTest, public ::testing::WithParamInterface<Tr
   std::unique_ptr<emu::EmuPtyServer> pty_;
 };
 
-TEST_P(PortPrinterTest, IdentifiesWithEitherRequest) {
+TEST_P(PortPrinterTest, IdentifiesWithEitherRequestAndNeedsAClaim) {
   Connect(161);
   EXPECT_EQ(Ask(CmdModelId()), B({161}));
   ASSERT_EQ(Write(B({27, 63, 48}), kWriteRealTime), kResultOk);
@@ -171,6 +171,15 @@ TEST_P(PortPrinterTest, IdentifiesWithEitherRequest) {
   std::string description;
   p->GetDeviceDescription(description);
   EXPECT_FALSE(description.empty());
+  ASSERT_EQ(p->ReleasePrinter(), kResultOk);
+  EXPECT_EQ(p->ReleasePrinter(), kResultOk);  // releasing twice does no harm
+  EXPECT_EQ(Write(CmdModelId()), kResultNotClaimed);
+  int32_t busy = 0, kind = 0;
+  EXPECT_EQ(p->GetBusyState(busy), kResultNotClaimed);
+  EXPECT_EQ(LastError().Number, kResultNotClaimed);
+  EXPECT_EQ(p->PutReadTimeout(-1), kResultBadArgument);
+  p->GetDeviceKind(kind);
+  EXPECT_EQ(kind, kDeviceKindGsI);
 }
 
 TEST_P(PortPrinterTest, ReadReplyGivesWholeBlocksAndLetsTheNextComeThenTimesOut) {
@@ -192,7 +201,7 @@ TEST_P(PortPrinterTest, ReadReplyGivesWholeBlocksAndLetsTheNextComeThenTimesOut)
   EXPECT_EQ(LastError().Number, kResultTimeout);
 }
 
-TEST_P(PortPrinterTest, PrinterStateFollowsTheFaults) {
+TEST_P(PortPrinterTest, PrinterStateFollowsTheFaultsAndStatusIsPickedOutAheadOfAnUnreadReply) {
   Connect(46);
   EXPECT_EQ(State(), 0);
   const std::pair<EmuFault, int32_t> cases[] = {
@@ -205,10 +214,6 @@ TEST_P(PortPrinterTest, PrinterStateFollowsTheFaults) {
     printer_->SetFault(fault, false);
   }
   EXPECT_EQ(State(), 0);
-}
-
-TEST_P(PortPrinterTest, StatusAnswerIsPickedOutAheadOfAnUnreadReply) {
-  Connect(46);
   printer_->SetFault(EmuFault::kPaperNearEnd, true);
   ASSERT_EQ(Write(CmdModelId()), kResultOk);
   std::this_thread::sleep_for(std::chrono::milliseconds(30));  // the model ID is on its way
@@ -260,19 +265,6 @@ TEST_P(PortPrinterTest, ReleaseInTheMiddleOfADefinitionStoresNothingAndNvSurvive
   ASSERT_EQ(p->ClaimPrinter(), kResultOk);
   ASSERT_EQ(Write(CmdKeyCodeList()), kResultOk);
   EXPECT_EQ(Reply(1), B({0x37, 0x72, 0x40}) + "K1" + B({0}));
-}
-
-TEST_P(PortPrinterTest, OperationsNeedAClaim) {
-  Connect(46);
-  ASSERT_EQ(p->ReleasePrinter(), kResultOk);
-  EXPECT_EQ(p->ReleasePrinter(), kResultOk);  // releasing twice does no harm
-  EXPECT_EQ(Write(CmdModelId()), kResultNotClaimed);
-  int32_t busy = 0, kind = 0;
-  EXPECT_EQ(p->GetBusyState(busy), kResultNotClaimed);
-  EXPECT_EQ(LastError().Number, kResultNotClaimed);
-  EXPECT_EQ(p->PutReadTimeout(-1), kResultBadArgument);
-  p->GetDeviceKind(kind);
-  EXPECT_EQ(kind, kDeviceKindGsI);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ports, PortPrinterTest,
