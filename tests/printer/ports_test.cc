@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "emu_test_util.h"
 #include "memory/nv_commands.h"
@@ -31,34 +32,29 @@ enum class Transport { kEmu, kTcp, kPty };
 // Runs the program with args; its first line of output is kept.
 class EmuProcess {
  public:
-  explicit EmuProcess(const std::vector<std::string>& args) {
+  explicit EmuProcess(std::vector<std::string> args) {
+    args.insert(args.begin(), ZELTA_EMU_PROGRAM);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     int fds[2];
     if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
+    if ((pid_ = fork()) == 0) {
       dup2(fds[1], 1);
-      close(fds[0]);
-      std::vector<char*> argv;
-      static std::string program = ZELTA_EMU_PROGRAM;
-      argv.push_back(program.data());
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
+      execv(argv[0], argv.data());
       _exit(127);
     }
     close(fds[1]);
     FILE* out = fdopen(fds[0], "r");
     char line[256] = {};
-    if (out && std::fgets(line, sizeof line, out)) first_line_ = line;
-    if (out) std::fclose(out);
+    if (std::fgets(line, sizeof line, out)) first_line_ = line;
+    std::fclose(out);
   }
   ~EmuProcess() { Stop(); }
+  // Ends the program with SIGTERM; its exit code, or -1 when it did not exit by itself.
   int Stop() {
-    if (pid_ <= 0) return -1;
-    kill(pid_, SIGTERM);
     int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
+    if (pid_ <= 0 || kill(pid_, SIGTERM) != 0 || waitpid(std::exchange(pid_, -1), &status, 0) < 0) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   const std::string& FirstLine() const { return first_line_; }
