@@ -167,6 +167,8 @@ TEST(ConcurrencyTest, HostsControlAndReadersAtOnce) {
     pos += Offer(*p, stream.substr(pos), 10);
     if (pos % 7 == 0) p->Disconnect();  // hosts coming and going; every cut-off definition is dropped
   }
+  // On a busy machine the stream may be through before the reader ever ran: give it time to read.
+  for (int i = 0; i < 300 && replies == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   stop = true;
   for (std::thread* t : {&reader, &other_host, &control}) t->join();
   p->SetFault(EmuFault::kCoverOpen, false);

@@ -27,8 +27,6 @@ namespace {
 
 using emu::EmuFault;
 
-enum class Transport { kEmu, kTcp, kPty };
-
 // Runs the program with args; its first line of output is kept.
 class EmuProcess {
  public:
@@ -129,19 +127,19 @@ class PortTest : public ::testing::Test {
 };
 
 // The same cases over each kind of port, against the virtual printer behind it.
-class PortPrinterTest : public PortTest, public ::testing::WithParamInterface<Transport> {
+class PortPrinterTest : public PortTest, public ::testing::WithParamInterface<std::string> {
  protected:
   // A printer of model behind the transport of the test, p claimed over it.
   void Connect(int model) {
     std::string error;
-    if (GetParam() == Transport::kEmu) {
+    if (GetParam() == "emu") {
       static int serial = 0;  // a state file per test, so that every test has a fresh printer
       const std::string spec = "emu:" + std::to_string(model) + ":" + ::testing::TempDir() + "/port-test-" +
                                std::to_string(getpid()) + "-" + std::to_string(++serial) + ".nv";
       printer_ = SharedVirtualPrinter(spec, error);
       ASSERT_TRUE(printer_) << error;
       Open(spec);
-    } else if (GetParam() == Transport::kTcp) {
+    } else if (GetParam() == "tcp") {
       tcp_ = emu::EmuTcpServer::Start(printer_ = MakePrinter(model), "127.0.0.1", 0, error);
       ASSERT_TRUE(tcp_) << error;
       Open("tcp:127.0.0.1:" + std::to_string(tcp_->Port()));
@@ -230,7 +228,7 @@ TEST_P(PortPrinterTest, StoppedPrinterPushesBackAndIsReported) {
   EXPECT_EQ(p->GetBusyState(busy), kResultOk);
   // The status request passes the full buffer. Over a line the printer reads ahead for real-time
   // requests, so the line may take bytes again and time out instead.
-  if (GetParam() == Transport::kEmu) {
+  if (GetParam() == "emu") {
     EXPECT_EQ(r, kResultPaperOut);
     EXPECT_EQ(busy, 1);
   } else {
@@ -257,19 +255,14 @@ TEST_P(PortPrinterTest, ReleaseInTheMiddleOfADefinitionStoresNothingAndNvSurvive
   const Bytes packet = NvRasterPacket("K2", 576, 120, {Plane(576, 120, 0xF0)});
   ASSERT_EQ(Write(packet.substr(0, packet.size() / 2)), kResultOk);
   ASSERT_EQ(p->ReleasePrinter(), kResultOk);
-  if (GetParam() == Transport::kPty) std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  if (GetParam() == "pty") std::this_thread::sleep_for(std::chrono::milliseconds(150));
   ASSERT_EQ(p->ClaimPrinter(), kResultOk);
   ASSERT_EQ(Write(CmdKeyCodeList()), kResultOk);
   EXPECT_EQ(Reply(1), B({0x37, 0x72, 0x40}) + "K1" + B({0}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Ports, PortPrinterTest,
-                         ::testing::Values(Transport::kEmu, Transport::kTcp, Transport::kPty),
-                         [](const ::testing::TestParamInfo<Transport>& info) {
-                           return std::string(info.param == Transport::kEmu   ? "Emu"
-                                              : info.param == Transport::kTcp ? "Tcp"
-                                                                              : "Pty");
-                         });
+INSTANTIATE_TEST_SUITE_P(Ports, PortPrinterTest, ::testing::Values("emu", "tcp", "pty"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 TEST_F(PortTest, PrinterThatGoesAwayIsReportedNotWaitedFor) {
   std::string error;
