@@ -81,10 +81,10 @@ std::string Control(const std::string& socket_path, const std::string& line) {
 // The printer object p and what to ask it.
 class PortTest : public ::testing::Test {
  protected:
-  // Opens p over spec and claims it.
-  void Open(const std::string& spec) {
+  // Opens p on port (such as tcp:HOST:PORT) and claims it.
+  void Open(const std::string& port) {
     std::string error;
-    p = OpenPortPrinter(spec, kDeviceKindGsI, error);
+    p = OpenPortPrinter(port, kDeviceKindGsI, error);
     ASSERT_TRUE(p) << error;
     ASSERT_EQ(p->ClaimPrinter(), kResultOk);
   }
@@ -134,11 +134,11 @@ class PortPrinterTest : public PortTest, public ::testing::WithParamInterface<st
     std::string error;
     if (GetParam() == "emu") {
       static int serial = 0;  // a state file per test, so that every test has a fresh printer
-      const std::string spec = "emu:" + std::to_string(model) + ":" + ::testing::TempDir() + "/port-test-" +
+      const std::string port = "emu:" + std::to_string(model) + ":" + ::testing::TempDir() + "/port-test-" +
                                std::to_string(getpid()) + "-" + std::to_string(++serial) + ".nv";
-      printer_ = SharedVirtualPrinter(spec, error);
+      printer_ = SharedVirtualPrinter(port, error);
       ASSERT_TRUE(printer_) << error;
-      Open(spec);
+      Open(port);
     } else if (GetParam() == "tcp") {
       tcp_ = emu::EmuTcpServer::Start(printer_ = MakePrinter(model), "127.0.0.1", 0, error);
       ASSERT_TRUE(tcp_) << error;
@@ -291,10 +291,10 @@ TEST_F(PortTest, AnIdleConnectionDoesNotLockOutTheNextClient) {
   std::string error;
   auto server = emu::EmuTcpServer::Start(MakePrinter(46), "127.0.0.1", 0, error, 200);
   ASSERT_TRUE(server) << error;
-  const std::string spec = "tcp:127.0.0.1:" + std::to_string(server->Port());
-  auto idle = OpenPortPrinter(spec, kDeviceKindGsI, error);
+  const std::string port = "tcp:127.0.0.1:" + std::to_string(server->Port());
+  auto idle = OpenPortPrinter(port, kDeviceKindGsI, error);
   ASSERT_EQ(idle->ClaimPrinter(), kResultOk);  // connected, and silent from now on
-  Open(spec);
+  Open(port);
   ASSERT_EQ(p->PutReadTimeout(3000), kResultOk);
   ASSERT_EQ(Write(CmdModelId(), kWriteRealTime), kResultOk);
   EXPECT_EQ(Read(1), B({46}));
