@@ -43,6 +43,15 @@ inline Bytes NvRasterPacket(const std::string& key, int width, int height, const
   return Gs8L(body);
 }
 
+// A logo of 16 × 2 dots (N = 15) under key; count of them under the keys Key(0), Key(1)...
+inline std::string Key(int i) { return {static_cast<char>('!' + i / 90), static_cast<char>('!' + i % 90)}; }
+inline Bytes SmallLogo(const std::string& key) { return NvRasterPacket(key, 16, 2, {Plane(16, 2, 0xAA)}); }
+inline Bytes Logos(int count) {
+  Bytes all;
+  for (int i = 0; i < count; ++i) all += SmallLogo(Key(i));
+  return all;
+}
+
 // GS 8 L function 112 for one colour (c = 49 or 50) of a band.
 inline Bytes PrintBufferPacket(int width, int rows, int colour, const Bytes& data) {
   Bytes body = B({48, 112, 48, 1, 1, colour});

@@ -1,9 +1,11 @@
-#include "download/raster_conversion.h"
-
+// From a picture to the bytes of a download: colour tables and the planes they give, the preview and
+// black-dot columns, and the GS 8 L and FS q writes built from the rows.
 #include <gtest/gtest.h>
 
 #include <fstream>
 
+#include "download/raster_conversion.h"
+#include "download/raster_packets.h"
 #include "shared/pubblic_var.h"
 #include "support/scripted_ui.h"
 
@@ -149,6 +151,104 @@ TEST(PreviewConversion, ExactColoursOfTheDrawnPicture) {
   EXPECT_EQ(PreviewRow(preview, 1, 0x000000), B({0, 0}));
   preview.picture.reset();
   EXPECT_EQ(PreviewRow(preview, 0, 0x000000), B({0, 0})) << "nothing drawn reads as paper";
+}
+
+Bytes Join(const Writes& w) {
+  Bytes all;
+  for (const Bytes& b : w) all += b;
+  return all;
+}
+
+std::vector<Bytes> Rows(int count, int width, char fill) {
+  return std::vector<Bytes>(static_cast<size_t>(count), Bytes(static_cast<size_t>(BytesPerRow(width)), fill));
+}
+
+uint32_t ParamCount(const Bytes& head) {
+  return At(head, 3) | (At(head, 4) << 8) | (At(head, 5) << 16) | (static_cast<uint32_t>(At(head, 6)) << 24);
+}
+
+TEST(NvRasterWrites, BlackAndWhite576x120) {
+  Writes w;
+  ASSERT_TRUE(NvRasterWrites("03", 2, 576, 120, {Rows(120, 576, '\x0F')}, w));
+  ASSERT_EQ(w.size(), 1u + 1 + 120);
+  EXPECT_EQ(w[0], B({29, 56, 76, 203, 33, 0, 0, 48, 67, 48, '0', '3', 1, 64, 2, 120, 0}));
+  EXPECT_EQ(w[1], B({49}));
+  EXPECT_EQ(w[2].size(), 72u);
+  EXPECT_EQ(Join(w).size(), 7u + 8651);  // N counts everything after p1..p4
+}
+
+TEST(NvRasterWrites, ColourHasSixPlanesByteAndExtraZero) {
+  Writes w;
+  ASSERT_TRUE(NvRasterWrites("KC", 3, 10, 3, {Rows(3, 10, '3'), Rows(3, 10, '2'), Rows(3, 10, '1')}, w));
+  ASSERT_EQ(w[0].size(), 18u);
+  EXPECT_EQ(ParamCount(w[0]), 3u * (2 * 3 + 1) + 11);
+  EXPECT_EQ(At(w[0], 8), 255);
+  EXPECT_EQ(At(w[0], 12), 6);
+  EXPECT_EQ(At(w[0], 17), 0);
+  const Bytes all = Join(w);
+  EXPECT_EQ(all.size(), 7u + ParamCount(w[0]));
+  EXPECT_EQ(all.substr(18, 7), "1333333");
+  EXPECT_EQ(all.substr(25, 7), "2222222");
+  EXPECT_EQ(all.substr(32, 7), "3111111");
+}
+
+TEST(RasterWrites, NarrowWidthsAndBadInput) {
+  Writes w;
+  ASSERT_TRUE(NvRasterWrites("00", 2, 1, 2, {Rows(2, 1, '\x80')}, w));
+  EXPECT_EQ(w[2].size(), 1u);
+  ASSERT_TRUE(NvRasterWrites("00", 2, 9, 1, {Rows(1, 9, 0)}, w));
+  EXPECT_EQ(w[2].size(), 2u);
+  EXPECT_FALSE(NvRasterWrites("0", 2, 9, 1, {Rows(1, 9, 0)}, w));
+  EXPECT_FALSE(NvRasterWrites("00", 2, 9, 1, {Rows(1, 17, 0)}, w)) << "rows of the wrong length";
+  EXPECT_FALSE(NvRasterWrites("00", 2, 9, 2, {Rows(1, 9, 0)}, w)) << "too few rows";
+  EXPECT_FALSE(NvRasterWrites("00", 1, 9, 1, {Rows(1, 9, 0)}, w)) << "two colours need two planes";
+  ASSERT_TRUE(NvRasterWrites("00", 2, 65535, 1, {Rows(1, 65535, 0)}, w)) << "the widest a header holds";
+  EXPECT_EQ(w[2].size(), 8192u);
+  EXPECT_FALSE(NvRasterWrites("00", 2, 65536, 1, {Rows(1, 65536, 0)}, w));
+  EXPECT_TRUE(w.empty());
+  EXPECT_FALSE(RasterBitImageWrites(100, {}, w)) << "no rows";
+  EXPECT_FALSE(PrintBufferBandWrites(576, 49, {}, w)) << "no rows";
+}
+
+// An FS q logo of w × h dots: w columns of (h + 7) / 8 bytes.
+NvBitImage Columns(int w, int h, char fill = 0) {
+  return NvBitImage{
+      w, h, std::vector<Bytes>(static_cast<size_t>(w), Bytes(static_cast<size_t>((h + 7) / 8), fill))};
+}
+
+TEST(NvBitImageWrites, PaddingColumnsFillTheLastByteOfWidth) {
+  NvBitImage a = Columns(100, 50, '\x55');
+  Writes w;
+  ASSERT_TRUE(NvBitImageWrites({a, Columns(8, 8, '\x01')}, w));
+  EXPECT_EQ(w[0], B({28, 113, 2}));
+  EXPECT_EQ(w[1], B({13, 0, 7, 0}));
+  for (int c = 0; c < 104; ++c) ASSERT_EQ(w[2 + c], Bytes(7, c < 100 ? '\x55' : '\0')) << c;
+  EXPECT_EQ(w[106], B({1, 0, 1, 0}));
+  EXPECT_EQ(w.size(), 1u + 1 + 104 + 1 + 8);
+  a.columns.pop_back();
+  EXPECT_FALSE(NvBitImageWrites({a}, w));
+}
+
+TEST(NvBitImageWrites, LimitsOfTheCommandAreRefusedWithTheReason) {
+  const struct {
+    size_t count;
+    int w, h;
+    const char* why;  // empty: accepted
+  } cases[] = {
+      {1, 8184, 2304, ""},
+      {1, 8185, 8, "Logo 1 is 8185 dots wide; the printer takes at most 8184."},
+      {1, 8, 2305, "Logo 1 is 2305 dots tall; the printer takes at most 2304."},
+      {1, 0, 8, "Logo 1 is empty."},
+      {0, 8, 8, "There is no logo to define."},
+      {256, 8, 8, "256 logos were chosen; the printer stores at most 255."},
+  };
+  for (const auto& c : cases) {
+    Writes w;
+    std::string why;
+    const bool ok = NvBitImageWrites(std::vector<NvBitImage>(c.count, Columns(c.w, c.h)), w, &why);
+    EXPECT_EQ(ok, why.empty()) << c.count << " of " << c.w << "x" << c.h;
+    EXPECT_EQ(why, c.why);
+  }
 }
 
 }  // namespace

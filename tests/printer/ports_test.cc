@@ -1,0 +1,381 @@
+// The printer object over each kind of port (in-process virtual printer, TCP on 127.0.0.1, a
+// pseudo-terminal as serial line), checked against the same virtual printer behind it; and
+// zelta-printer-emu as a process: it says where it listens, serves the printer over TCP, switches
+// faults from its control socket, keeps NV memory and paper where it was told.
+#include "printer/port_printer.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+#include <utility>
+
+#include "emu_test_util.h"
+#include "memory/nv_commands.h"
+#include "printer/emu_host.h"
+#include "printer/emu_port.h"
+#include "shared/result_codes.h"
+
+namespace zelta::test {
+namespace {
+
+using emu::EmuFault;
+
+// Runs the program with args; its first line of output is kept.
+class EmuProcess {
+ public:
+  explicit EmuProcess(std::vector<std::string> args) {
+    args.insert(args.begin(), ZELTA_EMU_PROGRAM);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    if ((pid_ = fork()) == 0) {
+      dup2(fds[1], 1);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(fds[1]);
+    FILE* out = fdopen(fds[0], "r");
+    char line[256] = {};
+    if (std::fgets(line, sizeof line, out)) first_line_ = line;
+    std::fclose(out);
+  }
+  ~EmuProcess() { Stop(); }
+  // Ends the program with SIGTERM; its exit code, or -1 when it did not exit by itself.
+  int Stop() {
+    int status = 0;
+    if (pid_ <= 0 || kill(pid_, SIGTERM) != 0 || waitpid(std::exchange(pid_, -1), &status, 0) < 0) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  const std::string& FirstLine() const { return first_line_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string first_line_;
+};
+
+std::string Control(const std::string& socket_path, const std::string& line) {
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", socket_path.c_str());
+  for (int i = 0; i < 100 && connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const std::string text = line + "\n";
+  if (write(fd, text.data(), text.size()) < 0) return "";
+  char buf[256] = {};
+  const ssize_t n = read(fd, buf, sizeof buf - 1);
+  close(fd);
+  return n > 0 ? std::string(buf, static_cast<size_t>(n)) : "";
+}
+
+// The printer object p and what to ask it.
+class PortTest : public ::testing::Test {
+ protected:
+  // Opens p on port (such as tcp:HOST:PORT) and claims it.
+  void Open(const std::string& port) {
+    std::string error;
+    p = OpenPortPrinter(port, kDeviceKindGsI, error);
+    ASSERT_TRUE(p) << error;
+    ASSERT_EQ(p->ClaimPrinter(), kResultOk);
+  }
+  int32_t Write(const Bytes& b, int32_t mode = kWriteOrdinary) {
+    int32_t written = 0;
+    return p->WriteData(b, static_cast<int32_t>(b.size()), written, mode);
+  }
+  Bytes Read(int32_t length, int32_t expected = kResultOk) {
+    std::string buf(length, ' ');
+    int32_t count = 0;
+    EXPECT_EQ(p->ReadData(buf, length, count), expected);
+    EXPECT_EQ(count, expected == kResultOk ? length : 0);
+    return buf.substr(0, count);
+  }
+  // Writes data, then reads one byte of the answer.
+  Bytes Ask(const Bytes& data, int32_t mode = kWriteRealTime) {
+    EXPECT_EQ(Write(data, mode), kResultOk);
+    return Read(1);
+  }
+  int32_t State(int32_t expected = kResultOk) {
+    int32_t state = -1, mode = 1;
+    EXPECT_EQ(p->GetPrinterState(state, mode), expected);
+    return state;
+  }
+  Bytes Reply(int32_t multi_block, int32_t expected = kResultOk) {
+    Bytes block;
+    int32_t count = 0;
+    EXPECT_EQ(p->ReadReply(block, count, multi_block), expected);
+    EXPECT_EQ(count, static_cast<int32_t>(block.size()));
+    return block;
+  }
+  PrinterErrorInfo LastError() {
+    PrinterErrorInfo info;
+    p->GetLastError(info);
+    EXPECT_FALSE(info.Description.empty());
+    return info;
+  }
+
+  std::unique_ptr<PrinterObject> p;
+};
+
+// The same cases over each kind of port, against the virtual printer behind it.
+class PortPrinterTest : public PortTest, public ::testing::WithParamInterface<std::string> {
+ protected:
+  // A printer of model behind the transport of the test, p claimed over it.
+  void Connect(int model) {
+    std::string error;
+    if (GetParam() == "emu") {
+      static int serial = 0;  // a state file per test, so that every test has a fresh printer
+      const std::string port = "emu:" + std::to_string(model) + ":" + ::testing::TempDir() + "/port-test-" +
+                               std::to_string(getpid()) + "-" + std::to_string(++serial) + ".nv";
+      printer_ = SharedVirtualPrinter(port, error);
+      ASSERT_TRUE(printer_) << error;
+      Open(port);
+    } else if (GetParam() == "tcp") {
+      tcp_ = emu::EmuTcpServer::Start(printer_ = MakePrinter(model), "127.0.0.1", 0, error);
+      ASSERT_TRUE(tcp_) << error;
+      Open("tcp:127.0.0.1:" + std::to_string(tcp_->Port()));
+    } else {
+      pty_ = emu::EmuPtyServer::Start(printer_ = MakePrinter(model), error);
+      ASSERT_TRUE(pty_) << error;
+      Open("serial:" + pty_->Path() + ":115200");
+    }
+  }
+
+  std::shared_ptr<emu::VirtualPrinter> printer_;
+  std::unique_ptr<emu::EmuTcpServer> tcp_;
+  std::unique_ptr<emu::EmuPtyServer> pty_;
+};
+
+TEST_P(PortPrinterTest, IdentifiesWithEitherRequestAndNeedsAClaim) {
+  Connect(161);
+  EXPECT_EQ(Ask(CmdModelId()), B({161}));
+  ASSERT_EQ(Write(B({27, 63, 48}), kWriteRealTime), kResultOk);
+  const Bytes header = Read(3);
+  ASSERT_EQ(header.size(), 3u);
+  EXPECT_EQ(Read(At(header, 1)), "VX-7800" + B({0}));
+  std::string description;
+  p->GetDeviceDescription(description);
+  EXPECT_FALSE(description.empty());
+  ASSERT_EQ(p->ReleasePrinter(), kResultOk);
+  EXPECT_EQ(p->ReleasePrinter(), kResultOk);  // releasing twice does no harm
+  EXPECT_EQ(Write(CmdModelId()), kResultNotClaimed);
+  int32_t busy = 0, kind = 0;
+  EXPECT_EQ(p->GetBusyState(busy), kResultNotClaimed);
+  EXPECT_EQ(LastError().Number, kResultNotClaimed);
+  EXPECT_EQ(p->PutReadTimeout(-1), kResultBadArgument);
+  p->GetDeviceKind(kind);
+  EXPECT_EQ(kind, kDeviceKindGsI);
+}
+
+TEST_P(PortPrinterTest, ReadReplyGivesWholeBlocksAndLetsTheNextComeThenTimesOut) {
+  Connect(46);
+  ASSERT_EQ(Write(Logos(45) + CmdNvCapacity() + CmdKeyCodeList()), kResultOk);
+  EXPECT_EQ(Reply(0), B({0x37, 0x30}) + "393216" + B({0}));
+  const Bytes first = Reply(1);
+  EXPECT_EQ(first.size(), 3u + 80 + 1);
+  EXPECT_EQ(At(first, 2), 0x41);
+  EXPECT_EQ(Reply(1), B({0x37, 0x72, 0x40}) + Key(40) + Key(41) + Key(42) + Key(43) + Key(44) + B({0}));
+  ASSERT_EQ(p->PutReadTimeout(100), kResultOk);
+  Reply(1, kResultTimeout);  // nothing more
+  EXPECT_EQ(LastError().Number, kResultTimeout);
+  // A mute printer times out every read.
+  printer_->SetFault(EmuFault::kMute, true);
+  ASSERT_EQ(Write(CmdModelId(), kWriteRealTime), kResultOk);
+  Read(1, kResultTimeout);
+  State(kResultTimeout);
+  EXPECT_EQ(LastError().Number, kResultTimeout);
+}
+
+TEST_P(PortPrinterTest, PrinterStateFollowsTheFaultsAndStatusIsPickedOutAheadOfAnUnreadReply) {
+  Connect(46);
+  EXPECT_EQ(State(), 0);
+  const std::pair<EmuFault, int32_t> cases[] = {
+      {EmuFault::kCoverOpen, 1},        {EmuFault::kPaperNearEnd, 7},       {EmuFault::kPaperOut, 8},
+      {EmuFault::kRecoverableError, 4}, {EmuFault::kUnrecoverableError, 5}, {EmuFault::kOffline, 6},
+  };
+  for (const auto& [fault, state] : cases) {
+    printer_->SetFault(fault, true);
+    EXPECT_EQ(State(), state) << static_cast<int>(fault);
+    printer_->SetFault(fault, false);
+  }
+  EXPECT_EQ(State(), 0);
+  printer_->SetFault(EmuFault::kPaperNearEnd, true);
+  ASSERT_EQ(Write(CmdModelId()), kResultOk);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));  // the model ID is on its way
+  ASSERT_EQ(Write(B({16, 4, 1, 16, 4, 4}), kWriteRealTime), kResultOk);
+  EXPECT_EQ(Read(1), B({0x12}));
+  EXPECT_EQ(Read(1), B({0x1E}));
+  EXPECT_EQ(Read(1), B({46}));
+}
+
+TEST_P(PortPrinterTest, StoppedPrinterPushesBackAndIsReported) {
+  Connect(46);
+  printer_->SetFault(EmuFault::kPaperOut, true);
+  ASSERT_EQ(p->PutWriteTimeout(150), kResultOk);
+  const Bytes big(256 * 1024, 'z');
+  int32_t written = 0, more = 0, busy = 0;
+  const int32_t r = p->WriteData(big, static_cast<int32_t>(big.size()), written, kWriteOrdinary);
+  EXPECT_LT(written, static_cast<int32_t>(big.size()));
+  EXPECT_EQ(p->GetBusyState(busy), kResultOk);
+  // The status request passes the full buffer. Over a line the printer reads ahead for real-time
+  // requests, so the line may take bytes again and time out instead.
+  if (GetParam() == "emu") {
+    EXPECT_EQ(r, kResultPaperOut);
+    EXPECT_EQ(busy, 1);
+  } else {
+    EXPECT_TRUE(r == kResultPaperOut || r == kResultTimeout) << r;
+  }
+  // The rest goes once the paper is back.
+  printer_->SetFault(EmuFault::kPaperOut, false);
+  ASSERT_EQ(p->PutWriteTimeout(3000), kResultOk);
+  EXPECT_EQ(
+      p->WriteData(big.substr(written), static_cast<int32_t>(big.size()) - written, more, kWriteOrdinary),
+      kResultOk);
+  // Over a network or serial line the last bytes may still be on the way when the printer is idle.
+  for (int i = 0; i < 200 && busy != 0; ++i) {
+    printer_->WaitIdle(3000);
+    EXPECT_EQ(p->GetBusyState(busy), kResultOk);
+    if (busy) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(busy, 0);
+}
+
+TEST_P(PortPrinterTest, ReleaseInTheMiddleOfADefinitionStoresNothingAndNvSurvives) {
+  Connect(46);
+  ASSERT_EQ(Write(SmallLogo("K1")), kResultOk);
+  const Bytes packet = NvRasterPacket("K2", 576, 120, {Plane(576, 120, 0xF0)});
+  ASSERT_EQ(Write(packet.substr(0, packet.size() / 2)), kResultOk);
+  ASSERT_EQ(p->ReleasePrinter(), kResultOk);
+  if (GetParam() == "pty") std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  ASSERT_EQ(p->ClaimPrinter(), kResultOk);
+  ASSERT_EQ(Write(CmdKeyCodeList()), kResultOk);
+  EXPECT_EQ(Reply(1), B({0x37, 0x72, 0x40}) + "K1" + B({0}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ports, PortPrinterTest, ::testing::Values("emu", "tcp", "pty"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+TEST_F(PortTest, PrinterThatGoesAwayIsReportedNotWaitedFor) {
+  std::string error;
+  auto printer = MakePrinter(46);
+  auto pty = emu::EmuPtyServer::Start(printer, error);
+  ASSERT_TRUE(pty) << error;
+  Open("serial:" + pty->Path() + ":9600:xonxoff");
+  pty.reset();
+  Read(1, kResultPortClosed);
+
+  auto tcp = emu::EmuTcpServer::Start(printer, "127.0.0.1", 0, error);
+  ASSERT_TRUE(tcp) << error;
+  Open("tcp:127.0.0.1:" + std::to_string(tcp->Port()));
+  tcp.reset();  // the printer is switched off
+  Read(1, kResultPortClosed);
+  EXPECT_NE(LastError().Description.find("lost"), std::string::npos) << LastError().Description;
+  // Claiming again tries the connection again, and says why it fails.
+  EXPECT_EQ(p->ReleasePrinter(), kResultOk);
+  EXPECT_EQ(p->ClaimPrinter(), kResultUnreachable);
+  EXPECT_NE(LastError().Description.find("cannot connect"), std::string::npos) << LastError().Description;
+}
+
+// A client that connects and then says nothing does not keep the printer from the next one: the
+// idle connection is closed after the idle time-out.
+TEST_F(PortTest, AnIdleConnectionDoesNotLockOutTheNextClient) {
+  std::string error;
+  auto server = emu::EmuTcpServer::Start(MakePrinter(46), "127.0.0.1", 0, error, 200);
+  ASSERT_TRUE(server) << error;
+  const std::string port = "tcp:127.0.0.1:" + std::to_string(server->Port());
+  auto idle = OpenPortPrinter(port, kDeviceKindGsI, error);
+  ASSERT_EQ(idle->ClaimPrinter(), kResultOk);  // connected, and silent from now on
+  Open(port);
+  ASSERT_EQ(p->PutReadTimeout(3000), kResultOk);
+  ASSERT_EQ(Write(CmdModelId(), kWriteRealTime), kResultOk);
+  EXPECT_EQ(Read(1), B({46}));
+}
+
+// A printer off line with more data waiting than its buffer holds still answers status requests that
+// the host sends behind the data.
+TEST_F(PortTest, RequestsBehindAFullBufferAreAnsweredOverTcp) {
+  std::string error;
+  auto printer = MakePrinter(46);
+  auto server = emu::EmuTcpServer::Start(printer, "127.0.0.1", 0, error);
+  ASSERT_TRUE(server) << error;
+  printer->SetFault(EmuFault::kPaperOut, true);
+  Open("tcp:127.0.0.1:" + std::to_string(server->Port()));
+  ASSERT_EQ(p->PutReadTimeout(2000), kResultOk);
+  ASSERT_EQ(Write(Bytes(4200, 'x')), kResultOk);  // the line takes it
+  ASSERT_EQ(Write(B({16, 4, 4}), kWriteRealTime), kResultOk);
+  EXPECT_EQ(Read(1), B({0x12 | 0x0c | 0x60}));  // paper near end and paper end
+  EXPECT_EQ(State(), 8);                        // paper out
+  printer->SetFault(EmuFault::kPaperOut, false);
+}
+
+using EmuProgramTest = PortTest;
+
+TEST_F(EmuProgramTest, ServesOverTcpWithFaultsStateAndPaper) {
+  const std::string dir = FreshDir("program"), control = dir + "/control.sock", state = dir + "/nv.bin";
+  {
+    EmuProcess emu(
+        {"--model", "46", "--listen", "127.0.0.1:0", "--state", state, "--paper", dir, "--control", control});
+    ASSERT_EQ(emu.FirstLine().rfind("listening on 127.0.0.1:", 0), 0u) << emu.FirstLine();
+    Open("tcp:127.0.0.1:" + std::to_string(std::stoi(emu.FirstLine().substr(23))));
+    const Bytes logo =
+        NvRasterPacket("P1", 16, 4, {Plane(16, 4, 0x99)}) + CmdPrintGraphics("P1") + CmdFeedAndCut();
+    EXPECT_EQ(Ask(logo + CmdModelId(), kWriteOrdinary), B({46}));
+    EXPECT_EQ(Control(control, "cover on"), "ok\n");
+    EXPECT_EQ(Ask(B({16, 4, 2})), B({0x16}));
+    EXPECT_EQ(Control(control, "cover off"), "ok\n");
+    EXPECT_EQ(Control(control, "status"), "12 12 12 12 ok\n");
+    EXPECT_EQ(Control(control, "lid open").rfind("error: ", 0), 0u);
+    EXPECT_EQ(Control(control, "mute maybe").rfind("error: ", 0), 0u);
+    // Printing can be withdrawn, as on a printer set up without it.
+    EXPECT_EQ(Ask(CmdTypeId()), B({0x06}));  // bit 2: printing offered
+    EXPECT_EQ(Control(control, "printing off"), "ok\n");
+    EXPECT_EQ(Ask(CmdTypeId()), B({0x02}));
+    p->ReleasePrinter();
+    EXPECT_EQ(emu.Stop(), 0);
+  }
+  int pngs = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) pngs += e.path().extension() == ".png";
+  EXPECT_EQ(pngs, 1);
+  // Started again on the same state file, it still holds the logo.
+  EXPECT_EQ(MakePrinter(46, state)->KeyCodes(), std::vector<std::string>{"P1"});
+}
+
+TEST_F(EmuProgramTest, BadArgumentsAreRefused) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--listen", "127.0.0.1:0"},
+                                               {"--model", "99", "--pty"},
+                                               {"--model", "46"},
+                                               {"--model", "46", "--pty", "--listen", "127.0.0.1:0"},
+                                               {"--model", "46", "--bogus"}}) {
+    EmuProcess emu(args);
+    EXPECT_EQ(emu.FirstLine(), "");
+    EXPECT_EQ(emu.Stop(), 2);
+  }
+}
+
+TEST(PortSpecTest, MalformedSpecsAreRefusedWithAReason) {
+  std::string error;
+  for (const char* spec :
+       {"", "tcp:", "tcp:host", "tcp:host:0", "tcp:host:70000", "serial:/dev/ttyS0", "serial:/dev/ttyS0:1234",
+        "serial:/dev/ttyS0:9600:odd", "usb:", "emu:", "emu:99", "emu:abc", "lpt:1"}) {
+    error.clear();
+    EXPECT_FALSE(OpenPortPrinter(spec, 1, error)) << spec;
+    EXPECT_FALSE(error.empty()) << spec;
+  }
+  EXPECT_TRUE(OpenPortPrinter("usb:/dev/usb/lp0", 1, error));
+  EXPECT_TRUE(OpenPortPrinter("tcp:[::1]:9100", 1, error));
+  auto missing = OpenPortPrinter("serial:/nonexistent/tty:9600", 1, error);
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->ClaimPrinter(), kResultUnreachable);
+}
+
+}  // namespace
+}  // namespace zelta::test
