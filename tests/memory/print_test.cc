@@ -134,7 +134,6 @@ TEST_F(PrintTest, PrintAllAndPrintLogoOnTheGallerySendStoredLogosUnderTheirCapti
       {46, kGallery, {}, two + kCut, 3},
       {161, kGallery, {}, two + kNineLf, 3},
       {46, kGalleryNoneSelected, {}, kCut, 1},
-      {161, kGalleryNoneSelected, {}, kNineLf, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << int(c.model) << " click " << c.click << ", " << c.replies.size()
