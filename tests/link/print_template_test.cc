@@ -24,6 +24,14 @@ class PrintTemplateTest : public LinkTest {
     for (const auto& w : printer->write_log) out.push_back(w.offered);
     return out;
   }
+  // A fresh printer as PrinterObj with the given answers queued, nothing asked or shown yet.
+  void NewPrinter(const std::vector<MsgBoxResult>& answers = {}) {
+    printer = std::make_shared<ScriptedPrinter>();
+    PrinterObj = printer;
+    ui.prompts.clear();
+    ui.messages.clear();
+    ui.answers.assign(answers.begin(), answers.end());
+  }
   const TemplateClock clock = FixedClock({2026, 3, 7, 14, 5, 9});
 };
 
@@ -41,26 +49,19 @@ TEST_F(PrintTemplateTest, SyntaxTurnsEachLineIntoOneWrite) {
       {"a\rb\nc", {"a\rb\nc"}},  // only CR LF separates lines
       {"x/* open\r\nnext", {"x", "next"}},
       {"a/*/b", {"ab"}},  // "*/" is searched from the "/*" on
-      {"a/* 1 */b/* 2 */c", {"abc"}},
-      {"//*x*/*y", {}},  // the removal brings "/" and "*" together: another comment
+      {"//*x*/*y", {}},   // the removal brings "/" and "*" together: another comment
       {"a*/b/", {"a*/b/"}},
       // Byte escapes.
       {"A<27,64>B", {B({65, 27, 64, 66})}},
       {"< 27 , 64 >", {B({27, 64})}},
       {"<0><255><0027>", {B({0, 255, 27})}},
-      {"<256>", {"<256>"}},
-      {"<>", {"<>"}},
-      {"<1,,2>", {"<1,,2>"}},
-      {"<-1><+1><2 7><1.0>", {"<-1><+1><2 7><1.0>"}},
-      {"a<27", {"a<27"}},
-      {"a>b<c", {"a>b<c"}},
-      {"<<27>", {"<<27>"}},
+      // Escapes that are not bytes stay text, and a "<" without a ">" after it is text.
+      {"<256><><1,,2><-1><+1><2 7><1.0><<27>a>b<27", {"<256><><1,,2><-1><+1><2 7><1.0><<27>a>b<27"}},
       {"<27\r\n>", {"<27", ">"}},         // the ">" must be on the same line
       {"<27/* c */,64>", {B({27, 64})}},  // comments go first
       {"<47,42>x<42,47>", {"/*x*/"}},     // escapes never make comments
       {"<28,112,60,0>", {B({28, 112, 60, 0})}},
       // Date and time fields (7 March 2026, 14:05:09) beyond the four of the next test.
-      {"<27,35,100,2>", {"0703"}},
       {"<27,35,0,1>", {"07/03/2026"}},
       {"< 27, 35, 116, 1, 99 >", {"14:05:09"}},  // bytes after the fourth are dropped
       {"<27,35,116>", {B({27, 35, 116})}},       // too short: sent as bytes
@@ -136,12 +137,8 @@ TEST_F(PrintTemplateTest, LineWritesResumeAfterRetryAndStopOnCancelOrFailure) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.prompts + std::to_string(c.failure));
-    printer = std::make_shared<ScriptedPrinter>();
-    PrinterObj = printer;
-    ui.prompts.clear();
-    ui.messages.clear();
+    NewPrinter(c.answers);
     printer->writes.assign(c.writes.begin(), c.writes.end());
-    ui.answers.assign(c.answers.begin(), c.answers.end());
     EXPECT_EQ(PrintTemplate("ab\r\ncdefgh", clock), c.failure ? kTemplateStopped : kTemplatePrinted);
     EXPECT_EQ(Writes(), c.offered);
     EXPECT_EQ(ui.PromptTexts(), Prompts(c.prompts));
@@ -198,15 +195,11 @@ TEST_F(PrintTemplateTest, WaitsForAReadyPrinterBeforeAndAfterTheText) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.panel1 + "/" + c.prompts);
-    printer = std::make_shared<ScriptedPrinter>();
-    PrinterObj = printer;
+    NewPrinter(c.answers);
     form.history.clear();
     form.SetEndReq(false);
-    ui.prompts.clear();
-    ui.messages.clear();
     printer->printer_state_results.assign(c.results.begin(), c.results.end());
     printer->printer_states.assign(c.states.begin(), c.states.end());
-    ui.answers.assign(c.answers.begin(), c.answers.end());
     const int end_at = ui.do_events + 85;
     ui.on_do_events = [&] {
       if (c.end_req && ui.do_events == end_at) form.SetEndReq(true);

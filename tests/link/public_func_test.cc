@@ -141,7 +141,6 @@ TEST_F(RequestReplyTest, BlocksLoseTheirFramesAndAListIsJoinedInOrder) {
       {1, {KeyBlock(0x40, "")}, ""},
       // Blocks shorter than their header give nothing, and one without a status ends the list.
       {1, {B({0x37, 0x72, 0x41}), B({0x37})}, ""},
-      {0, {""}, ""},
       {0, {B({0x37})}, ""},
       {0, {B({0x37, 0x30})}, ""},
       {0, {B({0x37, 0x30, 0})}, ""},

@@ -1,6 +1,5 @@
-// The Qt logo window on the offscreen platform, on the scripted printer and against zelta-server with a
-// virtual printer of each model behind it; the record driven as a technician drives it, the printer's NV
-// memory checked afterwards. The product road test walks the two-colour model's road, printing included.
+// The Qt logo window on the offscreen platform against zelta-server with a virtual printer of each model
+// behind it; the record driven as a technician drives it, the printer's NV memory checked afterwards.
 #include "memory/logo_form.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +15,6 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 
 #include "download/download_logo.h"
@@ -30,67 +28,6 @@
 
 namespace zelta::test {
 namespace {
-
-// Opens form and lets its start timer run at once.
-void OpenAndWait(LogoForm* form) {
-  form->show();
-  form->StartTimer->start(0);
-  for (int k = 0; k < 1000 && form->state().busy; ++k) QTest::qWait(10);
-  ASSERT_FALSE(form->state().busy);
-}
-
-class LogoFormTest : public ScriptedWindowTest {
- protected:
-  LogoFormTest() {
-    PrinterModelId = 46;
-    ScriptMemory("3072", "1024", "A1B2");
-  }
-  ~LogoFormTest() override { delete form; }
-  LogoForm* form = nullptr;
-};
-
-TEST_F(LogoFormTest, AddedLogosGetTabsAndPagesThatPrepareThemAgain) {
-  OpenAndWait(form = new LogoForm());
-  ui.open_results.push_back({Picture(dir, "a.bmp", 700, 90), Picture(dir, "b.bmp", 64, 32)});
-  QTest::mouseClick(form->cmdAddLogo, Qt::LeftButton);
-  ASSERT_EQ(form->TabStrip->count(), 3);
-  EXPECT_EQ(form->TabStrip->tabText(1), "New(00)");
-  EXPECT_EQ(form->TabStrip->tabText(2), "New(01)");
-  EXPECT_EQ(form->Thumbnail(3)->accessibleName(), "New(00)");
-  EXPECT_EQ(form->Thumbnail(3)->x(), 150) << "new logos follow the stored ones";
-
-  form->TabStrip->setCurrentIndex(1);
-  LogoPage* page = form->Page(3);
-  ASSERT_TRUE(page->isVisible());
-  EXPECT_FALSE(form->picFrameAll->isVisible());
-  EXPECT_EQ(page->cmbPaperWidth->currentText(), "80 mm");
-  EXPECT_EQ(page->cmbColor->count(), 2);
-  EXPECT_EQ(page->cmbColor->currentText(), "Black & white");
-  EXPECT_FALSE(form->cmdAddLogo->isEnabled());
-  EXPECT_TRUE(page->vsbSlide->isVisible()) << "the two panes are taller than the page";
-  EXPECT_FALSE(page->hsbSlide->isVisible());
-  ASSERT_TRUE(PreparedBitmaps(3));
-  EXPECT_EQ(PreparedBitmaps(3)->width(), 560);
-
-  QTest::mouseClick(page->chkFit, Qt::LeftButton);
-  EXPECT_EQ(form->state().Slot(3).chkFit, 1);
-  EXPECT_EQ(PreparedBitmaps(3)->height(), 72) << "fitted: 90 × 560 / 700";
-  page->cmbPaperWidth->setCurrentIndex(2);
-  Q_EMIT page->cmbPaperWidth->activated(2);
-  EXPECT_EQ(PreparedBitmaps(3)->width(), 390);
-
-  // Busy: another tab is refused and the page stays; a close is put off until the operation ends.
-  form->state().busy = true;
-  form->TabStrip->setCurrentIndex(0);
-  EXPECT_EQ(form->TabStrip->currentIndex(), 1);
-  QTest::mouseClick(form->cmdExit, Qt::LeftButton);
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_TRUE(form->state().EndReq);
-  form->state().busy = false;
-  form->TabStrip->setCurrentIndex(0);
-  EXPECT_TRUE(form->picFrameAll->isVisible());
-  EXPECT_FALSE(page->isVisible());
-}
 
 class LogoRoadTest : public RemoteTest {
  protected:
@@ -152,7 +89,11 @@ TEST_F(LogoFormRemoteTest, GalleryAndMemoryShowWhatThePrinterStores) {
   StoreAsAnotherClient(DefineLogo("A1", 200, 40, 0xF0) + DefineLogo("B2", 384, 96, 0x0F) +
                        DefineLogo("C3", 64, 64, 0x3C));
   const uint32_t stored = (11 + 25 * 40) + (11 + 48 * 96) + (11 + 8 * 64);
-  OpenAndWait(form = new LogoForm());
+  form = new LogoForm();
+  form->show();
+  form->StartTimer->start(0);  // at once
+  for (int k = 0; k < 1000 && form->state().busy; ++k) QTest::qWait(10);
+  ASSERT_FALSE(form->state().busy);
   EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
   EXPECT_EQ(form->windowTitle(), "Zelta - Logo KDT330");
   EXPECT_EQ(form->lblMemFree->text().toStdString(), std::to_string(393216 - stored));
@@ -190,9 +131,13 @@ TEST_F(LogoFormRemoteTest, GalleryAndMemoryShowWhatThePrinterStores) {
     const uint32_t g = static_cast<uint32_t>(255 - y * 255 / 160);
     return (g << 16) | (g << 8) | g;
   };
-  ui.open_results.push_back(
-      {Picture(temp, "shop.bmp", 480, 160, shop), Picture(temp, "stripes.bmp", 480, 160, shop)});
+  ui.open_results.push_back({Picture(temp, "shop.bmp", 480, 160, shop), Picture(temp, "wide.bmp", 700, 90)});
   form->cmdAddLogo->click();
+  ASSERT_EQ(form->TabStrip->count(), 3);
+  EXPECT_EQ(form->TabStrip->tabText(1), "New(00)");
+  EXPECT_EQ(form->TabStrip->tabText(2), "New(01)");
+  EXPECT_EQ(form->Thumbnail(4)->accessibleName(), "New(00)");
+  EXPECT_EQ(form->Thumbnail(4)->x(), 225) << "new logos follow the stored ones";
   int named = 0;
   for (QWidget* w : form->findChildren<QWidget*>()) {
     if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QComboBox*>(w) && !qobject_cast<QScrollBar*>(w) &&
@@ -221,6 +166,38 @@ TEST_F(LogoFormRemoteTest, GalleryAndMemoryShowWhatThePrinterStores) {
     QTest::qWait(50);
     form->grab().save(QString(shots) + "/logo-window-page.png");
   }
+
+  // The wide logo's page prepares it again for each setting.
+  form->TabStrip->setCurrentIndex(2);
+  LogoPage* page = form->Page(5);
+  ASSERT_TRUE(page->isVisible());
+  EXPECT_FALSE(form->picFrameAll->isVisible());
+  EXPECT_EQ(page->cmbPaperWidth->currentText(), "80 mm");
+  EXPECT_EQ(page->cmbColor->count(), 2);
+  EXPECT_EQ(page->cmbColor->currentText(), "Black & white");
+  EXPECT_FALSE(form->cmdAddLogo->isEnabled());
+  EXPECT_TRUE(page->vsbSlide->isVisible()) << "the two panes are taller than the page";
+  EXPECT_FALSE(page->hsbSlide->isVisible());
+  ASSERT_TRUE(PreparedBitmaps(5));
+  EXPECT_EQ(PreparedBitmaps(5)->width(), 560);
+  QTest::mouseClick(page->chkFit, Qt::LeftButton);
+  EXPECT_EQ(form->state().Slot(5).chkFit, 1);
+  EXPECT_EQ(PreparedBitmaps(5)->height(), 72) << "fitted: 90 × 560 / 700";
+  page->cmbPaperWidth->setCurrentIndex(2);
+  Q_EMIT page->cmbPaperWidth->activated(2);
+  EXPECT_EQ(PreparedBitmaps(5)->width(), 390);
+
+  // Busy: another tab is refused and the page stays; a close is put off until the operation ends.
+  form->state().busy = true;
+  form->TabStrip->setCurrentIndex(0);
+  EXPECT_EQ(form->TabStrip->currentIndex(), 2);
+  QTest::mouseClick(form->cmdExit, Qt::LeftButton);
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_TRUE(form->state().EndReq);
+  form->state().busy = false;
+  form->TabStrip->setCurrentIndex(0);
+  EXPECT_TRUE(form->picFrameAll->isVisible());
+  EXPECT_FALSE(page->isVisible());
 }
 
 TEST_F(LogoRoadTest, EveryModelStoresDeletesAndClearsItsLogos) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <tuple>
 
 #include "browser/configuration.h"
 #include "image/add_logo.h"
@@ -33,34 +32,44 @@ class LogoWindowTest : public ScriptedWindowTest {
 };
 
 TEST_F(LogoWindowTest, StartUpReadsWhatEachModelOffers) {
-  const Bytes memory = CmdNvCapacity() + CmdNvRemaining() + CmdKeyCodeList();
+  const Bytes capacity = CmdNvCapacity(), list = CmdKeyCodeList(),
+              memory = capacity + CmdNvRemaining() + list;
   const struct {
     uint8_t model;
     int type_byte;  // answer to GS I 2, where asked; -1: none comes
     Bytes sent;
-    bool memory_read, print_mem_enabled, print_visible;
+    std::vector<std::string> figures;  // the replies to the memory figures asked for; the key list holds A1
+    std::string shown;                 // used/free as shown
+    bool print_mem_enabled, print_visible;
   } cases[] = {
-      {46, 0, memory, true, true, true},
-      {36, 0, memory, true, true, true},
-      {161, 0x04, CmdTypeId() + memory, true, true, true},
-      {161, 0x00, CmdTypeId() + memory, true, true, false},
-      {161, -1, CmdTypeId(), false, false, false},  // the memory is not read after a failed type check
-      {10, 0x04, CmdTypeId(), false, true, true},
-      {10, 0xFB, CmdTypeId(), false, false, false},
-      {32, 0, "", false, true, true},
-      {176, 0, "", false, true, true},
+      // clang-format off
+      {46, 0, memory, {"3072", "1024"}, "2048/1024", true, true},
+      {36, 0, memory, {"3072", "1024"}, "2048/1024", true, true},
+      {161, 0x04, CmdTypeId() + memory, {"3072", "1024"}, "2048/1024", true, true},
+      {161, 0x00, CmdTypeId() + memory, {"3072", "1024"}, "2048/1024", true, false},
+      {161, -1, CmdTypeId(), {}, "- - - -/- - - -", false, false},  // no memory read after a failed type check
+      {10, 0x04, CmdTypeId(), {}, "- - - -/- - - -", true, true},
+      {10, 0xFB, CmdTypeId(), {}, "- - - -/- - - -", false, false},
+      {32, 0, "", {}, "- - - -/- - - -", true, true},
+      {176, 0, "", {}, "- - - -/- - - -", true, true},
+      // Figures that are not numbers keep the window; after a capacity that is not one, free is not asked.
+      {36, 0, capacity + list, {"30x2"}, "?/?", true, true},
+      {36, 0, capacity + list, {""}, "?/?", true, true},
+      {36, 0, capacity + list, {"99999999999"}, "?/?", true, true},
+      {36, 0, memory, {"3072", ""}, "?/?", true, true},
+      // clang-format on
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "model " << int(c.model) << " type " << c.type_byte);
+    SCOPED_TRACE(testing::Message() << "model " << int(c.model) << " type " << c.type_byte << " " << c.shown);
     NewPrinter();
-    ui.messages.clear();
     if ((c.model == 161 || c.model == 10) && c.type_byte >= 0) printer->QueueByte(c.type_byte);
-    if (c.memory_read) ScriptMemory("3072", "1024", "A1");
+    for (const std::string& figure : c.figures) printer->replies.push_back({kResultOk, Block(figure)});
+    if (!c.figures.empty()) printer->replies.push_back({kResultOk, KeyBlock(0x40, "A1")});
     LogoWindowState& s = Open(c.model);
     EXPECT_EQ(printer->written, c.sent);
-    EXPECT_EQ(s.lblMemUsed, c.memory_read ? "2048" : "- - - -");
-    EXPECT_EQ(s.lblMemFree, c.memory_read ? "1024" : "- - - -");
-    EXPECT_EQ(Captions(), c.memory_read ? std::vector<std::string>{"Logo(A1)"} : std::vector<std::string>{});
+    EXPECT_EQ(s.lblMemUsed + "/" + s.lblMemFree, c.shown);
+    EXPECT_EQ(Captions(),
+              c.figures.empty() ? std::vector<std::string>{} : std::vector<std::string>{"Logo(A1)"});
     EXPECT_EQ(s.cmdPrintMemLogos.enabled, c.print_mem_enabled);
     EXPECT_EQ(s.cmdPrintMemLogos.visible && s.cmdPrintLogo.visible, c.print_visible);
     EXPECT_TRUE(s.cmdAddLogo.enabled && s.cmdSelectAll.enabled && s.cmdSelectNone.enabled);
@@ -90,30 +99,12 @@ TEST_F(LogoWindowTest, StoredLogosAppearInTheirOrderAPauseApart) {
   EXPECT_EQ(s.Slot(1).picThumb.left, s.Slot(2).picThumb.left);
 }
 
-TEST_F(LogoWindowTest, FiguresThatAreNotNumbersShowQuestionMarksAndKeepTheWindow) {
-  // After a capacity that is not a number the second figure is not asked for.
-  for (const auto& [capacity, free, asked] : std::vector<std::tuple<std::string, std::string, bool>>{
-           {"30x2", "1024", false}, {"3072", "", true}, {"", "1", false}, {"99999999999", "1", false}}) {
-    SCOPED_TRACE(capacity + "/" + free);
-    NewPrinter();
-    ScriptMemory(capacity, free, "A1");
-    if (!asked) printer->replies.erase(printer->replies.begin() + 1);
-    LogoWindowState& s = Open(36);
-    EXPECT_EQ(s.lblMemUsed, "?");
-    EXPECT_EQ(s.lblMemFree, "?");
-    EXPECT_FALSE(s.unloaded);
-    EXPECT_EQ(Captions().size(), 1u);
-    EXPECT_EQ(printer->claims, printer->releases);
-  }
-}
-
 TEST_F(LogoWindowTest, PrinterThatFailsDuringStartUpClosesTheWindowAndIsReleased) {
   enum Fault { kClaim, kCapacity, kKeyList };
   for (Fault fault : {kClaim, kCapacity, kKeyList}) {
     SCOPED_TRACE(fault);
     NewPrinter();
     SetStartFormShower(nullptr);
-    ui.messages.clear();
     if (fault == kClaim) printer->claim_results.push_back(kResultClaimedElsewhere);
     if (fault == kKeyList) {
       ScriptMemory("3072", "1024", "");
@@ -160,10 +151,10 @@ TEST_F(LogoWindowTest, OpeningWaitsForTheStartTimerAndCloseIsRefusedUntilIdle) {
   for (int i = 1; i <= LoadedBitmaps.UBound(); ++i) EXPECT_FALSE(LoadedBitmaps(i) || PreparedBitmaps(i));
   EXPECT_EQ(StartFormShowCount(), 1);
   EXPECT_EQ(PrinterObj, nullptr);
-}
 
-TEST_F(LogoWindowTest, OtherVariantsKeepThePrinterObjectOnUnload) {
+  // The other variants keep the printer object on unload and stay the current form.
   InitProgramPaths("/nonexistent/zelta/Memory");
+  NewPrinter();
   Open(32);
   EXPECT_TRUE(QueryUnload(window->state));
   EXPECT_EQ(PrinterObj, printer);

@@ -109,53 +109,51 @@ class PrintTest : public ScriptedWindowTest {
   bool answer_id = true, close_on_write = false;
 };
 
-TEST_F(PrintTest, PrintAllSendsEveryStoredLogoUnderItsCaption) {
+// "Print logo" on the gallery prints its visible selected stored logos: A1 and D4 of the gallery below.
+TEST_F(PrintTest, PrintAllAndPrintLogoOnTheGallerySendStoredLogosUnderTheirCaptions) {
+  enum Click { kAll, kGallery, kGalleryNoneSelected };
   Bytes fs_p;
   for (int n = 1; n <= 255; ++n) fs_p += B({28, 'p', n, 0});
   const Bytes three = B({27, '!', 0}) + Logo("A1") + "\n" + Logo("B2") + "\n" + Logo("C3");
+  const Bytes two = B({27, '!', 0}) + Logo("A1") + "\n" + Logo("D4");
   const struct {
     uint8_t model;
+    Click click;
     std::vector<Bytes> replies;
     Bytes expected;
     int jobs;
   } cases[] = {
-      {46, {KeyBlock(0x40, "A1B2C3")}, kKeyList + three + kCut, 3},
-      {161, {KeyBlock(0x40, "A1B2C3")}, kKeyList + three + kNineLf, 3},
-      {36, {KeyBlock(0x41, "A1B2"), KeyBlock(0x40, "C3")}, kKeyList + three + kCut, 3},
-      {176, {KeyBlock(0x40, "A1B")}, kKeyList + B({27, '!', 0}) + Logo("A1") + kCut, 1},
-      {46, {KeyBlock(0x40, "")}, kKeyList, 0},
-      {46, {}, kKeyList, 0},  // no list: the time-out prompt is cancelled
-      {32, {}, fs_p + kCut, 1},
-      {10, {}, fs_p + kNineLf, 1},
+      {46, kAll, {KeyBlock(0x40, "A1B2C3")}, kKeyList + three + kCut, 3},
+      {161, kAll, {KeyBlock(0x40, "A1B2C3")}, kKeyList + three + kNineLf, 3},
+      {36, kAll, {KeyBlock(0x41, "A1B2"), KeyBlock(0x40, "C3")}, kKeyList + three + kCut, 3},
+      {176, kAll, {KeyBlock(0x40, "A1B")}, kKeyList + B({27, '!', 0}) + Logo("A1") + kCut, 1},
+      {46, kAll, {KeyBlock(0x40, "")}, kKeyList, 0},
+      {46, kAll, {}, kKeyList, 0},  // no list: the time-out prompt is cancelled
+      {32, kAll, {}, fs_p + kCut, 1},
+      {10, kAll, {}, fs_p + kNineLf, 1},
+      {46, kGallery, {}, two + kCut, 3},
+      {161, kGallery, {}, two + kNineLf, 3},
+      {46, kGalleryNoneSelected, {}, kCut, 1},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << int(c.model) << " " << c.replies.size());
+    SCOPED_TRACE(testing::Message() << int(c.model) << " click " << c.click << ", " << c.replies.size()
+                                    << " replies");
     LogoWindowState& s = Open(c.model);
     for (const Bytes& r : c.replies) printer->replies.push_back({kResultOk, r});
-    cmdPrintMemLogos_Click(s);
-    EXPECT_EQ(ToHex(printer->written, 2000), ToHex(c.expected, 2000));
-    EXPECT_EQ(printer->Count("GetPrinterState"), 2 * c.jobs);
-    EXPECT_EQ(s.panels[1], "Ready...");
-    EXPECT_FALSE(s.unloaded);
-    ExpectIdleAndReleased(s);
-  }
-}
-
-TEST_F(PrintTest, PrintLogoOnTheGalleryPrintsTheSelectedStoredLogos) {
-  for (uint8_t model : {46, 161}) {
-    const Bytes end = model == 161 ? kNineLf : kCut;
-    for (bool any : {true, false}) {
-      LogoWindowState& s = Open(model);
+    if (c.click != kAll) {
+      const bool any = c.click == kGallery;
       Stored("A1", any);
       Stored("00", true, true);
       Stored("C3", false);
       Stored("D4", any);
       Stored("E5", true, false, false);
-      cmdPrintLogo_Click(s);
-      EXPECT_EQ(printer->written, any ? B({27, '!', 0}) + Logo("A1") + "\n" + Logo("D4") + end : end);
-      EXPECT_EQ(printer->Count("GetPrinterState"), any ? 6 : 2);
-      ExpectIdleAndReleased(s);
     }
+    c.click == kAll ? cmdPrintMemLogos_Click(s) : cmdPrintLogo_Click(s);
+    EXPECT_EQ(ToHex(printer->written, 2000), ToHex(c.expected, 2000));
+    EXPECT_EQ(printer->Count("GetPrinterState"), 2 * c.jobs);
+    EXPECT_EQ(s.panels[1], "Ready...");
+    EXPECT_FALSE(s.unloaded);
+    ExpectIdleAndReleased(s);
   }
 }
 
@@ -236,7 +234,6 @@ TEST_F(PrintTest, EveryWayOutReleasesThePrinterAndHonoursACloseRequestWhereDue) 
       close_on_write = end_req;
       if (end_req && c.releases == 0) s.EndReq = true;  // nothing is written: asked before
       ui.answers.assign(c.answers.begin(), c.answers.end());
-      ui.messages.clear();
       c.print_all ? cmdPrintMemLogos_Click(s) : cmdPrintLogo_Click(s);
       EXPECT_EQ(printer->written, c.written);
       EXPECT_EQ(ui.messages, c.messages);

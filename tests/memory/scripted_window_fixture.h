@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "browser/configuration.h"
 #include "image/bmp_test_files.h"
@@ -54,10 +55,13 @@ class ScriptedWindowTest : public ::testing::Test {
     window.reset();
     ResetPubblicVar();
   }
-  // A fresh scripted printer as PrinterObj.
-  void NewPrinter() {
+  // A fresh scripted printer as PrinterObj; nothing asked or shown yet, the given answers queued.
+  void NewPrinter(const std::vector<MsgBoxResult>& answers = {}) {
     printer = std::make_shared<ScriptedPrinter>();
     PrinterObj = printer;
+    ui.prompts.clear();
+    ui.messages.clear();
+    ui.answers.assign(answers.begin(), answers.end());
   }
   // Replies to the memory figures and the key-code list.
   void ScriptMemory(const std::string& capacity, const std::string& free, const std::string& keys) {
