@@ -123,6 +123,7 @@ TEST_F(StartFormTest, DialogsHaveTheirTextsAndNames) {
     ASSERT_TRUE(dialog.Load());
     EXPECT_EQ(dialog.windowTitle(), main_mode ? "Main server selection" : "Server selection");
     EXPECT_EQ(dialog.cmbServer()->count(), 3);
+    EXPECT_EQ(dialog.cmbServer()->currentIndex(), 1);
     EXPECT_EQ(dialog.cmbServer()->currentText().toStdString(), GetComputerName());
     EXPECT_EQ(ChosenServer, "");
     ExpectAccessible(&dialog);
