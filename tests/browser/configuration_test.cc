@@ -34,11 +34,9 @@ TEST(GetPrinterModel, IniEntriesByEitherByteAndBrandThenTheBuiltInTable) {
     std::string brand, model, brand_after;
   } cases[] = {
       {"", 176, "ANY", "KDM410G", "BRENNICA"},
-      {"", 10, "", "KDM25", "BRENNICA"},
-      {"", 161, "", "KDM25", "BRENNICA"},
+      {"", 10, "", "KDM25", "BRENNICA"},  // 161 and 46: the OPOS set-up test tells them by their models
       {"", 36, "", "KDM410", "BRENNICA"},
       {"", 32, "", "KDT330", "BRENNICA"},
-      {"", 46, "", "KDT330", "BRENNICA"},
       {"", 99, "ANY", "", ""},
       {twin, 32, "", "TWIN", "ACME"},  // low byte
       {twin, 46, "", "TWIN", "ACME"},  // high byte
@@ -143,10 +141,8 @@ TEST(LoopbackMachine, ThisComputerIsReachedOnLoopback) {
 }
 
 TEST(AboutTexts, ReleaseFromTheVersionInformation) {
-  const std::pair<const char*, const char*> table[] = {{"1.15.0001", "Release 1.15.1"},
-                                                       {"2.0.0", "Release 2.0.0"},
-                                                       {"3", "Release 3.0.0"},
-                                                       {"x.7.09", "Release 0.7.9"}};
+  // "1.15.0001" as "Release 1.15.1": the About window's test.
+  const std::pair<const char*, const char*> table[] = {{"3", "Release 3.0.0"}, {"x.7.09", "Release 0.7.9"}};
   for (auto [version, text] : table) EXPECT_EQ(MakeAboutTexts("P", "D", version).version, text) << version;
 }
 

@@ -88,7 +88,6 @@ TEST_F(TreeTest, VariantAndModelChooseTheWindow) {
     std::string message;
   } cases[] = {
       {"Logo", 46, 0, {PrinterWindow::kLogoForm}, ""},
-      {"Logo", 36, 0, {PrinterWindow::kLogoForm}, ""},
       {"Logo", 176, 0, {}, "Receipt:emu:46 is a KDM410G.\nThis application does not work with a KDM410G."},
       {"KDM410G", 176, 0, {PrinterWindow::kPrnForm}, ""},
       {"Logo", 99, 0, {}, "Printer unknown.\rPlease verify printers and connections..."},
@@ -323,7 +322,9 @@ TEST_F(TreeTest, DeleteServerGoesOnlyWhenTheMainServerLetsItGo) {
   EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n");
 }
 
-TEST_F(TreeTest, AddServerShowsTheChosenServer) {
+// The server dialog adds a server to the tree, or chooses a main server whose list rebuilds the tree; closed
+// without a choice, it changes nothing.
+TEST_F(TreeTest, ServerDialogAddsAServerOrRebuildsFromTheNewMainServer) {
   net.Monitor("C")->printers = "emu:161=Slip\0"s;
   dialog = [] {
     EXPECT_FALSE(MainServerMode);
@@ -333,13 +334,6 @@ TEST_F(TreeTest, AddServerShowsTheChosenServer) {
   EXPECT_EQ(TreeText(),
             "*SHOPNET [Domain]\n  A [Server]\n    Receipt:emu:46 [Printer]\n  B [Server]\n"
             "  C [Server]\n    Slip:emu:161 [Printer]\n");
-  dialog = [] { ChosenServer.clear(); };  // closed without a choice
-  const size_t creations = net.creations.size();
-  AddServerCommand(form);
-  EXPECT_EQ(net.creations.size(), creations);
-}
-
-TEST_F(TreeTest, SelectMainServerRebuildsTheTreeFromTheNewOne) {
   auto other = std::make_shared<FakeCollection>();
   other->servers = {"B"};
   dialog = [&] {
@@ -351,7 +345,8 @@ TEST_F(TreeTest, SelectMainServerRebuildsTheTreeFromTheNewOne) {
   SelectMainServerCommand(form);
   EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n  B [Server]\n");  // B reached: not "(Unreacheable)"
   const size_t creations = net.creations.size();
-  dialog = [] {};  // closed: the tree stays
+  dialog = [] { ChosenServer.clear(); };
+  AddServerCommand(form);
   SelectMainServerCommand(form);
   EXPECT_EQ(net.creations.size(), creations);
 }

@@ -67,20 +67,7 @@ class ProductRoadTest : public ::testing::Test {
     InstallUiHooks(&ui);
     InstallCreateObjMaker(LoopbackForThisComputer(GrpcCreateObjMaker(BrowserRemoteSettings), false));
     SetLogoWindowOpener([](QWidget* owner) { ShowLogoForm(owner); });
-    ConnectAnswerer();
-  }
-  void TearDown() override {
-    answerer.stop();
-    delete browser.data();
-    SetLogoWindowOpener(nullptr);
-    InstallUiHooks(nullptr);
-    PrinterObj.reset();
-    server.reset();
-    unsetenv("ZELTA_REGISTRY");
-    ResetPubblicVar();
-  }
-  // Every message box is clicked (Yes, else OK) as it opens, and its text kept.
-  void ConnectAnswerer() {
+    // Every message box is clicked (Yes, else OK) as it opens, and its text kept.
     QObject::connect(&answerer, &QTimer::timeout, [this] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (!box) return;
@@ -91,6 +78,16 @@ class ProductRoadTest : public ::testing::Test {
       QTest::mouseClick(b, Qt::LeftButton);
     });
     answerer.start(20);
+  }
+  void TearDown() override {
+    answerer.stop();
+    delete browser.data();
+    SetLogoWindowOpener(nullptr);
+    InstallUiHooks(nullptr);
+    PrinterObj.reset();
+    server.reset();
+    unsetenv("ZELTA_REGISTRY");
+    ResetPubblicVar();
   }
   LogoForm* OpenLogoForm() {
     for (QWidget* w : QApplication::topLevelWidgets())
