@@ -115,12 +115,9 @@ kill -0 "$logo" 2>/dev/null || fail "installed Logo ended"
 # The Debian package holds the same tree under /usr and /etc, its configuration as conffiles.
 if cpack -G DEB --config "$build/CPackConfig.cmake" -B "$root/pkg" >"$root/cpack.log" 2>&1; then
   deb=$(ls "$root"/pkg/zelta-logo_*.deb)
-  listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
-  for f in ./usr/bin/Logo ./usr/bin/OPOSETUP ./usr/lib/zelta-logo/Logo ./usr/lib/zelta-logo/Logo.INI \
-    ./usr/lib/zelta-logo/icons/PRINTER.png ./usr/lib/systemd/system/zelta-server.service \
-    ./usr/share/applications/zelta-logo.desktop ./etc/zelta/zelta-server.conf ./usr/share/zelta-logo/samples/gradient.bmp; do
-    grep -qx "$f" <<<"$listing" || fail "package without $f"
-  done
+  # Every file and link of the installed tree, no more.
+  packaged=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
+  [ "$packaged" = "$(cd "$root" && find ./usr ./etc ! -type d | sort)" ] || fail "package and installed tree differ"
   # grep reads all of its input: one that stops early fails the writer under pipefail.
   dpkg-deb -I "$deb" conffiles | grep -x /etc/zelta/zelta-server.conf >/dev/null || fail "configuration not a conffile"
   dpkg-deb -f "$deb" Depends | grep libqt6widgets6 >/dev/null || fail "package without its library dependencies"
