@@ -24,14 +24,6 @@ class PrintTemplateTest : public LinkTest {
     for (const auto& w : printer->write_log) out.push_back(w.offered);
     return out;
   }
-  // A fresh printer as PrinterObj with the given answers queued, nothing asked or shown yet.
-  void NewPrinter(const std::vector<MsgBoxResult>& answers = {}) {
-    printer = std::make_shared<ScriptedPrinter>();
-    PrinterObj = printer;
-    ui.prompts.clear();
-    ui.messages.clear();
-    ui.answers.assign(answers.begin(), answers.end());
-  }
   const TemplateClock clock = FixedClock({2026, 3, 7, 14, 5, 9});
 };
 

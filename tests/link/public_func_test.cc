@@ -27,14 +27,6 @@ std::vector<std::string> Texts(const std::string& text, const std::string& suffi
 
 class PublicFuncTest : public LinkTest {
  protected:
-  // A fresh printer as PrinterObj, nothing asked or shown yet, the given answers queued.
-  void NewPrinter(const std::vector<MsgBoxResult>& answers = {}) {
-    printer = std::make_shared<ScriptedPrinter>();
-    PrinterObj = printer;
-    ui.prompts.clear();
-    ui.messages.clear();
-    ui.answers.assign(answers.begin(), answers.end());
-  }
   // Answers to the reads in order: a byte (0..255), or a result code the read fails with.
   void Answer(const std::vector<int>& answers) {
     for (int a : answers) {

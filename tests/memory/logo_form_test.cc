@@ -31,12 +31,7 @@ namespace {
 
 class LogoRoadTest : public RemoteTest {
  protected:
-  LogoRoadTest() {
-    ResetPubblicVar();
-    InitProgramPaths("/nonexistent/zelta/Logo");
-    AppFolder = ZELTA_TEST_DATA;
-    SetCurrentPath(ZELTA_TEST_DATA, static_cast<int32_t>(AppFolder.size()));
-  }
+  LogoRoadTest() { UseTestDataFolder(); }
   ~LogoRoadTest() override {
     delete form;
     window.reset();

@@ -16,6 +16,7 @@
 #include "link/forms.h"
 #include "memory/logo_window.h"
 #include "shared/pubblic_var.h"
+#include "support/link_fixture.h"
 #include "support/scripted_printer.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -41,13 +42,18 @@ inline Bytes KeyBlock(uint8_t status, const std::string& keys) {
   return B({0x37, 0x72, status}) + keys + B({0});
 }
 
+// Shared variables reset; the program's folder and the current folder are the test data folder.
+inline void UseTestDataFolder() {
+  ResetPubblicVar();
+  InitProgramPaths("/nonexistent/zelta/Logo");
+  AppFolder = ZELTA_TEST_DATA;
+  SetCurrentPath(ZELTA_TEST_DATA, static_cast<int32_t>(AppFolder.size()));
+}
+
 class ScriptedWindowTest : public ::testing::Test {
  protected:
   ScriptedWindowTest() {
-    ResetPubblicVar();
-    InitProgramPaths("/nonexistent/zelta/Logo");
-    AppFolder = ZELTA_TEST_DATA;
-    SetCurrentPath(ZELTA_TEST_DATA, static_cast<int32_t>(AppFolder.size()));
+    UseTestDataFolder();
     SetStartFormShower(nullptr);
     NewPrinter();
   }
@@ -55,14 +61,7 @@ class ScriptedWindowTest : public ::testing::Test {
     window.reset();
     ResetPubblicVar();
   }
-  // A fresh scripted printer as PrinterObj; nothing asked or shown yet, the given answers queued.
-  void NewPrinter(const std::vector<MsgBoxResult>& answers = {}) {
-    printer = std::make_shared<ScriptedPrinter>();
-    PrinterObj = printer;
-    ui.prompts.clear();
-    ui.messages.clear();
-    ui.answers.assign(answers.begin(), answers.end());
-  }
+  void NewPrinter(const std::vector<MsgBoxResult>& answers = {}) { printer = FreshPrinter(ui, answers); }
   // Replies to the memory figures and the key-code list.
   void ScriptMemory(const std::string& capacity, const std::string& free, const std::string& keys) {
     printer->replies.push_back({kResultOk, Block(capacity)});

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "shared/pubblic_var.h"
 #include "support/fake_form.h"
@@ -12,6 +13,17 @@
 #include "support/scripted_ui.h"
 
 namespace zelta::test {
+
+// A fresh scripted printer as PrinterObj; nothing asked or shown yet on ui, the given answers queued.
+inline std::shared_ptr<ScriptedPrinter> FreshPrinter(ScriptedUi& ui,
+                                                     const std::vector<MsgBoxResult>& answers = {}) {
+  auto printer = std::make_shared<ScriptedPrinter>();
+  PrinterObj = printer;
+  ui.prompts.clear();
+  ui.messages.clear();
+  ui.answers.assign(answers.begin(), answers.end());
+  return printer;
+}
 
 class LinkTest : public ::testing::Test {
  protected:
@@ -21,6 +33,7 @@ class LinkTest : public ::testing::Test {
     PrinterObj = printer;
   }
   ~LinkTest() override { ResetPubblicVar(); }
+  void NewPrinter(const std::vector<MsgBoxResult>& answers = {}) { printer = FreshPrinter(ui, answers); }
 
   ScriptedUi ui;
   std::shared_ptr<ScriptedPrinter> printer;
