@@ -20,11 +20,18 @@
 
 namespace zelta::test {
 
+// An error's number and description, to compare in one go.
+inline std::string ErrorText(int32_t number, const std::string& description) {
+  return std::to_string(number) + " " + description;
+}
+inline std::string ErrorText(const PrinterErrorInfo& e) { return ErrorText(e.Number, e.Description); }
+
 // The outcome of one creation through the network factory.
 struct Created {
   std::shared_ptr<RemoteObject> object;
   PrinterErrorInfo error;
   std::chrono::milliseconds took{0};
+  std::string Outcome() const { return object ? "created" : ErrorText(error); }
   std::shared_ptr<MonitorObject> monitor() const { return std::dynamic_pointer_cast<MonitorObject>(object); }
   std::shared_ptr<ServerCollectionObject> collection() const {
     return std::dynamic_pointer_cast<ServerCollectionObject>(object);
