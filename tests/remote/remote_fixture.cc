@@ -62,11 +62,6 @@ Bytes DefineLogo(const std::string& key, int width, int rows, uint8_t pattern) {
   return out;
 }
 
-RemoteTest::RemoteTest() {
-  settings.connect_timeout_ms = 2000;
-  settings.call_timeout_ms = 2000;
-}
-
 ServerConfig RemoteTest::ShopConfig() {
   ServerConfig c;
   c.server_name = "SHOP1";

@@ -62,7 +62,7 @@ Bytes DefineLogo(const std::string& key, int width, int rows, uint8_t pattern);
 
 class RemoteTest : public ::testing::Test {
  protected:
-  RemoteTest();
+  RemoteTest() { settings.connect_timeout_ms = settings.call_timeout_ms = 2000; }
   // Starts the in-process server with config on 127.0.0.1 (a restart takes the same port) over the
   // printers of factory (default: scripted ones, see ports).
   void StartServer(ServerConfig config, PortPrinterFactory factory = nullptr);
