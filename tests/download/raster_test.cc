@@ -12,17 +12,19 @@
 namespace zelta {
 namespace {
 
-HBitmap Picture(int w, int h, uint32_t colour) {
-  HBitmap d = CreateDib24(w, h);
-  FillDib(*d, colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF);
-  return d;
-}
-
 void Put(Dib& d, int x, int y, uint32_t colour) {
   uint8_t* p = d.Row(y) + 3 * x;
   p[0] = colour & 0xFF;
   p[1] = (colour >> 8) & 0xFF;
   p[2] = colour >> 16;
+}
+
+// A w × h picture of one colour with the given dots (x, y, 0xRRGGBB) put on it.
+HBitmap Picture(int w, int h, uint32_t colour, std::vector<std::tuple<int, int, uint32_t>> dots = {}) {
+  HBitmap d = CreateDib24(w, h);
+  FillDib(*d, colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF);
+  for (auto [x, y, c] : dots) Put(*d, x, y, c);
+  return d;
 }
 
 ColorTable Table(const char* text) {
@@ -38,21 +40,16 @@ const char kTwoColours[] =
 
 TEST(ColorTableConversion, TwoColoursSortDarkRedAndGrey) {
   const ColorTable t = Table(kTwoColours);
-  HBitmap pic = Picture(10, 2, 0xFFFFFF);
-  Put(*pic, 0, 0, 0x000000);
-  Put(*pic, 1, 0, 0xC81414);  // dark red (200, 20, 20)
-  Put(*pic, 2, 0, 0xDCDCDC);  // light grey
-  Put(*pic, 9, 1, 0x101010);
+  // Black, dark red (200, 20, 20) and light grey in the first row, a near black at the end of the second.
+  HBitmap pic =
+      Picture(10, 2, 0xFFFFFF, {{0, 0, 0x000000}, {1, 0, 0xC81414}, {2, 0, 0xDCDCDC}, {9, 1, 0x101010}});
   std::array<std::vector<Bytes>, 3> planes;
   std::string error;
   ASSERT_TRUE(ConvertWithColorTable(*pic, t, 1, planes, error)) << error;
   ColorTableConverter c;
   ASSERT_TRUE(c.Start(*pic, t, 1, error));
-  EXPECT_EQ(c.first(), 0);
-  EXPECT_EQ(c.second(), 1);
-  EXPECT_EQ(c.plane_count(), 2);
-  EXPECT_EQ(planes[0][0], B({0x80, 0x00}));
-  EXPECT_EQ(planes[1][0], B({0x40, 0x00}));
+  EXPECT_EQ(std::tuple(c.first(), c.second(), c.plane_count()), std::tuple(0, 1, 2));
+  EXPECT_EQ(std::pair(planes[0][0], planes[1][0]), std::pair(B({0x80, 0x00}), B({0x40, 0x00})));
   EXPECT_EQ(At(planes[2][0], 0) & 0x20, 0x20) << "grey lands on paper";
   EXPECT_EQ(planes[0][1], B({0x00, 0x40})) << "dot 9 is bit 6 of the second byte";
 }
@@ -60,19 +57,15 @@ TEST(ColorTableConversion, TwoColoursSortDarkRedAndGrey) {
 TEST(ColorTableConversion, ColourFlagsChooseThePlanes) {
   const ColorTable t =
       Table("\"W\",255,255,255,\"\",0,0,0\n\"P\",255,0,255,\"1+3\",1,0,1\n\"G\",0,255,0,\"2\",0,1,0\n");
-  HBitmap pic = Picture(3, 1, 0xFFFFFF);
-  Put(*pic, 0, 0, 0xFF00FF);
-  Put(*pic, 2, 0, 0x00FF00);
+  HBitmap pic = Picture(3, 1, 0xFFFFFF, {{0, 0, 0xFF00FF}, {2, 0, 0x00FF00}});
   std::array<std::vector<Bytes>, 3> planes;
   std::string error;
   ASSERT_TRUE(ConvertWithColorTable(*pic, t, 3, planes, error));
-  EXPECT_EQ(planes[0][0], B({0x80}));
-  EXPECT_EQ(planes[1][0], B({0x20}));
-  EXPECT_EQ(planes[2][0], B({0x80}));
+  EXPECT_EQ(std::tuple(planes[0][0], planes[1][0], planes[2][0]),
+            std::tuple(B({0x80}), B({0x20}), B({0x80})));
   ColorTableConverter c;
   ASSERT_TRUE(c.Start(*pic, t, 3, error));
-  EXPECT_EQ(c.first(), 2) << "plane 3 is sent first";
-  EXPECT_EQ(c.third(), 0);
+  EXPECT_EQ(std::pair(c.first(), c.third()), std::pair(2, 0)) << "plane 3 is sent first";
 }
 
 TEST(ColorTableConversion, UnprintableEntriesFailInsteadOfCrashing) {
@@ -96,9 +89,7 @@ TEST(ColorTableFile, FieldsAndLimits) {
     EXPECT_EQ(ParseColorTable(bad, t, error), ColorTableStatus::kInvalid) << bad;
   EXPECT_EQ(ParseColorTable("\"a, b\",1,2,3,plain,4,5,6\n\n", t, error), ColorTableStatus::kOk) << error;
   ASSERT_EQ(t.palette.size(), 1u);
-  EXPECT_EQ(t.palette[0].rgbRed, 1);
-  EXPECT_EQ(t.palette[0].rgbBlue, 3);
-  EXPECT_EQ(t.plane_flags[0][2], 6);
+  EXPECT_EQ(std::tuple(t.palette[0].rgbRed, t.palette[0].rgbBlue, t.plane_flags[0][2]), std::tuple(1, 3, 6));
   std::string many;
   for (int i = 0; i < 126; ++i) many += "\"e\",1,2,3,\"f\",0,0,0\n";
   EXPECT_EQ(ParseColorTable(many, t, error), ColorTableStatus::kInvalid);
@@ -117,25 +108,21 @@ TEST(ReadLogoColorTable, MessagesForMissingAndBadFiles) {
   EXPECT_FALSE(ReadLogoColorTable("bad.txt", t));
   std::ofstream(AppFolder + "good.txt") << kTwoColours;
   EXPECT_TRUE(ReadLogoColorTable("good.txt", t));
-  ASSERT_EQ(ui.messages.size(), 3u);
-  EXPECT_EQ(ui.messages[0],
-            "Raise file error.\r\nMissing color table file(s). Please check the files and their paths.");
-  EXPECT_EQ(ui.messages[1],
-            "Raise error on read color table file <missing.txt>\r\nCheck the file and the path.");
-  EXPECT_EQ(ui.messages[2].rfind("Raise error on read color table file <bad.txt>\r\n", 0), 0u);
+  EXPECT_EQ(ui.messages,
+            (std::vector<std::string>{
+                "Raise file error.\r\nMissing color table file(s). Please check the files and their paths.",
+                "Raise error on read color table file <missing.txt>\r\nCheck the file and the path.",
+                "Raise error on read color table file <bad.txt>\r\nThe color table has an entry without 8 "
+                "fields.\r\nCheck the file and the path."}));
   ResetPubblicVar();
 }
 
 TEST(BlackDotConversion, OnlyExactBlackAndPaddedColumns) {
-  HBitmap pic = Picture(3, 10, 0xFFFFFF);
-  Put(*pic, 0, 0, 0x000000);
-  Put(*pic, 0, 9, 0x000000);
-  Put(*pic, 1, 0, 0x010000);  // (1, 0, 0) is not black
-  Put(*pic, 2, 8, 0x000000);
-  EXPECT_EQ(BlackDotColumn(*pic, 0), B({0x80, 0x40}));
-  EXPECT_EQ(BlackDotColumn(*pic, 1), B({0, 0}));
-  EXPECT_EQ(BlackDotColumn(*pic, 2), B({0, 0x80}));
-  EXPECT_EQ(BlackDotColumn(*pic, 5), B({0, 0}));
+  // (1, 0, 0) in column 1 is not black.
+  HBitmap pic = Picture(3, 10, 0xFFFFFF, {{0, 0, 0}, {0, 9, 0}, {1, 0, 0x010000}, {2, 8, 0}});
+  EXPECT_EQ((std::vector{BlackDotColumn(*pic, 0), BlackDotColumn(*pic, 1), BlackDotColumn(*pic, 2),
+                         BlackDotColumn(*pic, 5)}),
+            (std::vector{B({0x80, 0x40}), B({0, 0}), B({0, 0x80}), B({0, 0})}));
 }
 
 TEST(PreviewConversion, ExactColoursOfTheDrawnPicture) {
@@ -143,12 +130,10 @@ TEST(PreviewConversion, ExactColoursOfTheDrawnPicture) {
   preview.inner_w = 10;
   preview.inner_h = 2;
   Cls(preview);
-  Put(*preview.picture, 0, 0, 0x000000);
-  Put(*preview.picture, 8, 0, 0xFF0000);
-  Put(*preview.picture, 9, 0, 0xFE0000);
-  EXPECT_EQ(PreviewRow(preview, 0, 0x000000), B({0x80, 0}));
-  EXPECT_EQ(PreviewRow(preview, 0, 0xFF0000), B({0, 0x80}));
-  EXPECT_EQ(PreviewRow(preview, 1, 0x000000), B({0, 0}));
+  for (auto [x, c] : {std::pair{0, 0x000000}, {8, 0xFF0000}, {9, 0xFE0000}}) Put(*preview.picture, x, 0, c);
+  EXPECT_EQ(std::tuple(PreviewRow(preview, 0, 0x000000), PreviewRow(preview, 0, 0xFF0000),
+                       PreviewRow(preview, 1, 0x000000)),
+            std::tuple(B({0x80, 0}), B({0, 0x80}), B({0, 0})));
   preview.picture.reset();
   EXPECT_EQ(PreviewRow(preview, 0, 0x000000), B({0, 0})) << "nothing drawn reads as paper";
 }
@@ -181,15 +166,11 @@ TEST(NvRasterWrites, ColourHasSixPlanesByteAndExtraZero) {
   Writes w;
   ASSERT_TRUE(NvRasterWrites("KC", 3, 10, 3, {Rows(3, 10, '3'), Rows(3, 10, '2'), Rows(3, 10, '1')}, w));
   ASSERT_EQ(w[0].size(), 18u);
-  EXPECT_EQ(ParamCount(w[0]), 3u * (2 * 3 + 1) + 11);
-  EXPECT_EQ(At(w[0], 8), 255);
-  EXPECT_EQ(At(w[0], 12), 6);
-  EXPECT_EQ(At(w[0], 17), 0);
+  EXPECT_EQ(std::tuple(ParamCount(w[0]), At(w[0], 8), At(w[0], 12), At(w[0], 17)),
+            std::tuple(3u * (2 * 3 + 1) + 11, 255, 6, 0));
   const Bytes all = Join(w);
   EXPECT_EQ(all.size(), 7u + ParamCount(w[0]));
-  EXPECT_EQ(all.substr(18, 7), "1333333");
-  EXPECT_EQ(all.substr(25, 7), "2222222");
-  EXPECT_EQ(all.substr(32, 7), "3111111");
+  EXPECT_EQ(all.substr(18), "133333322222223111111");
 }
 
 TEST(RasterWrites, NarrowWidthsAndBadInput) {

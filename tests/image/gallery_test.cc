@@ -1,13 +1,20 @@
+// The logo window's gallery and each logo's page: slots, thumbnails, selection, tabs, adding files, and
+// the preparation of a picture for the printer.
 #include "image/gallery.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "image/add_logo.h"
 #include "image/bmp_test_files.h"
 #include "image/fit_handler.h"
+#include "image/img_func.h"
 #include "image/logo_slots.h"
+#include "image/read_bmp_file.h"
 #include "image/thumbnails.h"
 #include "imglib/zelta_img.h"
+#include "shared/bytes.h"
 #include "shared/pubblic_var.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -35,9 +42,13 @@ class GalleryTest : public ::testing::Test {
     if (is_new) state.tabs.push_back(Tab{s.picThumbFrame.tag, s.picThumbFrame.tag, i});
     return i;
   }
-  std::string Bmp(const std::string& name, int w, int h) {
-    return dir.Write(
-        name, MakeBmp({.width = w, .height = h, .pixel = [](int x, int) { return x % 2 * 0xFFFFFFu; }}));
+  // A w × h picture file: black left half, white right half, in the given depth.
+  std::string Bmp(const std::string& name, int w, int h, int bits = 24) {
+    BmpSpec bmp{.width = w, .height = h, .bit_count = bits};
+    if (bits <= 8) bmp.colors = {0x000000, 0xFFFFFF};
+    const uint32_t white = bits <= 8 ? 1u : 0xFFFFFFu;
+    bmp.pixel = [w, white](int x, int) { return x < w / 2 ? 0u : white; };
+    return dir.Write(name, MakeBmp(bmp));
   }
   std::string Buttons() const {  // delete, download, print
     return std::string(state.cmdDelLogo.enabled ? "D" : "-") + (state.cmdDwldLogo.enabled ? "W" : "-") +
@@ -50,6 +61,12 @@ class GalleryTest : public ::testing::Test {
   PictureBox& Frame(int16_t i) { return state.Slot(i).picThumbFrame; }
   bool Selected(int16_t i) const { return IsSelected(state.Slot(i)); }
   std::pair<int, int> Cell(int16_t i) { return {Frame(i).left, Frame(i).top}; }
+  // Which slots show their page, as "1-" for the first shown and the second hidden.
+  std::string Pages() const {
+    std::string pages;
+    for (const LogoSlot& s : state.slots) pages += s.picFrame.visible ? '1' : '-';
+    return pages;
+  }
 
   ScriptedUi ui;
   TempDir dir;
@@ -61,9 +78,10 @@ TEST_F(GalleryTest, SlotsAreReusedOnceHiddenAndNewKeyCodesFillGapsInUpperCaseHex
   EXPECT_EQ(Add("01", false), 2);
   LoadedBitmaps(1) = CreateDib24(2, 2);
   const int16_t k02 = Add(ChooseNewKeyCode(state), true);
-  EXPECT_EQ(std::pair(k02, state.Slot(k02).picThumb.tag), std::pair(int16_t{3}, std::string("02")));
-  EXPECT_TRUE(LoadedBitmaps(1)) << "growing keeps the bitmaps";
-  EXPECT_EQ((std::pair<int, int>(PreparedBitmaps.UBound(), state.LogoCount)), std::pair(3, 3));
+  // Growing keeps the bitmaps.
+  EXPECT_EQ(std::tuple(k02, state.Slot(k02).picThumb.tag, PreparedBitmaps.UBound(), state.LogoCount,
+                       static_cast<bool>(LoadedBitmaps(1))),
+            std::tuple(3, "02", 3, 3, true));
   // New elements: thumbnail and panes shown; page, source and scroll bars hidden.
   const LogoSlot& s = state.Slot(k02);
   EXPECT_TRUE(s.picThumb.visible && s.picView.visible && s.picPreview.visible);
@@ -74,8 +92,8 @@ TEST_F(GalleryTest, SlotsAreReusedOnceHiddenAndNewKeyCodesFillGapsInUpperCaseHex
   EXPECT_EQ(ChooseNewKeyCode(state), "02");
   for (int k = 2; k < 10; ++k) Add(ChooseNewKeyCode(state), true);
   EXPECT_EQ(state.Slot(k02).picThumb.tag, "02") << "the hidden slot is taken first";
-  EXPECT_EQ((std::pair<int, int>(state.slot_count(), state.LogoCount)), std::pair(10, 10));
-  EXPECT_EQ(ChooseNewKeyCode(state), "0A");
+  EXPECT_EQ(std::tuple(state.slot_count(), state.LogoCount, ChooseNewKeyCode(state)),
+            std::tuple(10, 10, "0A"));
   // Keys found out of order still count; a lower-case stored key does not block "0B".
   Add("0b", false);
   Add("0C", false);
@@ -117,17 +135,15 @@ TEST_F(GalleryTest, GridPutsStoredLogosFirstThenNewOnesAndScrollsWhenRowsOverflo
   ArrangeThumbnails(state, 0);
   EXPECT_EQ((std::vector{Cell(s1), Cell(s2), Cell(n3), Cell(n2), Cell(n1)}),
             (std::vector<std::pair<int, int>>{{0, 0}, {75, 0}, {150, 0}, {225, 0}, {300, 0}}));
-  EXPECT_FALSE(state.vsbSlideAll.visible);
-  EXPECT_EQ(state.picSlideAll.inner_h, 97);
+  EXPECT_EQ(std::pair(state.vsbSlideAll.visible, state.picSlideAll.inner_h), std::pair(false, 97));
   // A sixth logo starts the second row: 445 - 17 = 428 wide, (430 / 75) = 5 columns still, 97 + 2 + 97 high.
   const int16_t s3 = Add("02", false);
   ArrangeThumbnails(state, 0);
   EXPECT_EQ(std::tuple(Cell(s3), Cell(n1)), std::tuple(std::pair(150, 0), std::pair(0, 99)));
   const ScrollBar& bar = state.vsbSlideAll;
-  EXPECT_TRUE(bar.visible);
-  EXPECT_EQ(state.picSlideAll.inner_w, 428);
-  EXPECT_EQ(std::tuple(bar.max, bar.value, bar.small_change, bar.large_change), std::tuple(46, 46, 48, 150));
-  EXPECT_EQ(state.picSlideAll.top, -46);
+  EXPECT_EQ(std::tuple(bar.visible, state.picSlideAll.inner_w, bar.max, bar.value, bar.small_change,
+                       bar.large_change, state.picSlideAll.top),
+            std::tuple(true, 428, 46, 46, 48, 150, -46));
   ArrangeThumbnails(state, 1);
   EXPECT_EQ(bar.value, 0);
   vsbSlideAll_Change(state, 30);
@@ -154,9 +170,9 @@ TEST_F(GalleryTest, SelectionDecidesTheButtons) {
   auto colours = [&](int16_t i) { return std::tuple(Frame(i).back_color, Frame(i).fore_color); };
   EXPECT_EQ(colours(stored), std::tuple(kColorButtonFace, kColorButtonText));
   picThumbFrame_Click(state, below);
-  EXPECT_EQ(colours(below), std::tuple(kColorHighlight, kColorHighlightText)) << "selected";
-  EXPECT_EQ(state.vsbSlideAll.value, 200 + 97 - 150) << "scrolled just far enough to show its bottom";
-  EXPECT_EQ(state.picSlideAll.top, -147);
+  // Selected, and scrolled just far enough to show its bottom.
+  EXPECT_EQ(std::tuple(colours(below), state.vsbSlideAll.value, state.picSlideAll.top),
+            std::tuple(std::tuple(kColorHighlight, kColorHighlightText), 200 + 97 - 150, -147));
   picThumbFrame_Click(state, stored);
   EXPECT_EQ(state.vsbSlideAll.value, 0) << "scrolled up to its top";
 
@@ -168,8 +184,7 @@ TEST_F(GalleryTest, SelectionDecidesTheButtons) {
   picThumbFrame_Click(state, stored);
   EXPECT_TRUE(Selected(stored)) << "a hidden frame ignores clicks";
   cmdSelectAll_Click(state);
-  EXPECT_TRUE(Selected(fresh) && Selected(below));
-  EXPECT_EQ(Buttons(), "DWP");
+  EXPECT_EQ(std::tuple(Selected(fresh), Selected(below), Buttons()), std::tuple(true, true, "DWP"));
   state.busy = true;
   cmdSelectNone_Click(state);
   EXPECT_TRUE(Selected(fresh)) << "refused while busy";
@@ -183,22 +198,18 @@ TEST_F(GalleryTest, TabsShowALogosPageAndAreRefusedWhileBusy) {
   state.Slot(b).cmbColor.items = ColorModes(36);
   state.Slot(a).cmbColor.selected = state.Slot(b).cmbColor.selected = 1;  // "Two colors", "Color"
   ASSERT_TRUE(SelectTab(state, 1));
-  EXPECT_TRUE(state.Slot(a).picFrame.visible);
-  EXPECT_FALSE(state.Slot(b).picFrame.visible);
-  EXPECT_EQ(Buttons(), "D-P");
+  EXPECT_EQ(std::tuple(Pages(), Buttons()), std::tuple("1-", "D-P"));
   EXPECT_FALSE(state.cmdAddLogo.enabled || state.cmdSelectAll.enabled || state.cmdSelectNone.enabled);
   state.cmdPrintLogo.enabled = false;
   ASSERT_TRUE(SelectTab(state, 2));
-  EXPECT_EQ(Buttons(), "D--") << "colour cannot be printed";
-  EXPECT_FALSE(state.Slot(a).picFrame.visible);
+  EXPECT_EQ(std::tuple(Pages(), Buttons()), std::tuple("-1", "D--")) << "colour cannot be printed";
   state.busy = true;
   EXPECT_FALSE(SelectTab(state, 0));
   EXPECT_EQ(state.selected_tab, 2);
   state.busy = false;
   ASSERT_TRUE(SelectTab(state, 0));
-  EXPECT_EQ(Buttons(), "---");
+  EXPECT_EQ(std::tuple(Pages(), Buttons()), std::tuple("--", "---"));
   EXPECT_TRUE(state.cmdAddLogo.enabled && state.cmdSelectAll.enabled);
-  EXPECT_FALSE(state.Slot(a).picFrame.visible || state.Slot(b).picFrame.visible);
 }
 
 TEST_F(GalleryTest, AddingTakesGoodFilesInOrderAndRefusesTheOthers) {
@@ -215,12 +226,12 @@ TEST_F(GalleryTest, AddingTakesGoodFilesInOrderAndRefusesTheOthers) {
   };
   cmdAddLogo_Click(state);
   EXPECT_EQ(progress, (std::vector<int>{0, 1, 2, 3, 4, 5})) << "one step per file";
-  EXPECT_EQ(state.progress.max, 6);
+  EXPECT_EQ(std::tuple(state.progress.max, state.LogoCount), std::tuple(6, 2));
   EXPECT_FALSE(state.progress.visible || state.panel3_visible || state.busy);
-  EXPECT_EQ(state.LogoCount, 2);
-  ASSERT_EQ(state.tabs.size(), 3u);
-  EXPECT_EQ(std::tuple(state.tabs[1].caption, state.tabs[1].tag), std::tuple("New(00)", 1));
-  EXPECT_EQ(std::tuple(state.tabs[2].caption, state.tabs[2].tag), std::tuple("New(01)", 2));
+  std::vector<std::pair<std::string, int>> tabs;
+  for (const Tab& t : state.tabs) tabs.emplace_back(t.caption, t.tag);
+  EXPECT_EQ(tabs,
+            (std::vector<std::pair<std::string, int>>{{"All logos", 0}, {"New(00)", 1}, {"New(01)", 2}}));
   const std::string not_loaded = "Raise error on load the current picture.\r\nThe new logo <";
   EXPECT_EQ(ui.messages,
             (std::vector<std::string>{
@@ -249,8 +260,8 @@ TEST_F(GalleryTest, AddingStopsAtTwoHundredLogosWithOneMessage) {
   const std::string bmp = Bmp("a.bmp", 700, 30);
   ui.open_results.push_back({bmp, bmp, bmp});
   cmdAddLogo_Click(state);
-  EXPECT_EQ(state.LogoCount, 200);
-  EXPECT_EQ(ui.messages, std::vector<std::string>{"Too many logos."});
+  EXPECT_EQ(std::pair(state.LogoCount, ui.messages),
+            std::pair(int16_t{200}, std::vector<std::string>{"Too many logos."}));
   EXPECT_EQ(PreparedSize(200), std::pair(426, 30)) << "cut at the first paper width, 82.5 mm";
   ui.open_results.push_back({});  // cancelled
   cmdAddLogo_Click(state);
@@ -275,8 +286,8 @@ TEST_F(GalleryTest, EverySettingPreparesAgainAndTheColourDecidesPrinting) {
   set(s.chkErrorDiffusion, 1, chkErrorDiffusion_Click);
   set(s.chkFit, 1, cmbPaperWidth_Click);
   EXPECT_GT(s.picPreview.drawn, drawn);
-  EXPECT_EQ(PreparedSize(1), std::pair(426, 341)) << "fitted to the paper";
-  EXPECT_EQ(s.vsbSlide.value, 0);
+  EXPECT_EQ(std::pair(PreparedSize(1), s.vsbSlide.value), std::pair(std::pair(426, 341), 0))
+      << "fitted to the paper";
   set(s.chkFit, 0, chkFit_Click);
   EXPECT_EQ(PreparedSize(1), std::pair(50, 40)) << "the same result each time";
   state.busy = true;  // another operation runs: nothing happens
@@ -287,8 +298,162 @@ TEST_F(GalleryTest, EverySettingPreparesAgainAndTheColourDecidesPrinting) {
   state.busy = false;
   SetCurrentPath("/nonexistent/", 13);
   chkFit_Click(state, 1);
-  EXPECT_FALSE(s.picThumbFrame.enabled) << "a failed preparation disables the thumbnail";
-  EXPECT_FALSE(state.busy);
+  EXPECT_FALSE(s.picThumbFrame.enabled || state.busy) << "a failed preparation disables the thumbnail";
+}
+
+TEST(TargetGeometry, ScaleCropOrFitInside) {
+  const struct {
+    int ws, hs;
+    float w;
+    int32_t fit;
+    int dest_h;
+    TargetGeometry want;
+    float w_after;
+  } cases[] = {
+      // Scaled to the width (1), halves to even: 5 × 2.5 = 12.5 to 12, 7 × 2.5 = 17.5 to 18; small ones grow.
+      {4, 5, 10, 1, 0, {.W = 10, .H = 12, .D = 12}, 10},
+      {4, 7, 10, 1, 0, {.W = 10, .H = 18, .D = 18}, 10},
+      // Cropped (2): the size kept, the width lowered to a narrower picture's.
+      {300, 100, 560, 2, 0, {.W = 300, .H = 100, .D = 100}, 300},
+      {300, 100, 200, 2, 0, {.W = 200, .H = 100, .D = 100}, 200},
+      // Fitted inside (0), centred (one that is not enlarged: the unconverted view below).
+      {800, 300, 200, 0, 150, {.W = 200, .H = 75, .X = 0, .Y = 37, .D = 150}, 200},
+      {0, 300, 200, 0, 150, {.D = 150}, 200},
+  };
+  for (const auto& c : cases) {
+    float w = c.w;
+    const TargetGeometry g = ComputeTargetGeometry(c.ws, c.hs, w, c.fit, c.dest_h);
+    EXPECT_EQ(std::tuple(g.W, g.H, g.X, g.Y, g.D, w),
+              std::tuple(c.want.W, c.want.H, c.want.X, c.want.Y, c.want.D, c.w_after))
+        << c.ws << "x" << c.hs << " to " << c.w << ", mode " << c.fit;
+  }
+}
+
+// One logo's slot of the window, for its preparation.
+class PrepareLogoImageTest : public GalleryTest {
+ protected:
+  PrepareLogoImageTest() { slot = AllocateLogoSlot(state); }
+
+  void Load(int w, int h, int bits = 24) {
+    LoadedBitmaps(slot) = ReadBmpFile(Bmp("in.bmp", w, h, bits));
+    S().picLoad.inner_w = w;
+    S().picLoad.inner_h = h;
+  }
+  // The zelta-logo-tool program's exit status; what it wrote to stderr is in the file "err".
+  int RunTool(const std::string& args) {
+    const int status =
+        std::system((std::string(ZELTA_LOGO_TOOL) + " prepare " + args + " 2>" + dir.File("err")).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  bool Prepare(float w, int32_t fit, int32_t code, int16_t diffusion = 0) {
+    return PrepareLogoImage(slot, S().picLoad, S().picPreview, w, fit, code, diffusion);
+  }
+  // Width, height and the channels of pixel (x, y) of the prepared bitmap.
+  std::tuple<int, int, int> Prepared(int x, int y) {
+    const Dib& d = *PreparedBitmaps(slot);
+    const uint8_t* p = d.Row(y) + 3 * x;
+    return {d.width(), d.height(), p[0] + p[1] + p[2]};
+  }
+  LogoSlot& S() { return state.Slot(slot); }
+  int16_t slot = 0;
+};
+
+TEST_F(PrepareLogoImageTest, EveryColourCodeAndDepthMakesATargetSizedBitmapAndNamesItsTable) {
+  Load(300, 100);
+  const char* tables[] = {"", kColorTableTwoColors, kColorTableBlackWhite, kColorTableColor};
+  for (int code : {1, 2, 3}) {
+    for (int16_t diffusion : {0, 1}) {
+      ASSERT_TRUE(Prepare(560, 1, code, diffusion));
+      // The left half is black dots, the right half paper.
+      EXPECT_EQ(std::tuple(S().picPreview.tag, S().picPreview.inner_w, S().picPreview.inner_h,
+                           Prepared(10, 90), Prepared(500, 90)),
+                std::tuple(tables[code], 560, 187, std::tuple(560, 187, 0), std::tuple(560, 187, 3 * 255)));
+    }
+  }
+  EXPECT_TRUE(ui.messages.empty());
+  for (int bits : {1, 8, 24}) {  // cropping cuts the left columns of any depth
+    Load(700, 40, bits);
+    ASSERT_TRUE(Prepare(390, 2, 2));
+    EXPECT_EQ(std::pair(Prepared(349, 0), Prepared(389, 0)),
+              std::pair(std::tuple(390, 40, 0), std::tuple(390, 40, 3 * 255)))
+        << bits << ": column 349 is in the black half";
+  }
+}
+
+TEST_F(PrepareLogoImageTest, UnconvertedViewIsCentredAndLeavesThePreparedBitmap) {
+  Load(100, 50);
+  PictureBox& view = S().picView;
+  view.inner_w = 200;
+  view.inner_h = 150;
+  view.border = 4;
+  float w = 200;
+  ASSERT_TRUE(PrepareLogoImage(slot, S().picLoad, view, w, 0, 0, 0));
+  EXPECT_EQ(std::tuple(static_cast<bool>(PreparedBitmaps(slot)), view.outer_w(), view.inner_h),
+            std::tuple(false, 204, 150));
+  ASSERT_TRUE(view.picture);
+  // Above the picture: cleared; its top left: black; its right half: white; below it: cleared.
+  const Dib& p = *view.picture;
+  EXPECT_EQ((std::vector<int>{p.Row(49)[150], p.Row(50)[150], p.Row(99)[447], p.Row(100)[150]}),
+            (std::vector<int>{255, 0, 255, 255}));
+}
+
+TEST_F(PrepareLogoImageTest, FailuresShowTheirMessageAndOtherCodesDoNothing) {
+  Load(30, 10);
+  EXPECT_TRUE(Prepare(60, 1, 4) && Prepare(60, 1, -1));
+  EXPECT_FALSE(PreparedBitmaps(slot));
+  ASSERT_TRUE(Prepare(60, 1, 2));
+  const Dib* before = PreparedBitmaps(slot).get();
+  EXPECT_FALSE(Prepare(0, 1, 2)) << "a zero-width target cannot be made";
+  EXPECT_EQ(PreparedBitmaps(slot).get(), before);
+  SetCurrentPath("/nonexistent/", 13);
+  EXPECT_FALSE(Prepare(60, 1, 2));
+  EXPECT_FALSE(PreparedBitmaps(slot)) << "no colour table, no prepared bitmap";
+  EXPECT_EQ(ui.messages,
+            (std::vector<std::string>{
+                "Raise error on read/write bytes image of current Logo.\r\nThe image funtions are not "
+                "avaible for the current logo.",
+                "Raise error on get the preview image of current logo\r\nPlease check the application "
+                "component(s) and verify the color table files."}));
+}
+
+TEST(ModelLists, PaperWidthsAndColoursByModel) {
+  EXPECT_EQ(std::tuple(PaperWidths(32)[2].second, PaperWidths(99).size(), PaperWidths(161).size(),
+                       ColorModes(161).size()),
+            std::tuple(390, 0u, 1u, 1u))
+      << "161: black and white only";
+}
+
+TEST_F(PrepareLogoImageTest, TheToolPreparesAFileWritesItsDefinitionPacketAndRefusesBadInput) {
+  ASSERT_EQ(RunTool(Bmp("in.bmp", 300, 100) + " --width 560 --fit --color two --diffusion --out " +
+                    dir.File("out.bmp") + " --packet " + dir.File("packet.bin") + " --key 0A"),
+            0)
+      << dir.Read("err");
+  EXPECT_TRUE(ReadBmpFile(dir.File("out.bmp"))) << "the prepared picture is written";
+  const std::string bytes = dir.Read("packet.bin");
+  const uint32_t n = 2 * (70 * 187 + 1) + 10;
+  ASSERT_EQ(bytes.size(), 7 + n);
+  EXPECT_EQ(bytes.substr(10, 3), std::string("0A\x02", 3));
+  EXPECT_EQ(static_cast<uint8_t>(bytes[18]), 0xFF) << "the left of the first row is black dots";
+  const std::string out = " --out " + dir.File("out.bmp");
+  EXPECT_EQ(RunTool("/nonexistent/x.bmp --width 100" + out), 1);
+  EXPECT_NE(dir.Read("err").find("The new logo </nonexistent/x.bmp> is not loaded."), std::string::npos);
+  const std::string broken = dir.Write("broken.bmp", "BM not a bitmap");
+  EXPECT_EQ(RunTool(broken + " --width 0" + out), 2);
+  EXPECT_EQ(RunTool(broken + " --width 10" + out + " --packet p.bin"), 2) << "no key code";
+}
+
+// The byte strings packets such as the one above are built of, and numbers as messages show them.
+TEST(Bytes, BuildingKeepsEveryByteHexDumpsCutAndNumbersGetALeadingBlankUnlessNegative) {
+  Bytes b = B({29, 0, 255, 128});
+  EXPECT_EQ(b, std::string("\x1d\0\xff\x80", 4));
+  AppendLe16(b, 0x1234);
+  AppendLe32(b, 0x89ABCDEF);
+  EXPECT_EQ(b.substr(4), B({0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89}));
+  EXPECT_EQ(std::tuple(ToHex(B({0x1D, 0x28, 0x0A})), ToHex(B({1, 2, 3}), 2), ToHex("")),
+            std::tuple("1D 28 0A", "01 02 ...", ""));
+  for (auto [n, text] :
+       {std::pair{0LL, " 0"}, {3072LL, " 3072"}, {-5LL, "-5"}, {-2147221399LL, "-2147221399"}})
+    EXPECT_EQ(Str(n), text);
 }
 
 }  // namespace
