@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <set>
 #include <vector>
 
@@ -240,19 +239,6 @@ TEST(ZeltaImg, ThresholdCutsBetweenInkAndPaper) {
   EXPECT_EQ(OtsuThreshold(histogram), 128) << "one grey only: the middle";
 }
 
-TEST(ZeltaImg, ConvertTo24BppTakesEveryDepth) {
-  BitmapInfo info;
-  info.bmiHeader = Header(3, 2, 8);
-  info.bmiColors = {{10, 20, 30, 0}, {40, 50, 60, 0}};
-  const uint8_t bits[8] = {1, 0, 1, 0, 0, 1, 0, 0};
-  HBitmap out = ConvertTo24Bpp(info, bits);
-  ASSERT_TRUE(out);
-  EXPECT_EQ(std::tuple(out->ScanLine(0)[0], out->ScanLine(0)[3], out->ScanLine(1)[5]),
-            std::tuple(40, 10, 60));
-  info.bmiHeader.biBitCount = 7;
-  EXPECT_FALSE(ConvertTo24Bpp(info, bits));
-}
-
 class ReadBmpFileTest : public ::testing::Test {
  protected:
   HBitmap Read(const std::string& bytes) { return ReadBmpFile(dir.Write("read.bmp", bytes)); }
@@ -263,6 +249,7 @@ class ReadBmpFileTest : public ::testing::Test {
   TempDir dir;
 };
 
+// Each read bitmap is also written back and read again, and converted to 24 bits.
 TEST_F(ReadBmpFileTest, EveryDepthKeepsEveryPixelReadAndWrittenBack) {
   auto expand5 = [](uint32_t v) { return (v << 3) | (v >> 2); };
   for (int bits : {1, 4, 8, 16, 24, 32}) {
@@ -282,7 +269,8 @@ TEST_F(ReadBmpFileTest, EveryDepthKeepsEveryPixelReadAndWrittenBack) {
               std::tuple(bits, size_t{n}, 13, 5));
     ASSERT_TRUE(WriteBmpFile(dir.File("back.bmp"), *dib));
     HBitmap back = ReadBmpFile(dir.File("back.bmp"));
-    ASSERT_TRUE(back);
+    HBitmap wide = ConvertTo24Bpp({dib->header(), dib->colors()}, dib->bits());
+    ASSERT_TRUE(back && wide && wide->bit_count() == 24);
     for (int y = 0; y < 5; ++y) {
       for (int x = 0; x < 13; ++x) {
         const uint32_t v = spec.pixel(x, y);
@@ -290,12 +278,14 @@ TEST_F(ReadBmpFileTest, EveryDepthKeepsEveryPixelReadAndWrittenBack) {
                               : bits == 16
                                   ? expand5(v >> 10) << 16 | expand5((v >> 5) & 31) << 8 | expand5(v & 31)
                                   : v;
-        ASSERT_EQ(ColorAt(*dib, x, y), want) << x << "," << y;
-        ASSERT_EQ(ColorAt(*back, x, y), want) << x << "," << y << " written and read back";
+        ASSERT_EQ(std::tuple(ColorAt(*dib, x, y), ColorAt(*back, x, y), ColorAt(*wide, x, y)),
+                  std::tuple(want, want, want))
+            << x << "," << y;
       }
     }
     EXPECT_TRUE(Messages().empty());
   }
+  EXPECT_FALSE(ConvertTo24Bpp({Header(3, 2, 7), {}}, reinterpret_cast<const uint8_t*>("bits"))) << "7 bits";
 }
 
 // The offset decides the colour table's size. Files that are refused: some with a message naming the file,
