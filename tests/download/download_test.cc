@@ -41,46 +41,44 @@ const char kTwoColours[] =
     "\"Black\",0,0,0,\"Dot\",1,0,0\r\n\"Red\",255,0,0,\"Red\",0,1,0\r\n"
     "\"White\",255,255,255,\"Paper\",0,0,0\r\n";
 
-TEST(ColorTableConversion, TwoColoursSortDarkRedAndGrey) {
-  const ColorTable t = Table(kTwoColours);
-  // Black, dark red (200, 20, 20) and light grey in the first row, a near black at the end of the second.
-  HBitmap pic =
-      Picture(10, 2, 0xFFFFFF, {{0, 0, 0x000000}, {1, 0, 0xC81414}, {2, 0, 0xDCDCDC}, {9, 1, 0x101010}});
+// What pic converts to with table t: the converter's planes in sending order, then each plane's rows in
+// hex; or "!" and the error.
+std::string Converted(const Dib& pic, const ColorTable& t, int32_t code) {
   std::array<std::vector<Bytes>, 3> planes;
-  std::string error;
-  ASSERT_TRUE(ConvertWithColorTable(*pic, t, 1, planes, error)) << error;
+  std::string error, out;
   ColorTableConverter c;
-  ASSERT_TRUE(c.Start(*pic, t, 1, error));
-  EXPECT_EQ(std::tuple(c.first(), c.second(), c.plane_count()), std::tuple(0, 1, 2));
-  EXPECT_EQ(std::pair(planes[0][0], planes[1][0]), std::pair(B({0x80, 0x00}), B({0x40, 0x00})));
-  EXPECT_EQ(At(planes[2][0], 0) & 0x20, 0x20) << "grey lands on paper";
-  EXPECT_EQ(planes[0][1], B({0x00, 0x40})) << "dot 9 is bit 6 of the second byte";
+  if (!ConvertWithColorTable(pic, t, code, planes, error) || !c.Start(pic, t, code, error))
+    return "!" + error;
+  out = std::to_string(c.plane_count()) + " planes: " + std::to_string(c.first()) +
+        std::to_string(c.second()) + std::to_string(c.third());
+  for (const auto& plane : planes) {
+    out += " |";
+    for (const Bytes& row : plane) out += " " + ToHex(row);
+  }
+  return out;
 }
 
-TEST(ColorTableConversion, ColourFlagsChooseThePlanes) {
+TEST(ColorTableConversion, TwoColoursSortDarkRedAndGreyColourFlagsChooseThePlanes) {
+  // Black, dark red (200, 20, 20) and light grey in the first row, a near black at the end of the second:
+  // dot 9 is bit 6 of the second byte; the grey lands on paper.
+  HBitmap pic =
+      Picture(10, 2, 0xFFFFFF, {{0, 0, 0x000000}, {1, 0, 0xC81414}, {2, 0, 0xDCDCDC}, {9, 1, 0x101010}});
+  EXPECT_EQ(Converted(*pic, Table(kTwoColours), 1),
+            "2 planes: 01-1 | 80 00 00 40 | 40 00 00 00 | 3F C0 FF 80");
+  // In colour, plane 3 is sent first.
   const ColorTable t =
       Table("\"W\",255,255,255,\"\",0,0,0\n\"P\",255,0,255,\"1+3\",1,0,1\n\"G\",0,255,0,\"2\",0,1,0\n");
-  HBitmap pic = Picture(3, 1, 0xFFFFFF, {{0, 0, 0xFF00FF}, {2, 0, 0x00FF00}});
-  std::array<std::vector<Bytes>, 3> planes;
-  std::string error;
-  ASSERT_TRUE(ConvertWithColorTable(*pic, t, 3, planes, error));
-  EXPECT_EQ(std::tuple(planes[0][0], planes[1][0], planes[2][0]),
-            std::tuple(B({0x80}), B({0x20}), B({0x80})));
-  ColorTableConverter c;
-  ASSERT_TRUE(c.Start(*pic, t, 3, error));
-  EXPECT_EQ(std::pair(c.first(), c.third()), std::pair(2, 0)) << "plane 3 is sent first";
+  EXPECT_EQ(Converted(*Picture(3, 1, 0xFFFFFF, {{0, 0, 0xFF00FF}, {2, 0, 0x00FF00}}), t, 3),
+            "3 planes: 210 | 80 | 20 | 80");
 }
 
 TEST(ColorTableConversion, UnprintableEntriesFailInsteadOfCrashing) {
   const ColorTable four = Table(
       "\"B\",0,0,0,\"\",1,0,0\n\"R\",255,0,0,\"\",0,1,0\n\"W\",255,255,255,\"\",0,0,0\n"
       "\"Y\",255,255,0,\"\",0,0,0\n");
-  HBitmap pic = Picture(4, 1, 0xFFFF00);
-  std::array<std::vector<Bytes>, 3> planes;
   for (const ColorTable& t : {four, ColorTable{}}) {
-    std::string error;
-    EXPECT_FALSE(ConvertWithColorTable(*pic, t, 2, planes, error));
-    EXPECT_FALSE(error.empty());
+    const std::string result = Converted(*Picture(4, 1, 0xFFFF00), t, 2);
+    EXPECT_TRUE(result.size() > 1 && result[0] == '!') << result;
   }
 }
 
@@ -151,29 +149,23 @@ std::vector<Bytes> Rows(int count, int width, char fill) {
   return std::vector<Bytes>(static_cast<size_t>(count), Bytes(static_cast<size_t>(BytesPerRow(width)), fill));
 }
 
-uint32_t ParamCount(const Bytes& head) {
-  return At(head, 3) | (At(head, 4) << 8) | (At(head, 5) << 16) | (static_cast<uint32_t>(At(head, 6)) << 24);
-}
-
 TEST(NvRasterWrites, BlackAndWhite576x120) {
   Writes w;
   ASSERT_TRUE(NvRasterWrites("03", 2, 576, 120, {Rows(120, 576, '\x0F')}, w));
   ASSERT_EQ(w.size(), 1u + 1 + 120);
   EXPECT_EQ(w[0], B({29, 56, 76, 203, 33, 0, 0, 48, 67, 48, '0', '3', 1, 64, 2, 120, 0}));
-  EXPECT_EQ(w[1], B({49}));
-  EXPECT_EQ(w[2].size(), 72u);
-  EXPECT_EQ(Join(w).size(), 7u + 8651);  // N counts everything after p1..p4
+  // N counts everything after p1..p4.
+  EXPECT_EQ(std::tuple(w[1], w[2].size(), Join(w).size()), std::tuple(B({49}), 72u, 7u + 8651));
 }
 
 TEST(NvRasterWrites, ColourHasSixPlanesByteAndExtraZero) {
   Writes w;
   ASSERT_TRUE(NvRasterWrites("KC", 3, 10, 3, {Rows(3, 10, '3'), Rows(3, 10, '2'), Rows(3, 10, '1')}, w));
-  ASSERT_EQ(w[0].size(), 18u);
-  EXPECT_EQ(std::tuple(ParamCount(w[0]), At(w[0], 8), At(w[0], 12), At(w[0], 17)),
-            std::tuple(3u * (2 * 3 + 1) + 11, 255, 6, 0));
-  const Bytes all = Join(w);
-  EXPECT_EQ(all.size(), 7u + ParamCount(w[0]));
-  EXPECT_EQ(all.substr(18), "133333322222223111111");
+  // N = 3 × (2 × 3 + 1) + 11 counts everything after p1..p4; 255, 6 planes and an extra zero.
+  ASSERT_EQ(std::pair(w.size(), w[0].size()), std::pair(size_t{13}, size_t{18}));
+  EXPECT_EQ(ToHex(Join(w), 99),
+            "1D 38 4C 20 00 00 00 30 FF 30 4B 43 06 0A 00 03 00 00 "
+            "31 33 33 33 33 33 33 32 32 32 32 32 32 32 33 31 31 31 31 31 31");
 }
 
 TEST(RasterWrites, NarrowWidthsAndBadInput) {
