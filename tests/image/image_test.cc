@@ -356,7 +356,7 @@ TEST_F(ReadBmpFileTest, RefusedFilesAndTheirMessages) {
                     bitmap = "Raise error on create compatible bitmap for image file <" + file + ">.";
   const struct {
     const char* name;
-    BmpSpec spec;
+    BmpSpec bmp;
     std::string message;  // empty: refused silently
   } cases[] = {
       {"offset off the entry step", {.width = 4, .offset = 56}, ""},
@@ -370,7 +370,7 @@ TEST_F(ReadBmpFileTest, RefusedFilesAndTheirMessages) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_FALSE(Read(MakeBmp(c.spec)));
+    EXPECT_FALSE(Read(MakeBmp(c.bmp)));
     EXPECT_EQ(Messages(), c.message.empty() ? std::vector<std::string>{} : std::vector{c.message});
   }
   EXPECT_TRUE(Read(MakeBmp({.bit_count = 8, .colors = std::vector(256, 1u)}))) << "256 entries are the most";
