@@ -11,20 +11,15 @@ std::string MakeBmp(const BmpSpec& spec) {
   const int64_t offset = spec.offset ? spec.offset : natural;
   const int rows = std::abs(spec.height);
   std::string s = "BM";
-  auto le = [&s](uint64_t v, int n) {
-    for (int i = 0; i < n; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  auto le = [&s](uint32_t v) {
+    for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>(v >> (8 * i)));
   };
-  le(offset + stride * rows, 4);
-  le(0, 4);
-  le(offset, 4);
-  le(40, 4);
-  le(static_cast<uint32_t>(spec.width), 4);
-  le(static_cast<uint32_t>(spec.height), 4);
-  le(1, 2);
-  le(spec.bit_count, 2);
-  le(spec.compression, 4);
+  // File size, reserved, pixel offset; header size, width, height, planes and depth, compression.
+  for (int64_t v : {offset + stride * rows, int64_t{0}, offset, int64_t{40}, int64_t{spec.width},
+                    int64_t{spec.height}, int64_t{1} | spec.bit_count << 16, int64_t{spec.compression}})
+    le(static_cast<uint32_t>(v));
   s.append(20, '\0');
-  for (uint32_t c : spec.colors) le(c & 0xFFFFFF, 4);
+  for (uint32_t c : spec.colors) le(c & 0xFFFFFF);
   if (offset > natural) s.append(static_cast<size_t>(offset - natural), '\0');
   const int px = spec.bit_count / 8;
   for (int y = rows - 1; y >= 0; --y) {  // bottom row first
