@@ -12,10 +12,7 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 pids=()
 trap 'for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null; done; rm -rf "$root"' EXIT
 
-DESTDIR=$root cmake --install "$build" --prefix /usr >"$root/install.log" 2>&1 || {
-  cat "$root/install.log" >&2
-  exit 1
-}
+DESTDIR=$root cmake --install "$build" --prefix /usr >"$root/install.log" 2>&1 || { cat "$root/install.log" >&2; exit 1; }
 usr=$root/usr
 pkg=$usr/lib/zelta-logo
 

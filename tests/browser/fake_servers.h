@@ -26,6 +26,8 @@
 
 namespace zelta::test {
 
+using Texts = std::vector<std::string>;
+
 class FakeMonitor : public MonitorObject {
  public:
   std::string printers, net_printers;  // the lists handed out
@@ -54,17 +56,14 @@ class FakeMonitor : public MonitorObject {
     return 0;
   }
   int32_t GetPrinterCollection(std::string& list, int32_t& result) override {
-    return List("GetPrinterCollection", printers, list_result, list, result);
+    calls.push_back("GetPrinterCollection");
+    if (!list_result) list = printers;
+    return result = list_result;
   }
   int32_t GetNetPrinterCollection(std::string& list, int32_t& result) override {
-    return List("GetNetPrinterCollection", net_printers, net_result, list, result);
-  }
-
- private:
-  int32_t List(const char* call, const std::string& mine, int32_t code, std::string& list, int32_t& result) {
-    calls.push_back(call);
-    if (code == 0) list = mine;
-    return result = code;
+    calls.push_back("GetNetPrinterCollection");
+    if (!net_result) list = net_printers;
+    return result = net_result;
   }
 };
 
@@ -179,15 +178,10 @@ class BrowserTest : public ::testing::Test {
       ++dialogs;
       if (dialog) dialog();
     };
-    form.open_printer_window = [this](PrinterWindow w, const std::string& text) {
-      opened.emplace_back(w, text);
-      opened_model = PrinterModelId;
-      opened_printer = PrinterObj;
-      return true;
-    };
   }
   ~BrowserTest() override {
     InstallCreateObjMaker(nullptr);
+    SetNetworkEnumerator(nullptr);
     ResetBrowserVars();
     ResetPubblicVar();
     unsetenv("ZELTA_REGISTRY");
@@ -211,6 +205,15 @@ class BrowserTest : public ::testing::Test {
     }
     return out;
   }
+  // The messages, then the prompts, a line each; forgets them.
+  std::string Said() {
+    std::string out;
+    for (const std::string& text : ui.messages) out += text + "\n";
+    for (const std::string& text : ui.PromptTexts()) out += text + "\n";
+    ui.messages.clear();
+    ui.prompts.clear();
+    return out;
+  }
 
   TempDir dir;
   ScriptedUi ui;
@@ -218,10 +221,7 @@ class BrowserTest : public ::testing::Test {
   FakeNetwork net;
   StartFormState form;
   int unloads = 0, dialogs = 0;
-  std::function<void()> dialog;                               // what the server dialog does when it opens
-  std::vector<std::pair<PrinterWindow, std::string>> opened;  // windows opened, with node text
-  uint8_t opened_model = 0;
-  std::shared_ptr<PrinterObject> opened_printer;
+  std::function<void()> dialog;  // what the server dialog does when it opens
 };
 
 }  // namespace zelta::test

@@ -39,7 +39,6 @@ class StartFormTest : public BrowserTest {
   ~StartFormTest() override {
     delete form_window;
     SetLogoWindowOpener(nullptr);
-    SetNetworkEnumerator(nullptr);
   }
   // Loads and shows the window, and waits for the first activation's discovery.
   void Open() {
