@@ -103,11 +103,9 @@ TEST(InstanceLock, SecondInstanceFindsTheLockHeldUntilTheFirstEnds) {
   TempDir dir;
   setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
   {
-    InstanceLock first("LOGO");
+    InstanceLock first("LOGO"), second("LOGO"), other("OPOSETUP");  // another variant runs beside it
     ASSERT_TRUE(first.Held()) << first.error();
-    InstanceLock second("LOGO");
     EXPECT_FALSE(second.Held());
-    InstanceLock other("OPOSETUP");  // another program variant runs beside it
     EXPECT_TRUE(other.Held());
   }
   InstanceLock again("LOGO");

@@ -2,23 +2,17 @@
 // network; the last test against a zelta-server announcing itself.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "browser/local_machine.h"
 #include "browser/main_server_dialog.h"
-#include "browser/network_functions.h"
 #include "fake_servers.h"
 #include "platform/computer_name.h"
 #include "platform/network_enum.h"
-#include "platform/registry.h"
 #include "remote/create_remote_object.h"
 #include "remote/grpc_create_obj.h"
 #include "server_process.h"
 
 namespace zelta::test {
 namespace {
-
-using namespace std::string_literals;
 
 class DiscoveryTest : public BrowserTest {
  protected:
@@ -36,36 +30,35 @@ class DiscoveryTest : public BrowserTest {
 using ServerDialogTest = DiscoveryTest;
 
 TEST_F(DiscoveryTest, MainServerListGivesTheTree) {
-  struct Monitor {
-    std::string machine, printers = "", net = "";
-    int32_t list_result = 0, net_result = 0;
-  };
   const std::string failure = " from server on b.\rDescription: Monitor failure\n";
-  // The servers listed, those of them with a Monitor (the others are unreachable), the tree and what was
-  // said.
+  // The servers listed, those with a Monitor (its machine, lists and their results; the others are
+  // unreachable), the tree and what was said.
+  using Monitor = std::tuple<std::string, std::string, std::string, int32_t, int32_t>;
   const std::tuple<Texts, std::vector<Monitor>, std::string> cases[] = {
       {{"A", "B"},
-       {{"A", "emu:46=Receipt\0usb:/dev/usb/lp0=Kitchen\0"s}},
+       {{"A", "emu:46=Receipt\0usb:/dev/usb/lp0=Kitchen\0"s, "", 0, 0}},
        "*SHOPNET [Domain]\n  A [Server]\n    Kitchen:usb:/dev/usb/lp0 [Printer]\n"
        "    Receipt:emu:46 [Printer]\n  B (Unreacheable) [Server]\n"
        "Error-2147221371 creating ZeltaServer.Monitor on B.\rNo server answers on B.\n"},
       {{"A", "A"},
-       {{"A", "emu:46=Receipt\0"s}},
+       {{"A", "emu:46=Receipt\0"s, "", 0, 0}},
        "SHOPNET [Domain]\n  *A [Server]\n    Receipt:emu:46 [Printer]\n"},
       {{"b"},
-       {{"b", "", "", 0x1234}},
+       {{"b", "", "", 0x1234, 0}},
        "*SHOPNET [Domain]\n  b (Busy) [Server]\nRaised error code  4660 getting printer collection" +
            failure},
       // Sorted without case; net printers from the first server that lists them.
       {{"b", "A", "c"},
-       {{"b", "", "", 0, 0x1234}, {"A", "", "10.0.0.5:9100=Bar\0"s}, {"c", "", "10.0.0.6:9100=Never\0"s}},
+       {{"b", "", "", 0, 0x1234},
+        {"A", "", "10.0.0.5:9100=Bar\0"s, 0, 0},
+        {"c", "", "10.0.0.6:9100=Never\0"s, 0, 0}},
        "*SHOPNET [Domain]\n  A [Server]\n  b [Server]\n  Bar:9100(10.0.0.5) [NetPrinter]\n  c [Server]\n"
        "Raised error code  4660 getting net printer collection" +
            failure},
       // Garbage: empty names (not servers to create), entries without '=' or NUL; a last entry without NUL
       // is taken whole.
       {{"", "A\0\0"s, "B"},
-       {{"A", "junk\0emu:36=Colour"s}, {"B", "", "nohost\0h:1=N1\0h:2\0h2:2=N2"s}},
+       {{"A", "junk\0emu:36=Colour"s, "", 0, 0}, {"B", "", "nohost\0h:1=N1\0h:2\0h2:2=N2"s, 0, 0}},
        "*SHOPNET [Domain]\n  A [Server]\n    Colour:emu:36 [Printer]\n  B [Server]\n  N1:1(h) [NetPrinter]\n"
        "  N2:2(h2) [NetPrinter]\n"},
   };
@@ -75,13 +68,8 @@ TEST_F(DiscoveryTest, MainServerListGivesTheTree) {
     net = FakeNetwork();
     ui.answers.assign(8, MsgBoxResult::kOk);
     MainServer(servers);
-    for (const Monitor& m : monitors) {
-      auto fake = net.Monitor(m.machine);
-      fake->printers = m.printers;
-      fake->net_printers = m.net;
-      fake->list_result = m.list_result;
-      fake->net_result = m.net_result;
-    }
+    for (const auto& [machine, printers, nets, list_result, net_result] : monitors)
+      net.Monitor(machine, printers, nets, list_result, net_result);
     Discover();
     EXPECT_EQ(TreeText() + Said(), shown);
     EXPECT_EQ(window.StatusPanelText(1) + "|" + window.StatusPanelText(2), "Main server SHOP0|Ready...");
@@ -92,9 +80,7 @@ TEST_F(DiscoveryTest, MainServerListGivesTheTree) {
 TEST_F(DiscoveryTest, LocalModeShowsThisComputerAndNetPrintersAtTopLevel) {
   LocalInstallation = true;
   const std::string me = GetComputerName();
-  auto m = net.Monitor(me);
-  m->printers = "emu:46=Receipt\0"s;
-  m->net_printers = "10.0.0.5:9100=Bar\0"s;
+  net.Monitor(me, "emu:46=Receipt\0"s, "10.0.0.5:9100=Bar\0"s);
   Discover();
   EXPECT_EQ(TreeText(),
             "*" + me + " [Server]\n  Receipt:emu:46 [Printer]\nBar:9100(10.0.0.5) [NetPrinter]\n");

@@ -26,6 +26,7 @@
 
 namespace zelta::test {
 
+using namespace std::string_literals;
 using Texts = std::vector<std::string>;
 
 class FakeMonitor : public MonitorObject {
@@ -104,8 +105,16 @@ struct FakeNetwork {
   double seconds = 0.02;                  // how long a creation takes on the test's clock
   std::function<void()> during_creation;  // run on each poll (e.g. a close request)
 
-  std::shared_ptr<FakeMonitor> Monitor(const std::string& machine) {
-    return Add<FakeMonitor>(kProgIdMonitor, machine);
+  // A Monitor with its printers and net printers and the results of its two lists.
+  std::shared_ptr<FakeMonitor> Monitor(const std::string& machine, const std::string& printers = "",
+                                       const std::string& net = "", int32_t list_result = 0,
+                                       int32_t net_result = 0) {
+    auto monitor = Add<FakeMonitor>(kProgIdMonitor, machine);
+    monitor->printers = printers;
+    monitor->net_printers = net;
+    monitor->list_result = list_result;
+    monitor->net_result = net_result;
+    return monitor;
   }
   std::shared_ptr<FakeCollection> Collection(const std::string& machine) {
     return Add<FakeCollection>(kProgIdServerCollection, machine);

@@ -10,28 +10,20 @@
 #include <QTreeWidget>
 
 #include "browser/about_form.h"
-#include "browser/configuration.h"
 #include "browser/main_server_form.h"
-#include "browser/network_functions.h"
 #include "browser/start_form.h"
 #include "fake_servers.h"
 #include "platform/computer_name.h"
-#include "platform/registry.h"
 
 namespace zelta::test {
 namespace {
-
-using namespace std::string_literals;
 
 class StartFormTest : public BrowserTest {
  protected:
   StartFormTest() {
     UnregisterForm(&window);  // the real window takes the status texts
     const std::string me = GetComputerName();
-    auto m = net.Monitor(me);
-    m->printers = "emu:46=Receipt\0emu:36=Colour\0"s;
-    m->net_printers = "10.0.0.5:9100=Bar\0"s;
-    m->printer = printer;
+    net.Monitor(me, "emu:46=Receipt\0emu:36=Colour\0"s, "10.0.0.5:9100=Bar\0"s)->printer = printer;
     SetNetworkEnumerator([me](const std::string&) {
       return NetworkComputers{kNetOk, kNetOk, {"SHOP1", me, "SHOP2"}};
     });

@@ -2,18 +2,13 @@
 // printer's identification and the OPOS set-up), refresh, delete, add and choose servers.
 #include <gtest/gtest.h>
 
-#include "browser/configuration.h"
 #include "browser/connect_printer.h"
-#include "browser/network_functions.h"
 #include "browser/treeview_calls.h"
 #include "fake_servers.h"
 #include "platform/computer_name.h"
-#include "platform/registry.h"
 
 namespace zelta::test {
 namespace {
-
-using namespace std::string_literals;
 
 class TreeTest : public BrowserTest {
  protected:
@@ -280,7 +275,7 @@ TEST_F(TreeTest, DeleteServerGoesOnlyWhenTheMainServerLetsItGo) {
 // The server dialog adds a server to the tree, or chooses a main server whose list rebuilds the tree; closed
 // without a choice, it changes nothing.
 TEST_F(TreeTest, ServerDialogAddsAServerOrRebuildsFromTheNewMainServer) {
-  net.Monitor("C")->printers = "emu:161=Slip\0"s;
+  net.Monitor("C", "emu:161=Slip\0"s);
   dialog = [] {
     EXPECT_FALSE(MainServerMode);
     ChosenServer = "C";
