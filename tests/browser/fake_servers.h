@@ -109,7 +109,8 @@ struct FakeNetwork {
   std::shared_ptr<FakeMonitor> Monitor(const std::string& machine, const std::string& printers = "",
                                        const std::string& net = "", int32_t list_result = 0,
                                        int32_t net_result = 0) {
-    auto monitor = Add<FakeMonitor>(kProgIdMonitor, machine);
+    auto monitor = std::make_shared<FakeMonitor>();
+    objects[kProgIdMonitor + "@"s + machine] = monitor;
     monitor->printers = printers;
     monitor->net_printers = net;
     monitor->list_result = list_result;
@@ -117,15 +118,10 @@ struct FakeNetwork {
     return monitor;
   }
   std::shared_ptr<FakeCollection> Collection(const std::string& machine) {
-    return Add<FakeCollection>(kProgIdServerCollection, machine);
+    auto collection = std::make_shared<FakeCollection>();
+    objects[kProgIdServerCollection + "@"s + machine] = collection;
+    return collection;
   }
-  template <typename T>
-  std::shared_ptr<T> Add(const std::string& progId, const std::string& machine) {
-    auto object = std::make_shared<T>();
-    objects[progId + "@" + machine] = object;
-    return object;
-  }
-  CreateObjMaker Maker();
 };
 
 // A creation that ends after the network's seconds on the test's clock with the object it holds.
@@ -165,10 +161,6 @@ class FakeCreateObj : public CreateObj {
   bool done_ = false;
 };
 
-inline CreateObjMaker FakeNetwork::Maker() {
-  return [this] { return std::make_unique<FakeCreateObj>(this); };
-}
-
 // The usual browser test: scripted UI, the browser window as a fake form, shared variables reset, a registry
 // file with the Zelta keys, and the fake network installed.
 class BrowserTest : public ::testing::Test {
@@ -181,7 +173,7 @@ class BrowserTest : public ::testing::Test {
     setenv("USERDOMAIN", "SHOPNET", 1);
     RegCreateKey(kZeltaKey);
     InitProgramPaths(dir.File("Logo"));
-    InstallCreateObjMaker(net.Maker());
+    InstallCreateObjMaker([this] { return std::make_unique<FakeCreateObj>(&net); });
     form.unload = [this] { ++unloads; };
     form.show_main_server_dialog = [this] {
       ++dialogs;
@@ -231,6 +223,7 @@ class BrowserTest : public ::testing::Test {
   StartFormState form;
   int unloads = 0, dialogs = 0;
   std::function<void()> dialog;  // what the server dialog does when it opens
+  std::shared_ptr<ScriptedPrinter> printer = std::make_shared<ScriptedPrinter>();
 };
 
 }  // namespace zelta::test

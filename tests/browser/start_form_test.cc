@@ -58,7 +58,6 @@ class StartFormTest : public BrowserTest {
   }
 
   StartForm* form_window = nullptr;
-  std::shared_ptr<ScriptedPrinter> printer = std::make_shared<ScriptedPrinter>();
 };
 
 TEST_F(StartFormTest, NetworkModeShowsTheOptions) {

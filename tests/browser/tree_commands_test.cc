@@ -43,7 +43,6 @@ class TreeTest : public BrowserTest {
 
   std::string opened;  // the windows opened, one line each
   std::shared_ptr<FakeCollection> collection = net.Collection("SHOP0");
-  std::shared_ptr<ScriptedPrinter> printer = std::make_shared<ScriptedPrinter>();
   std::shared_ptr<FakeMonitor> monitor = net.Monitor("A"), local = net.Monitor(GetComputerName());
 };
 
