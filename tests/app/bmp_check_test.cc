@@ -1,9 +1,8 @@
 #include "bmp_check.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <fstream>
+#include "support/temp_dir.h"
 
 namespace zelta {
 namespace {
@@ -20,7 +19,8 @@ std::string Header(const char* magic, unsigned planes) {
 }
 
 TEST(BmpCheck, RefusalsNameTheReason) {
-  const std::string path = "/tmp/zelta_bmp_check_" + std::to_string(getpid()) + ".bmp";
+  test::TempDir dir;
+  const std::string path = dir.File("logo.bmp");
   const std::string not_bmp = "is not a BMP file: it does not start with \"BM\".";
   const std::pair<std::string, std::string> cases[] = {
       {Header("BM", 1), ""},  // the reason after "The file <PATH> "
@@ -32,7 +32,7 @@ TEST(BmpCheck, RefusalsNameTheReason) {
       {Header("BM", 258), "gives 258 colour planes; a BMP file has 1."},
   };
   for (const auto& [bytes, why] : cases) {
-    std::ofstream(path, std::ios::binary) << bytes;
+    dir.Write("logo.bmp", bytes);
     EXPECT_EQ(WhyNotABmpFile(path), why.empty() ? "" : "The file <" + path + "> " + why) << why;
   }
   std::remove(path.c_str());

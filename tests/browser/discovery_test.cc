@@ -101,7 +101,6 @@ TEST_F(DiscoveryTest, ServersAreAskedSideBySide) {
   ASSERT_EQ(net.started_at_take.size(), 21u);
   EXPECT_EQ(net.started_at_take[1], 21u);
   EXPECT_LT(ui.now - 1000.0, 6.0);  // one after another: 8 s
-  // The tree follows the list.
   EXPECT_EQ(form.tvwServerCollection.Children(form.tvwServerCollection.First()).size(), 20u);
 }
 
@@ -227,7 +226,6 @@ TEST_F(ServerDialogTest, CloseWaitsForAPendingCreation) {
   EXPECT_TRUE(refused);
   EXPECT_TRUE(box.creation.ClosePending);
   EXPECT_EQ(Box(box), "unloaded SLOW");
-  // No creation pending: the close goes through.
   MainServerDialogState idle;
   EXPECT_TRUE(MainServerDialogCloseRequest(idle));
 }

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
