@@ -91,11 +91,10 @@ TEST_F(TreeTest, VariantAndModelChooseTheWindow) {
       {"Tool", 46, 0, "Application unknown.\n"},
   };
   for (const auto& [variant, id, brasil, outcome] : cases) {
-    SCOPED_TRACE(variant + " " + std::to_string(id));
     InitProgramPaths(dir.File(variant));
     dir.Write(variant + ".INI", "[BRASIL]\nENABLED=" + std::to_string(brasil) + "\n");
     printer->QueueByte(id);
-    EXPECT_EQ(Connect(), outcome);
+    EXPECT_EQ(Connect(), outcome) << variant << " " << id;
     PrinterObj.reset();
   }
 }
@@ -130,13 +129,12 @@ TEST_F(TreeTest, FailuresShowTheirMessageAndReleaseThePrinter) {
        "Raised error-2147221399 on connection with Receipt on emu:46 of A.\r\nDescription: Time-out"},
   };
   for (const auto& [name, setup, message] : cases) {
-    SCOPED_TRACE(name);
     net.objects["ZeltaServer.Monitor@A"] = monitor;
     monitor->check_result = 0;
     monitor->printer = printer;
     printer->last_error = {0, "Scripted failure", "ScriptedPrinter"};
     setup();
-    EXPECT_EQ(Connect(), message + "\n");  // nothing queued: the printer's answer times out
+    EXPECT_EQ(Connect(), message + "\n") << name;  // nothing queued: the printer's answer times out
   }
 }
 
