@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# cmake --install into a temporary root (DESTDIR, prefix /usr, as the package does), then the installed
-# programs run: zelta-server checks the installed configuration, zelta-printer-emu answers GS I 1, and Logo,
-# started through its link in bin/, loads its icons and fills its tree from the installed server; cpack
-# makes the Debian package of the same tree.
+# cmake --install into a temporary root (DESTDIR, prefix /usr, as the package does), the installed programs
+# run from there, and cpack's Debian package of the same tree.
 # Usage: install_test.sh BUILD_DIR
 set -uo pipefail
 build=$1
@@ -49,7 +47,6 @@ grep -qx 'Exec=/usr/bin/Logo' "$desktop" && grep -qx 'Icon=zelta-logo' "$desktop
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop" || fail "desktop entry invalid"; fi
 grep -qx 'InstallationType=LOCAL' "$root/etc/zelta/registry" || fail "/etc/zelta/registry"
 
-# zelta-server checks the installed configuration and the example.
 for conf in "$root/etc/zelta/zelta-server.conf" "$usr/share/doc/zelta-logo/zelta-server.conf.example"; do
   "$usr/bin/zelta-server" --check "$conf" >/dev/null 2>&1 || fail "zelta-server --check $conf"
 done

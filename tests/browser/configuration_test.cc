@@ -23,10 +23,9 @@ TEST(GetPrinterModel, IniEntriesByEitherByteAndBrandThenTheBuiltInTable) {
   const std::string edges = "[PRINTER ID]\nNEG=-1\nNEG2=-2560\nEDGE=-32768\nTOP=32767\n";
   // 21 entries of 12 characters (with NUL) fill 252 of the 254 characters read: a later one is not seen,
   // and one cut in the middle of its value is not read as a shorter number.
-  std::string full = "[PRINTER ID]\n", cut = full;
-  for (int i = 0; i < 21; ++i) full += "MODEL" + std::to_string(10 + i) + "=199\n";
-  for (int i = 0; i < 20; ++i) cut += "MODEL" + std::to_string(10 + i) + "=199\n";
-  full += "LATE=77\n";
+  std::string cut = "[PRINTER ID]\n";
+  for (int i = 10; i < 30; ++i) cut += "MODEL" + std::to_string(i) + "=199\n";
+  const std::string full = cut + "MODEL30=199\nLATE=77\n";
   cut += "CUT=12345678901234\n";  // cut after "CUT=1234567890", and out of range either way
   // The file, the model ID and the brand asked for; the model and the brand found.
   const std::tuple<std::string, int, std::string, std::string, std::string> cases[] = {
