@@ -76,18 +76,18 @@ TEST_F(TreeTest, IdentifiesByGsIOrEscQuestion) {
 }
 
 TEST_F(TreeTest, VariantAndModelChooseTheWindow) {
-  const std::string held = " Receipt:emu:46 model ";
+  const std::string node = " Receipt:emu:46 model ";
   // The program variant, the model ID, the BRASIL setting and what came of the connection.
   const std::tuple<std::string, int, int, std::string> cases[] = {
-      {"Logo", 46, 0, "LogoForm" + held + "46\nprinter held\n"},
+      {"Logo", 46, 0, "LogoForm" + node + "46\nprinter held\n"},
       {"Logo", 176, 0, "Receipt:emu:46 is a KDM410G.\nThis application does not work with a KDM410G.\n"},
-      {"KDM410G", 176, 0, "PrnForm" + held + "176\nprinter held\n"},
+      {"KDM410G", 176, 0, "PrnForm" + node + "176\nprinter held\n"},
       {"Logo", 99, 0, "Printer unknown.\rPlease verify printers and connections...\n"},
-      {"DEMO", 161, 0, "PrnForm" + held + "161\nprinter held\n"},
-      {"DEMO", 161, 1, "PrnBraForm" + held + "161\nprinter held\n"},
-      {"DEMO", 46, 1, "PrnForm" + held + "46\nprinter held\n"},
-      {"SETUP", 10, 0, "PrnForm" + held + "10\nprinter held\n"},
-      {"MEMORY", 32, 0, "PrnForm" + held + "32\nprinter held\n"},
+      {"DEMO", 161, 0, "PrnForm" + node + "161\nprinter held\n"},
+      {"DEMO", 161, 1, "PrnBraForm" + node + "161\nprinter held\n"},
+      {"DEMO", 46, 1, "PrnForm" + node + "46\nprinter held\n"},
+      {"SETUP", 10, 0, "PrnForm" + node + "10\nprinter held\n"},
+      {"MEMORY", 32, 0, "PrnForm" + node + "32\nprinter held\n"},
       {"Tool", 46, 0, "Application unknown.\n"},
   };
   for (const auto& [variant, id, brasil, outcome] : cases) {
@@ -143,7 +143,7 @@ TEST_F(TreeTest, NetPrinterGoesThroughThisComputerAndShowsTheHostReached) {
   RefreshCommand(form);  // the root is selected
   local->port_back = "10.0.0.7";
   printer->QueueByte(46);
-  EXPECT_EQ(Connect("Bar:9100"), "LogoForm Bar:9100(10.0.0.7) model 46\nprinter held\n");
+  ASSERT_EQ(Connect("Bar:9100"), "LogoForm Bar:9100(10.0.0.7) model 46\nprinter held\n");
   EXPECT_EQ(local->calls, (Texts{"CheckPrinter Bar 9100", "GetPrinter Bar 9100"}));
   EXPECT_EQ(form.tvwServerCollection.Node(form.tvwServerCollection.Find("Bar:9100"))->text,
             "Bar:9100(10.0.0.7)");
@@ -156,14 +156,14 @@ TEST_F(TreeTest, NetPrinterGoesThroughThisComputerAndShowsTheHostReached) {
 // The set-up variant writes the printer's port and name into the OPOS keys of its model.
 TEST_F(TreeTest, OposSetUpWritesTheKeysOfTheModel) {
   const std::string root = "SOFTWARE\\OleForRetail\\ServiceOPOS\\",
-                    opened = "PrnForm Receipt:emu:46 model 46\n",
+                    shown = "PrnForm Receipt:emu:46 model 46\n",
                     ask = "Receipt:emu:46 is a KDT330.\rDo you want to continue?\n";
   const Texts kdt330 = {"POSPrinter\\KDT330Device", "POSPrinter\\KDT330CDevice",
                         "LineDisplay\\KDT330LineControl", "CashDrawer\\KDT330DrawerControl"};
   const Texts kdm25 = {"POSPrinter\\KDM25Device", "Micr\\KDM25MicrControl",
                        "CheckScanner\\KDM25CheckScannerControl"};
-  std::string further =
-      opened + ask;  // only the CDevice key: the set-up holds, each further value is reported
+  // Only the CDevice key: the set-up holds, each further value is reported.
+  std::string further = shown + ask;
   for (const std::string& key : {kdt330[2], kdt330[3]}) {
     for (const char* value : {"COMMPort", "MachineType"})
       further += "Error updating registry value '"s + value + "' under '" + root + key + "' key.\n";
@@ -171,7 +171,7 @@ TEST_F(TreeTest, OposSetUpWritesTheKeysOfTheModel) {
   // The model ID, the printer's name as the server lists it, the keys in the registry, the answer to the
   // question and what came of the connection (the set-up lets the printer go before the window opens).
   const std::tuple<int, std::string, Texts, MsgBoxResult, std::string> cases[] = {
-      {46, "Receipt", kdt330, MsgBoxResult::kYes, opened + ask},
+      {46, "Receipt", kdt330, MsgBoxResult::kYes, shown + ask},
       {46, "Receipt", {kdt330[1]}, MsgBoxResult::kYes, further},
       {46, "KDT330", {}, MsgBoxResult::kYes, "OPOS for KDT330 not installed.\n"},
       {46, "Receipt", {kdt330[0]}, MsgBoxResult::kNo, ask},
