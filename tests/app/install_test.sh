@@ -96,10 +96,7 @@ printf '[SOFTWARE\\Zelta]\nInstallationType=LOCAL\n[SOFTWARE\\Zelta\\Remote]\nSe
 ZELTA_REGISTRY=$root/registry XDG_RUNTIME_DIR=$root QT_QPA_PLATFORM=offscreen "$usr/bin/Logo" >"$root/logo.out" 2>&1 &
 logo=$!
 pids+=("$logo")
-for _ in $(seq 100); do
-  [ "$(cat "$root/relay.out" 2>/dev/null | wc -l)" -ge 2 ] && break
-  sleep 0.1
-done
+for _ in $(seq 100); do [ "$(cat "$root/relay.out" 2>/dev/null | wc -l)" -ge 2 ] && break; sleep 0.1; done
 read -r up down preface < <(sed -n 2p "$root/relay.out")
 if [ "${preface:-}" != "PRI * HTTP/2.0" ] || [ "${up:-0}" -lt 100 ] || [ "${down:-0}" -lt 100 ]; then
   fail "installed Logo did not talk to the server (relay: $(tr '\n' ' ' <"$root/relay.out"); $(cat "$root/logo.out"))"
