@@ -1,9 +1,8 @@
 #include "bmp_check.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <fstream>
+#include "support/temp_dir.h"
 
 namespace zelta {
 namespace {
@@ -20,22 +19,21 @@ std::string Header(const char* magic, unsigned planes) {
 }
 
 TEST(BmpCheck, RefusalsNameTheReason) {
-  const std::string path = "/tmp/zelta_bmp_check_" + std::to_string(getpid()) + ".bmp";
-  const struct {
-    std::string bytes;
-    std::string why;  // after "The file <PATH> "
-  } cases[] = {
-      {Header("BM", 1), ""},
-      {Header("MB", 1), "is not a BMP file: it does not start with \"BM\"."},
-      {"", "is not a BMP file: it does not start with \"BM\"."},
-      {"B", "is not a BMP file: it does not start with \"BM\"."},
+  test::TempDir dir;
+  const std::string path = dir.File("logo.bmp");
+  const std::string not_bmp = "is not a BMP file: it does not start with \"BM\".";
+  const std::pair<std::string, std::string> cases[] = {
+      {Header("BM", 1), ""},  // the reason after "The file <PATH> "
+      {Header("MB", 1), not_bmp},
+      {"", not_bmp},
+      {"B", not_bmp},
       {Header("BM", 1).substr(0, 27), "is cut off inside its BMP header."},
       {Header("BM", 0), "gives 0 colour planes; a BMP file has 1."},
       {Header("BM", 258), "gives 258 colour planes; a BMP file has 1."},
   };
-  for (const auto& c : cases) {
-    std::ofstream(path, std::ios::binary) << c.bytes;
-    EXPECT_EQ(WhyNotABmpFile(path), c.why.empty() ? "" : "The file <" + path + "> " + c.why) << c.why;
+  for (const auto& [bytes, why] : cases) {
+    dir.Write("logo.bmp", bytes);
+    EXPECT_EQ(WhyNotABmpFile(path), why.empty() ? "" : "The file <" + path + "> " + why) << why;
   }
   std::remove(path.c_str());
   EXPECT_EQ(WhyNotABmpFile(path), "The file <" + path + "> cannot be opened.");

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# cmake --install into a temporary root (DESTDIR, prefix /usr, as the package does), then the installed
-# programs run: zelta-server checks the installed configuration, zelta-printer-emu answers GS I 1, and Logo,
-# started through its link in bin/, loads its icons and fills its tree from the installed server; cpack
-# makes the Debian package of the same tree.
+# cmake --install into a temporary root (DESTDIR, prefix /usr, as the package does), the installed programs
+# run from there, and cpack's Debian package of the same tree.
 # Usage: install_test.sh BUILD_DIR
 set -uo pipefail
 build=$1
@@ -12,10 +10,7 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 pids=()
 trap 'for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null; done; rm -rf "$root"' EXIT
 
-DESTDIR=$root cmake --install "$build" --prefix /usr >"$root/install.log" 2>&1 || {
-  cat "$root/install.log" >&2
-  exit 1
-}
+DESTDIR=$root cmake --install "$build" --prefix /usr >"$root/install.log" 2>&1 || { cat "$root/install.log" >&2; exit 1; }
 usr=$root/usr
 pkg=$usr/lib/zelta-logo
 
@@ -52,7 +47,6 @@ grep -qx 'Exec=/usr/bin/Logo' "$desktop" && grep -qx 'Icon=zelta-logo' "$desktop
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop" || fail "desktop entry invalid"; fi
 grep -qx 'InstallationType=LOCAL' "$root/etc/zelta/registry" || fail "/etc/zelta/registry"
 
-# zelta-server checks the installed configuration and the example.
 for conf in "$root/etc/zelta/zelta-server.conf" "$usr/share/doc/zelta-logo/zelta-server.conf.example"; do
   "$usr/bin/zelta-server" --check "$conf" >/dev/null 2>&1 || fail "zelta-server --check $conf"
 done
@@ -102,10 +96,7 @@ printf '[SOFTWARE\\Zelta]\nInstallationType=LOCAL\n[SOFTWARE\\Zelta\\Remote]\nSe
 ZELTA_REGISTRY=$root/registry XDG_RUNTIME_DIR=$root QT_QPA_PLATFORM=offscreen "$usr/bin/Logo" >"$root/logo.out" 2>&1 &
 logo=$!
 pids+=("$logo")
-for _ in $(seq 100); do
-  [ "$(cat "$root/relay.out" 2>/dev/null | wc -l)" -ge 2 ] && break
-  sleep 0.1
-done
+for _ in $(seq 100); do [ "$(cat "$root/relay.out" 2>/dev/null | wc -l)" -ge 2 ] && break; sleep 0.1; done
 read -r up down preface < <(sed -n 2p "$root/relay.out")
 if [ "${preface:-}" != "PRI * HTTP/2.0" ] || [ "${up:-0}" -lt 100 ] || [ "${down:-0}" -lt 100 ]; then
   fail "installed Logo did not talk to the server (relay: $(tr '\n' ' ' <"$root/relay.out"); $(cat "$root/logo.out"))"

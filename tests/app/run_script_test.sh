@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# scripts/run against the programs already built: the no-display line, the state folder it prepares,
-# the server it starts, a second Logo ending at once, and that ending Logo (or the script) leaves
-# nothing running.
+# scripts/run against the programs already built: what it prepares and starts, and that it leaves nothing
+# running.
 # Usage: run_script_test.sh REPO BUILD_DIR
 set -uo pipefail
 repo=$1

@@ -23,16 +23,12 @@ TEST(GetPrinterModel, IniEntriesByEitherByteAndBrandThenTheBuiltInTable) {
   const std::string edges = "[PRINTER ID]\nNEG=-1\nNEG2=-2560\nEDGE=-32768\nTOP=32767\n";
   // 21 entries of 12 characters (with NUL) fill 252 of the 254 characters read: a later one is not seen,
   // and one cut in the middle of its value is not read as a shorter number.
-  std::string full = "[PRINTER ID]\n", cut = full;
-  for (int i = 0; i < 21; ++i) full += "MODEL" + std::to_string(10 + i) + "=199\n";
-  for (int i = 0; i < 20; ++i) cut += "MODEL" + std::to_string(10 + i) + "=199\n";
-  full += "LATE=77\n";
+  std::string cut = "[PRINTER ID]\n";
+  for (int i = 10; i < 30; ++i) cut += "MODEL" + std::to_string(i) + "=199\n";
+  const std::string full = cut + "MODEL30=199\nLATE=77\n";
   cut += "CUT=12345678901234\n";  // cut after "CUT=1234567890", and out of range either way
-  const struct {
-    std::string ini;
-    int id;
-    std::string brand, model, brand_after;
-  } cases[] = {
+  // The file, the model ID and the brand asked for; the model and the brand found.
+  const std::tuple<std::string, int, std::string, std::string, std::string> cases[] = {
       {"", 176, "ANY", "KDM410G", "BRENNICA"},
       {"", 10, "", "KDM25", "BRENNICA"},  // 161 and 46: the OPOS set-up test tells them by their models
       {"", 36, "", "KDM410", "BRENNICA"},
@@ -50,6 +46,7 @@ TEST(GetPrinterModel, IniEntriesByEitherByteAndBrandThenTheBuiltInTable) {
       {edges, 246, "", "", ""},  // -2560: bytes 0 and -10
       {edges, 127, "", "TOP", ""},
       {edges, 128, "", "", ""},
+      {"[PRINTER ID]\nEDGE=-32768\n", 0, "", "EDGE", ""},  // low byte 0, high byte -128
       {full, 199, "", "MODEL10", ""},
       {full, 77, "", "", ""},
       {cut, 199, "", "MODEL10", ""},
@@ -58,24 +55,21 @@ TEST(GetPrinterModel, IniEntriesByEitherByteAndBrandThenTheBuiltInTable) {
   TempDir dir;
   ResetPubblicVar();
   InitProgramPaths(dir.File("Logo"));
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.ini + std::to_string(c.id));
-    dir.Write("Logo.INI", c.ini);
-    std::string brand = c.brand, error;
-    EXPECT_EQ(GetPrinterModel(static_cast<uint8_t>(c.id), brand, &error), c.model);
-    EXPECT_EQ(brand, c.brand_after);
-    EXPECT_EQ(error, "");
+  for (const auto& [ini, id, asked, model, brand] : cases) {
+    SCOPED_TRACE(ini + std::to_string(id));
+    dir.Write("Logo.INI", ini);
+    std::string found = asked, error;
+    EXPECT_EQ(GetPrinterModel(static_cast<uint8_t>(id), found, &error) + "|" + found + "|" + error,
+              model + "|" + brand + "|");
   }
   // A value that is not a whole 16-bit number is an error, even before a good entry.
-  for (const char* bad : {"abc", "36.5", "32768", "-32769", ""}) {
-    dir.Write("Logo.INI", std::string("[PRINTER ID]\nBAD=") + bad + "\nGOOD=36\n");
+  for (const std::string bad : {"abc", "36.5", "32768", "-32769", ""}) {
+    dir.Write("Logo.INI", "[PRINTER ID]\nBAD=" + bad + "\nGOOD=36\n");
     std::string brand, error;
-    EXPECT_EQ(GetPrinterModel(36, brand, &error), "") << bad;
-    EXPECT_NE(error.find("not a whole number between -32768 and 32767"), std::string::npos) << bad;
+    EXPECT_EQ(GetPrinterModel(36, brand, &error) + error,
+              "The PRINTER ID entry BAD=" + bad + " of " + ProgramIni() +
+                  " is not a whole number between -32768 and 32767.");
   }
-  dir.Write("Logo.INI", "[PRINTER ID]\nEDGE=-32768\n");
-  std::string brand;
-  EXPECT_EQ(GetPrinterModel(0, brand), "EDGE");  // -32768: low byte 0, high byte -128
   ResetPubblicVar();
 }
 
@@ -87,9 +81,8 @@ TEST(ProgramPaths, FolderNameVariantAndIni) {
   std::filesystem::create_symlink("../lib/Logo", dir.File("bin/OPOSETUP"));
   std::filesystem::create_symlink("Logo", dir.File("lib/DEMO"));
   const std::string root = std::filesystem::canonical(dir.path()).string();
-  const struct {
-    std::string started_as, folder, variant, ini;
-  } cases[] = {
+  // Started as, the folder, the variant and the INI file.
+  const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
       {"/opt/zelta/bin/Logo", "/opt/zelta/bin/", "LOGO", "/opt/zelta/bin/Logo.INI"},
       {"/opt/zelta/bin/oposetup.exe", "/opt/zelta/bin/", "OPOSETUP", "/opt/zelta/bin/oposetup.INI"},
       {"/Logo", "/", "LOGO", "/Logo.INI"},                                                  // no second slash
@@ -97,11 +90,10 @@ TEST(ProgramPaths, FolderNameVariantAndIni) {
       {dir.File("lib/DEMO"), root + "/lib/", "DEMO", root + "/lib/DEMO.INI"},               // link beside it
       {dir.File("bin/Missing"), dir.File("bin/"), "MISSING", dir.File("bin/Missing.INI")},  // as given
   };
-  for (const auto& c : cases) {
-    InitProgramPaths(c.started_as);
-    EXPECT_EQ(AppFolder + " " + ProgramVariant() + " " + ProgramIni(),
-              c.folder + " " + c.variant + " " + c.ini)
-        << c.started_as;
+  for (const auto& [started_as, folder, variant, ini] : cases) {
+    InitProgramPaths(started_as);
+    EXPECT_EQ(AppFolder + " " + ProgramVariant() + " " + ProgramIni(), folder + " " + variant + " " + ini)
+        << started_as;
   }
   ResetPubblicVar();
 }
@@ -110,11 +102,9 @@ TEST(InstanceLock, SecondInstanceFindsTheLockHeldUntilTheFirstEnds) {
   TempDir dir;
   setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
   {
-    InstanceLock first("LOGO");
+    InstanceLock first("LOGO"), second("LOGO"), other("OPOSETUP");  // another variant runs beside it
     ASSERT_TRUE(first.Held()) << first.error();
-    InstanceLock second("LOGO");
     EXPECT_FALSE(second.Held());
-    InstanceLock other("OPOSETUP");  // another program variant runs beside it
     EXPECT_TRUE(other.Held());
   }
   InstanceLock again("LOGO");

@@ -2,24 +2,17 @@
 // network; the last test against a zelta-server announcing itself.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "browser/local_machine.h"
 #include "browser/main_server_dialog.h"
-#include "browser/network_functions.h"
 #include "fake_servers.h"
 #include "platform/computer_name.h"
 #include "platform/network_enum.h"
-#include "platform/registry.h"
 #include "remote/create_remote_object.h"
 #include "remote/grpc_create_obj.h"
 #include "server_process.h"
 
 namespace zelta::test {
 namespace {
-
-using namespace std::string_literals;
-using Texts = std::vector<std::string>;
 
 class DiscoveryTest : public BrowserTest {
  protected:
@@ -28,7 +21,6 @@ class DiscoveryTest : public BrowserTest {
       return NetworkComputers{kNetOk, kNetOk, {"AAA", GetComputerName(), "ZZZ:47101"}};
     });
   }
-  ~DiscoveryTest() override { SetNetworkEnumerator(nullptr); }
   void MainServer(const Texts& servers) {
     SetMainServer("SHOP0");
     net.Collection("SHOP0")->servers = servers;
@@ -38,74 +30,57 @@ class DiscoveryTest : public BrowserTest {
 using ServerDialogTest = DiscoveryTest;
 
 TEST_F(DiscoveryTest, MainServerListGivesTheTree) {
-  struct Monitor {
-    std::string machine, printers = "", net = "";
-    int32_t list_result = 0, net_result = 0;
-  };
-  const std::string failure = " from server on b.\rDescription: Monitor failure";
-  const struct {
-    Texts servers;
-    std::vector<Monitor> monitors;  // a server without one is unreachable
-    std::string tree;
-    Texts messages = {};
-    size_t creation_errors = 0;
-  } cases[] = {
+  const std::string failure = " from server on b.\rDescription: Monitor failure\n";
+  // The servers listed, those with a Monitor (its machine, lists and their results; the others are
+  // unreachable), the tree and what was said.
+  using Monitor = std::tuple<std::string, std::string, std::string, int32_t, int32_t>;
+  const std::tuple<Texts, std::vector<Monitor>, std::string> cases[] = {
       {{"A", "B"},
-       {{"A", "emu:46=Receipt\0usb:/dev/usb/lp0=Kitchen\0"s}},
+       {{"A", "emu:46=Receipt\0usb:/dev/usb/lp0=Kitchen\0"s, "", 0, 0}},
        "*SHOPNET [Domain]\n  A [Server]\n    Kitchen:usb:/dev/usb/lp0 [Printer]\n"
-       "    Receipt:emu:46 [Printer]\n  B (Unreacheable) [Server]\n",
-       {},
-       1},
+       "    Receipt:emu:46 [Printer]\n  B (Unreacheable) [Server]\n"
+       "Error-2147221371 creating ZeltaServer.Monitor on B.\rNo server answers on B.\n"},
       {{"A", "A"},
-       {{"A", "emu:46=Receipt\0"s}},
+       {{"A", "emu:46=Receipt\0"s, "", 0, 0}},
        "SHOPNET [Domain]\n  *A [Server]\n    Receipt:emu:46 [Printer]\n"},
       {{"b"},
-       {{"b", "", "", 0x1234}},
-       "*SHOPNET [Domain]\n  b (Busy) [Server]\n",
-       {"Raised error code  4660 getting printer collection" + failure}},
+       {{"b", "", "", 0x1234, 0}},
+       "*SHOPNET [Domain]\n  b (Busy) [Server]\nRaised error code  4660 getting printer collection" +
+           failure},
       // Sorted without case; net printers from the first server that lists them.
       {{"b", "A", "c"},
-       {{"b", "", "", 0, 0x1234}, {"A", "", "10.0.0.5:9100=Bar\0"s}, {"c", "", "10.0.0.6:9100=Never\0"s}},
-       "*SHOPNET [Domain]\n  A [Server]\n  b [Server]\n  Bar:9100(10.0.0.5) [NetPrinter]\n  c [Server]\n",
-       {"Raised error code  4660 getting net printer collection" + failure}},
-      // Garbage: empty names, entries without '=' or NUL; a last entry without NUL is taken whole.
+       {{"b", "", "", 0, 0x1234},
+        {"A", "", "10.0.0.5:9100=Bar\0"s, 0, 0},
+        {"c", "", "10.0.0.6:9100=Never\0"s, 0, 0}},
+       "*SHOPNET [Domain]\n  A [Server]\n  b [Server]\n  Bar:9100(10.0.0.5) [NetPrinter]\n  c [Server]\n"
+       "Raised error code  4660 getting net printer collection" +
+           failure},
+      // Garbage: empty names (not servers to create), entries without '=' or NUL; a last entry without NUL
+      // is taken whole.
       {{"", "A\0\0"s, "B"},
-       {{"A", "junk\0emu:36=Colour"s}, {"B", "", "nohost\0h:1=N1\0h:2\0h2:2=N2"s}},
+       {{"A", "junk\0emu:36=Colour"s, "", 0, 0}, {"B", "", "nohost\0h:1=N1\0h:2\0h2:2=N2"s, 0, 0}},
        "*SHOPNET [Domain]\n  A [Server]\n    Colour:emu:36 [Printer]\n  B [Server]\n  N1:1(h) [NetPrinter]\n"
        "  N2:2(h2) [NetPrinter]\n"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(&c - cases);
+  for (const auto& [servers, monitors, shown] : cases) {
+    SCOPED_TRACE(shown);
     form = StartFormState();
     net = FakeNetwork();
-    ui.messages.clear();
-    ui.prompts.clear();
     ui.answers.assign(8, MsgBoxResult::kOk);
-    MainServer(c.servers);
-    for (const Monitor& m : c.monitors) {
-      auto fake = net.Monitor(m.machine);
-      fake->printers = m.printers;
-      fake->net_printers = m.net;
-      fake->list_result = m.list_result;
-      fake->net_result = m.net_result;
-    }
+    MainServer(servers);
+    for (const auto& [machine, printers, nets, list_result, net_result] : monitors)
+      net.Monitor(machine, printers, nets, list_result, net_result);
     Discover();
-    EXPECT_EQ(TreeText(), c.tree);
-    EXPECT_EQ(ui.messages, c.messages);
-    EXPECT_EQ(ui.prompts.size(), c.creation_errors);  // an empty name is not a server to create
-    EXPECT_FALSE(form.busy);
-    EXPECT_EQ(window.StatusPanelText(1), "Main server SHOP0");
-    EXPECT_EQ(window.StatusPanelText(2), "Ready...");
-    EXPECT_EQ(form.parallel_creations, 0);
+    EXPECT_EQ(TreeText() + Said(), shown);
+    EXPECT_EQ(window.StatusPanelText(1) + "|" + window.StatusPanelText(2), "Main server SHOP0|Ready...");
+    EXPECT_FALSE(form.busy || form.parallel_creations);
   }
 }
 
 TEST_F(DiscoveryTest, LocalModeShowsThisComputerAndNetPrintersAtTopLevel) {
   LocalInstallation = true;
   const std::string me = GetComputerName();
-  auto m = net.Monitor(me);
-  m->printers = "emu:46=Receipt\0"s;
-  m->net_printers = "10.0.0.5:9100=Bar\0"s;
+  net.Monitor(me, "emu:46=Receipt\0"s, "10.0.0.5:9100=Bar\0"s);
   Discover();
   EXPECT_EQ(TreeText(),
             "*" + me + " [Server]\n  Receipt:emu:46 [Printer]\nBar:9100(10.0.0.5) [NetPrinter]\n");
@@ -126,25 +101,21 @@ TEST_F(DiscoveryTest, ServersAreAskedSideBySide) {
   ASSERT_EQ(net.started_at_take.size(), 21u);
   EXPECT_EQ(net.started_at_take[1], 21u);
   EXPECT_LT(ui.now - 1000.0, 6.0);  // one after another: 8 s
-  // The tree follows the list.
   EXPECT_EQ(form.tvwServerCollection.Children(form.tvwServerCollection.First()).size(), 20u);
 }
 
 TEST_F(DiscoveryTest, MainServerThatDoesNotAnswerOffersTheDialog) {
+  SetMainServer("DOWN");
   for (MsgBoxResult answer : {MsgBoxResult::kNo, MsgBoxResult::kYes}) {
-    SCOPED_TRACE(static_cast<int>(answer));
     form.tvwServerCollection.Clear();
-    ui.prompts.clear();
-    dialogs = 0;
-    SetMainServer("DOWN");
     ui.answers = {MsgBoxResult::kOk, answer};
     Discover();
-    EXPECT_EQ(ui.PromptTexts(), (Texts{"Error-2147221371 creating ZeltaMainServer."
-                                       "ServerCollection on DOWN.\rNo server answers on DOWN.",
-                                       "Select a new MainServer?"}));
-    EXPECT_EQ(ui.prompts[1].icon, MsgBoxIcon::kQuestion);
-    EXPECT_EQ(dialogs, answer == MsgBoxResult::kYes ? 1 : 0);
-    EXPECT_EQ(TreeText(), "*SHOPNET [Domain]\n");
+    EXPECT_EQ(ui.prompts.at(1).icon, MsgBoxIcon::kQuestion);
+    EXPECT_EQ(
+        TreeText() + Said(),
+        "*SHOPNET [Domain]\nError-2147221371 creating ZeltaMainServer.ServerCollection on DOWN.\rNo server "
+        "answers on DOWN.\nSelect a new MainServer?\n");
+    EXPECT_EQ(dialogs, answer == MsgBoxResult::kYes ? 1 : 0);  // the dialog opens on Yes only
   }
 }
 
@@ -180,25 +151,26 @@ TEST_F(DiscoveryTest, CloseDuringACreationUnloadsTheWindow) {
 }
 
 TEST_F(DiscoveryTest, ListNetworkComputersReportsAnUnavailableNetwork) {
-  struct Case {
-    NetworkComputers found;
-    Texts combo, prompts;
+  // What the network gives, the names listed and what was said.
+  const std::tuple<NetworkComputers, Texts, std::string> cases[] = {
+      {{kNetOk, kNetOk, {"SHOP1", "SHOP2:47101"}}, {"SHOP1", "SHOP2:47101"}, ""},
+      {{kNetUnavailable, kNetOk, {}}, {}, "The network is unavailable.\n"},
+      {{kNetExtendedError, kNetOk, {}}, {}, "Error 1208 by WNetOpenEnum.\n"},
+      {{kNetOk, kNetExtendedError, {"SHOP1"}}, {"SHOP1"}, "Error 1208 by WNetEnumResource.\n"},
   };
-  const Case cases[] = {
-      {{kNetOk, kNetOk, {"SHOP1", "SHOP2:47101"}}, {"SHOP1", "SHOP2:47101"}, {}},
-      {{kNetUnavailable, kNetOk, {}}, {}, {"The network is unavailable."}},
-      {{kNetExtendedError, kNetOk, {}}, {}, {"Error 1208 by WNetOpenEnum."}},
-      {{kNetOk, kNetExtendedError, {"SHOP1"}}, {"SHOP1"}, {"Error 1208 by WNetEnumResource."}},
-  };
-  for (const Case& c : cases) {
-    ui.prompts.clear();
-    SetNetworkEnumerator([&](const std::string&) { return c.found; });
+  for (const auto& [found, names, said] : cases) {
+    SetNetworkEnumerator([found = found](const std::string&) { return found; });
     Texts combo;
     ListNetworkComputers(combo, "");
-    EXPECT_EQ(combo, c.combo);
-    EXPECT_EQ(ui.PromptTexts(), c.prompts);
+    EXPECT_EQ(combo, names);
     for (const auto& p : ui.prompts) EXPECT_EQ(p.icon, MsgBoxIcon::kNone);
+    EXPECT_EQ(Said(), said);
   }
+}
+
+// The dialog as "unloaded" or "open", "busy", and the name in its box.
+std::string Box(const MainServerDialogState& d) {
+  return std::string(d.unloaded ? "unloaded " : "open ") + (d.busy ? "busy " : "") + d.cmbServerText;
 }
 
 TEST_F(ServerDialogTest, MainServerChosenIsSavedAndLeftForTheCaller) {
@@ -206,15 +178,14 @@ TEST_F(ServerDialogTest, MainServerChosenIsSavedAndLeftForTheCaller) {
   LoadMainServerDialog(box);
   box.cmbServerText = "NOBODY";
   ui.answers = {MsgBoxResult::kOk};
-  ApplyMainServerDialog(box);
-  EXPECT_FALSE(box.unloaded);  // stays open with the name still in the box
-  EXPECT_EQ(box.cmbServerText, "NOBODY");
-  EXPECT_FALSE(box.busy);
-  EXPECT_EQ(ui.PromptTexts().size(), 1u);
+  ApplyMainServerDialog(box);  // stays open with the name still in the box
+  EXPECT_EQ(Box(box) + "\n" + Said(),
+            "open NOBODY\nError-2147221371 creating ZeltaMainServer.ServerCollection on NOBODY.\rNo server "
+            "answers on NOBODY.\n");
   auto chosen = net.Collection("ZZZ:47101");
   box.cmbServerText = "ZZZ:47101";
   ApplyMainServerDialog(box);
-  EXPECT_TRUE(box.unloaded);
+  EXPECT_EQ(Box(box), "unloaded ZZZ:47101");
   EXPECT_EQ(ServerCollectionObj, chosen);
   std::string saved;
   RegReadString(kZeltaKey, kMainServerValue, saved);
@@ -224,27 +195,22 @@ TEST_F(ServerDialogTest, MainServerChosenIsSavedAndLeftForTheCaller) {
 TEST_F(ServerDialogTest, AddModeRegistersWithTheMainServerWhenThereIsOne) {
   MainServerMode = false;
   net.Monitor("AAA");
-  // No main server: shown in the tree only, nothing registered, no message.
-  box.cmbServerText = "AAA";
-  ApplyMainServerDialog(box);
-  EXPECT_TRUE(box.unloaded);
-  EXPECT_EQ(ChosenServer, "AAA");
-  EXPECT_TRUE(ui.prompts.empty());
-  // With one: AddServer, and its refusal is shown.
-  SetMainServer("SHOP0");
-  auto collection = net.Collection("SHOP0");
-  for (int32_t fail : {0, 0x2345}) {
+  // No main server: shown in the tree only, nothing registered, no message. With one: AddServer, and its
+  // refusal is shown.
+  auto collection = std::make_shared<FakeCollection>();
+  for (int32_t fail : {-1, 0, 0x2345}) {
+    if (fail >= 0) SetMainServer("SHOP0");
+    net.objects["ZeltaMainServer.ServerCollection@SHOP0"] = collection;
     MainServerDialogState d;
-    collection->fail = fail;
+    collection->fail = std::max(fail, 0);
     d.cmbServerText = "AAA";
     ui.answers = {MsgBoxResult::kOk};
     ApplyMainServerDialog(d);
-    EXPECT_TRUE(d.unloaded);
+    EXPECT_EQ(Box(d) + " " + ChosenServer, "unloaded AAA AAA");
     EXPECT_FALSE(ServerCollectionObj);
+    EXPECT_EQ(collection->servers, fail < 0 ? Texts{} : Texts{"AAA"});
   }
-  EXPECT_EQ(collection->servers, Texts{"AAA"});
-  EXPECT_EQ(ui.PromptTexts(),
-            Texts{"Error 9029 by ZeltaMainServer.ServerCollection on SHOP0.\rList is read-only"});
+  EXPECT_EQ(Said(), "Error 9029 by ZeltaMainServer.ServerCollection on SHOP0.\rList is read-only\n");
 }
 
 TEST_F(ServerDialogTest, CloseWaitsForAPendingCreation) {
@@ -259,8 +225,7 @@ TEST_F(ServerDialogTest, CloseWaitsForAPendingCreation) {
   ApplyMainServerDialog(box);
   EXPECT_TRUE(refused);
   EXPECT_TRUE(box.creation.ClosePending);
-  EXPECT_TRUE(box.unloaded);
-  // No creation pending: the close goes through and leaves nothing set.
+  EXPECT_EQ(Box(box), "unloaded SLOW");
   MainServerDialogState idle;
   EXPECT_TRUE(MainServerDialogCloseRequest(idle));
 }

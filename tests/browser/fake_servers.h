@@ -26,6 +26,9 @@
 
 namespace zelta::test {
 
+using namespace std::string_literals;
+using Texts = std::vector<std::string>;
+
 class FakeMonitor : public MonitorObject {
  public:
   std::string printers, net_printers;  // the lists handed out
@@ -54,17 +57,14 @@ class FakeMonitor : public MonitorObject {
     return 0;
   }
   int32_t GetPrinterCollection(std::string& list, int32_t& result) override {
-    return List("GetPrinterCollection", printers, list_result, list, result);
+    calls.push_back("GetPrinterCollection");
+    if (!list_result) list = printers;
+    return result = list_result;
   }
   int32_t GetNetPrinterCollection(std::string& list, int32_t& result) override {
-    return List("GetNetPrinterCollection", net_printers, net_result, list, result);
-  }
-
- private:
-  int32_t List(const char* call, const std::string& mine, int32_t code, std::string& list, int32_t& result) {
-    calls.push_back(call);
-    if (code == 0) list = mine;
-    return result = code;
+    calls.push_back("GetNetPrinterCollection");
+    if (!net_result) list = net_printers;
+    return result = net_result;
   }
 };
 
@@ -105,19 +105,23 @@ struct FakeNetwork {
   double seconds = 0.02;                  // how long a creation takes on the test's clock
   std::function<void()> during_creation;  // run on each poll (e.g. a close request)
 
-  std::shared_ptr<FakeMonitor> Monitor(const std::string& machine) {
-    return Add<FakeMonitor>(kProgIdMonitor, machine);
+  // A Monitor with its printers and net printers and the results of its two lists.
+  std::shared_ptr<FakeMonitor> Monitor(const std::string& machine, const std::string& printers = "",
+                                       const std::string& net = "", int32_t list_result = 0,
+                                       int32_t net_result = 0) {
+    auto monitor = std::make_shared<FakeMonitor>();
+    objects[kProgIdMonitor + "@"s + machine] = monitor;
+    monitor->printers = printers;
+    monitor->net_printers = net;
+    monitor->list_result = list_result;
+    monitor->net_result = net_result;
+    return monitor;
   }
   std::shared_ptr<FakeCollection> Collection(const std::string& machine) {
-    return Add<FakeCollection>(kProgIdServerCollection, machine);
+    auto collection = std::make_shared<FakeCollection>();
+    objects[kProgIdServerCollection + "@"s + machine] = collection;
+    return collection;
   }
-  template <typename T>
-  std::shared_ptr<T> Add(const std::string& progId, const std::string& machine) {
-    auto object = std::make_shared<T>();
-    objects[progId + "@" + machine] = object;
-    return object;
-  }
-  CreateObjMaker Maker();
 };
 
 // A creation that ends after the network's seconds on the test's clock with the object it holds.
@@ -157,10 +161,6 @@ class FakeCreateObj : public CreateObj {
   bool done_ = false;
 };
 
-inline CreateObjMaker FakeNetwork::Maker() {
-  return [this] { return std::make_unique<FakeCreateObj>(this); };
-}
-
 // The usual browser test: scripted UI, the browser window as a fake form, shared variables reset, a registry
 // file with the Zelta keys, and the fake network installed.
 class BrowserTest : public ::testing::Test {
@@ -173,21 +173,16 @@ class BrowserTest : public ::testing::Test {
     setenv("USERDOMAIN", "SHOPNET", 1);
     RegCreateKey(kZeltaKey);
     InitProgramPaths(dir.File("Logo"));
-    InstallCreateObjMaker(net.Maker());
+    InstallCreateObjMaker([this] { return std::make_unique<FakeCreateObj>(&net); });
     form.unload = [this] { ++unloads; };
     form.show_main_server_dialog = [this] {
       ++dialogs;
       if (dialog) dialog();
     };
-    form.open_printer_window = [this](PrinterWindow w, const std::string& text) {
-      opened.emplace_back(w, text);
-      opened_model = PrinterModelId;
-      opened_printer = PrinterObj;
-      return true;
-    };
   }
   ~BrowserTest() override {
     InstallCreateObjMaker(nullptr);
+    SetNetworkEnumerator(nullptr);
     ResetBrowserVars();
     ResetPubblicVar();
     unsetenv("ZELTA_REGISTRY");
@@ -211,6 +206,15 @@ class BrowserTest : public ::testing::Test {
     }
     return out;
   }
+  // The messages, then the prompts, a line each; forgets them.
+  std::string Said() {
+    std::string out;
+    for (const std::string& text : ui.messages) out += text + "\n";
+    for (const std::string& text : ui.PromptTexts()) out += text + "\n";
+    ui.messages.clear();
+    ui.prompts.clear();
+    return out;
+  }
 
   TempDir dir;
   ScriptedUi ui;
@@ -218,10 +222,8 @@ class BrowserTest : public ::testing::Test {
   FakeNetwork net;
   StartFormState form;
   int unloads = 0, dialogs = 0;
-  std::function<void()> dialog;                               // what the server dialog does when it opens
-  std::vector<std::pair<PrinterWindow, std::string>> opened;  // windows opened, with node text
-  uint8_t opened_model = 0;
-  std::shared_ptr<PrinterObject> opened_printer;
+  std::function<void()> dialog;  // what the server dialog does when it opens
+  std::shared_ptr<ScriptedPrinter> printer = std::make_shared<ScriptedPrinter>();
 };
 
 }  // namespace zelta::test

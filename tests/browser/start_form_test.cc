@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -10,28 +9,20 @@
 #include <QTreeWidget>
 
 #include "browser/about_form.h"
-#include "browser/configuration.h"
 #include "browser/main_server_form.h"
-#include "browser/network_functions.h"
 #include "browser/start_form.h"
 #include "fake_servers.h"
 #include "platform/computer_name.h"
-#include "platform/registry.h"
 
 namespace zelta::test {
 namespace {
-
-using namespace std::string_literals;
 
 class StartFormTest : public BrowserTest {
  protected:
   StartFormTest() {
     UnregisterForm(&window);  // the real window takes the status texts
     const std::string me = GetComputerName();
-    auto m = net.Monitor(me);
-    m->printers = "emu:46=Receipt\0emu:36=Colour\0"s;
-    m->net_printers = "10.0.0.5:9100=Bar\0"s;
-    m->printer = printer;
+    net.Monitor(me, "emu:46=Receipt\0emu:36=Colour\0"s, "10.0.0.5:9100=Bar\0"s)->printer = printer;
     SetNetworkEnumerator([me](const std::string&) {
       return NetworkComputers{kNetOk, kNetOk, {"SHOP1", me, "SHOP2"}};
     });
@@ -39,7 +30,6 @@ class StartFormTest : public BrowserTest {
   ~StartFormTest() override {
     delete form_window;
     SetLogoWindowOpener(nullptr);
-    SetNetworkEnumerator(nullptr);
   }
   // Loads and shows the window, and waits for the first activation's discovery.
   void Open() {
@@ -67,7 +57,6 @@ class StartFormTest : public BrowserTest {
   }
 
   StartForm* form_window = nullptr;
-  std::shared_ptr<ScriptedPrinter> printer = std::make_shared<ScriptedPrinter>();
 };
 
 TEST_F(StartFormTest, NetworkModeShowsTheOptions) {

@@ -4,14 +4,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-
 #include "platform/ini_file.h"
 #include "platform/registry.h"
 #include "support/temp_dir.h"
 
 namespace zelta::test {
 namespace {
+
+using namespace std::string_literals;
 
 class SettingsTest : public ::testing::Test {
  protected:
@@ -34,8 +34,7 @@ class SettingsTest : public ::testing::Test {
 };
 
 TEST_F(SettingsTest, IniSectionIsEntriesEachEndedByNulCutToSizeMinusTwo) {
-  std::string full = "KDT330=11808|KDM410=36|loose line|";  // 34 characters
-  std::replace(full.begin(), full.end(), '|', '\0');
+  const std::string full = "KDT330=11808\0KDM410=36\0loose line\0"s;  // 34 characters
   EXPECT_EQ(GetPrivateProfileSection("printer id", 256, ini), full);
   EXPECT_EQ(GetPrivateProfileSection("PRINTER ID", 35, ini), full);  // entries and the final NUL fit
   EXPECT_EQ(GetPrivateProfileSection("PRINTER ID", 34, ini), full.substr(0, 32));
