@@ -78,6 +78,21 @@ class ScriptedWindowTest : public ::testing::Test {
     SetSelected(s.Slot(i), selected);
     return i;
   }
+  // The window in one line: the visible thumbnails' captions, the tabs, the logo count, used/free memory,
+  // the printer's claims/releases, a busy pointer or a progress bar left showing, the messages shown.
+  std::string Shown() const {
+    const LogoWindowState& s = window->state;
+    std::string out;
+    for (const LogoSlot& slot : s.slots)
+      if (slot.picThumbFrame.visible) out += slot.picThumbFrame.tag + " ";
+    out += "tabs " + std::to_string(s.tabs.size()) + ", count " + std::to_string(s.LogoCount) + ", " +
+           s.lblMemUsed + "/" + s.lblMemFree + ", claims " + std::to_string(printer->claims) + "/" +
+           std::to_string(printer->releases);
+    if (s.busy) out += ", busy";
+    if (s.progress.visible || s.panel3_visible) out += ", progress";
+    for (const std::string& m : ui.messages) out += " | " + m;
+    return out;
+  }
 
   ScriptedUi ui;
   TempDir dir;
