@@ -42,11 +42,19 @@ std::string Refused(int32_t n) {
 
 class LogoWindowTest : public ScriptedWindowTest {
  protected:
-  // Opens the window on a printer of model and runs its start-up sequence.
-  LogoWindowState& Open(uint8_t model) {
+  // The window on a printer of model after its start-up sequence.
+  LogoWindowState& Start(uint8_t model) {
     PrinterModelId = model;
     window = std::make_unique<LogoWindow>();
     StartTimer_Timer(window->state);
+    return window->state;
+  }
+  // An idle window of model with the given memory figures.
+  LogoWindowState& Open(uint8_t model, const std::string& free = "100000") {
+    PrinterModelId = model;
+    window = std::make_unique<LogoWindow>();
+    window->state.busy = false;
+    window->state.lblMemFree = free;
     return window->state;
   }
   std::vector<std::string> Captions() const {
@@ -55,11 +63,30 @@ class LogoWindowTest : public ScriptedWindowTest {
       if (slot.picThumbFrame.visible) out.push_back(slot.picThumbFrame.tag);
     return out;
   }
+  // A new logo of w × h pixels (left half black, rest white, a red middle row), selected.
+  int16_t Fresh(int w, int h, int colour_entry = 0) {
+    const Pixel pixel = [w, h](int x, int y) { return y == h / 2 ? 0xFF0000u : x < w / 2 ? 0u : 0xFFFFFFu; };
+    LogoWindowState& s = window->state;
+    EXPECT_TRUE(AddLogoFile(s, Picture(dir, "f" + std::to_string(++files) + ".bmp", w, h, pixel), "f.bmp"));
+    const int16_t i = static_cast<int16_t>(s.tabs.back().tag);
+    s.Slot(i).cmbColor.selected = colour_entry;
+    s.busy = false;
+    cmbColor_Click(s, i);
+    SetSelected(s.Slot(i), true);
+    return i;
+  }
+  // Answers GS I 1, the memory figures and the key-code list after each logo.
+  void AnswerLogo(const std::string& free, const std::string& keys) {
+    printer->QueueByte(PrinterModelId);
+    ScriptMemory("393216", free, keys);
+  }
+
+  int files = 0;
 };
+using LogoOperationsTest = LogoWindowTest;
 
 TEST_F(LogoWindowTest, StartUpReadsWhatEachModelOffers) {
-  const Bytes capacity = CmdNvCapacity(), list = CmdKeyCodeList(),
-              memory = capacity + CmdNvRemaining() + list;
+  const Bytes capacity = kMemoryRequests.substr(0, 7), list = kListRequest, memory = kMemoryRequests + list;
   const struct {
     uint8_t model;
     int type_byte;  // answer to GS I 2, where asked; -1: none comes
@@ -91,7 +118,7 @@ TEST_F(LogoWindowTest, StartUpReadsWhatEachModelOffers) {
     if ((c.model == 161 || c.model == 10) && c.type_byte >= 0) printer->QueueByte(c.type_byte);
     for (const std::string& figure : c.figures) printer->replies.push_back({kResultOk, Block(figure)});
     if (!c.figures.empty()) printer->replies.push_back({kResultOk, KeyBlock(0x40, "A1")});
-    LogoWindowState& s = Open(c.model);
+    LogoWindowState& s = Start(c.model);
     EXPECT_EQ(printer->written, c.sent);
     EXPECT_EQ(s.lblMemUsed + "/" + s.lblMemFree, c.shown);
     EXPECT_EQ(Captions(),
@@ -113,7 +140,7 @@ TEST_F(LogoWindowTest, StoredLogosAppearInTheirOrderAPauseApart) {
   ui.on_do_events = [&] {
     if (window && window->state.LogoCount > static_cast<int>(shown.size())) shown.push_back(ui.now);
   };
-  LogoWindowState& s = Open(46);
+  LogoWindowState& s = Start(46);
   EXPECT_EQ(Shown(), "Logo(A1) Logo(B2) Logo(C3) tabs 1, count 3, 2048/1024, claims 1/1");
   EXPECT_EQ(s.Slot(2).picThumb.tag, "B2");
   ASSERT_EQ(shown.size(), 3u);
@@ -136,7 +163,7 @@ TEST_F(LogoWindowTest, PrinterThatFailsDuringStartUpClosesTheWindowAndIsReleased
       printer->replies.pop_back();
     }
     ui.answers.assign(4, MsgBoxResult::kCancel);  // replies that never come are offered for a retry
-    LogoWindowState& s = Open(46);
+    LogoWindowState& s = Start(46);
     EXPECT_TRUE(s.unloaded);
     EXPECT_EQ(printer->releases, fault == kClaim ? 0 : 1);
     EXPECT_EQ(printer->Count("ClaimPrinter"), 1);
@@ -172,12 +199,13 @@ TEST_F(LogoWindowTest, OpeningWaitsForTheStartTimerAndCloseIsRefusedUntilIdle) {
   // The other variants keep the printer object on unload and stay the current form.
   InitProgramPaths("/nonexistent/zelta/Memory");
   NewPrinter();
-  Open(32);
+  Start(32);
   EXPECT_TRUE(QueryUnload(window->state) && PrinterObj == printer && CurrentFormName == "LogoForm");
 }
 
-// The bytes of the commands whose streams below are not spelled out byte by byte.
-TEST(NvCommands, ExactBytes) {
+// The bytes of the commands whose streams below are not spelled out byte by byte, the decimal replies, and
+// the command family of each model.
+TEST(NvCommands, BytesRepliesAndFamilies) {
   const struct {
     Bytes got, want;
   } cases[] = {
@@ -190,52 +218,15 @@ TEST(NvCommands, ExactBytes) {
       {CmdClearNvBitImages(), B({28, 'q', 1, 0, 0, 0, 0})},
   };
   for (const auto& c : cases) EXPECT_EQ(ToHex(c.got), ToHex(c.want));
-}
-
-TEST(NvCommands, DecimalReplies) {
-  const std::pair<Bytes, long long> cases[] = {
+  const std::pair<Bytes, long long> replies[] = {
       {"3072", 3072},    {"0", 0},   {"999999999999", 999999999999}, {"", -1}, {"12a", -1},
       {B({'1', 0}), -1}, {"-1", -1}, {"9999999999999", -1}};
-  for (const auto& [text, value] : cases) EXPECT_EQ(ParseDecimalReply(text), value) << text;
-}
-
-TEST(NvCommands, CommandFamilyByModel) {
+  for (const auto& [text, value] : replies) EXPECT_EQ(ParseDecimalReply(text), value) << text;
   std::string got;  // b: NV bit images; r: real-time requests switched off around a definition
   for (int id : {0, 10, 32, 36, 37, 46, 161, 176, 255})
     got += std::to_string(id) + (UsesNvBitImages(id) ? "b" : "") + (SupportsRealTimeSwitch(id) ? "r " : " ");
   EXPECT_EQ(got, "0 10b 32b 36r 37 46r 161r 176r 255 ");
 }
-
-class LogoOperationsTest : public ScriptedWindowTest {
- protected:
-  // An idle window of model with the given memory figures.
-  LogoWindowState& Open(uint8_t model, const std::string& free = "100000") {
-    PrinterModelId = model;
-    window = std::make_unique<LogoWindow>();
-    window->state.busy = false;
-    window->state.lblMemFree = free;
-    return window->state;
-  }
-  // A new logo of w × h pixels (left half black, rest white, a red middle row), selected.
-  int16_t Fresh(int w, int h, int colour_entry = 0) {
-    const Pixel pixel = [w, h](int x, int y) { return y == h / 2 ? 0xFF0000u : x < w / 2 ? 0u : 0xFFFFFFu; };
-    LogoWindowState& s = window->state;
-    EXPECT_TRUE(AddLogoFile(s, Picture(dir, "f" + std::to_string(++files) + ".bmp", w, h, pixel), "f.bmp"));
-    const int16_t i = static_cast<int16_t>(s.tabs.back().tag);
-    s.Slot(i).cmbColor.selected = colour_entry;
-    s.busy = false;
-    cmbColor_Click(s, i);
-    SetSelected(s.Slot(i), true);
-    return i;
-  }
-  // Answers GS I 1, the memory figures and the key-code list after each logo.
-  void AnswerLogo(const std::string& free, const std::string& keys) {
-    printer->QueueByte(PrinterModelId);
-    ScriptMemory("393216", free, keys);
-  }
-
-  int files = 0;
-};
 
 // The GS 8 L packet of a black and white logo of w dots whose rows are given.
 Bytes Expected67(const std::string& key, int w, const std::vector<Bytes>& rows) {
