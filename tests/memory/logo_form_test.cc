@@ -63,10 +63,9 @@ class LogoRoadTest : public RemoteTest {
   void StoreAsAnotherClient(const Bytes& definitions) {
     std::shared_ptr<PrinterObject> other = NamedPrinter("Counter");
     ASSERT_EQ(other->ClaimPrinter(), kResultOk);
-    const Bytes data = definitions + B({0x1d, 0x49, 0x01});
-    int32_t written = 0, count = 0;
-    ASSERT_EQ(other->WriteData(data, static_cast<int32_t>(data.size()), written, kWriteOrdinary), kResultOk);
+    ASSERT_EQ(WriteInRows(*other, definitions + B({0x1d, 0x49, 0x01})), 0);
     std::string reply(1, ' ');
+    int32_t count = 0;
     ASSERT_EQ(other->ReadData(reply, 1, count), kResultOk);
     ASSERT_EQ(other->ReleasePrinter(), kResultOk);
   }
