@@ -24,7 +24,8 @@
 #include "memory/logo_widgets.h"
 #include "memory/printer_info.h"
 #include "remote/remote_fixture.h"
-#include "scripted_window_fixture.h"
+#include "support/scripted_ui.h"
+#include "window_test_data.h"
 
 namespace zelta::test {
 namespace {

@@ -14,12 +14,14 @@
 #include "image/fit_handler.h"
 #include "image/logo_slots.h"
 #include "imglib/zelta_img.h"
+#include "link/forms.h"
 #include "link/public_func.h"
 #include "memory/delete_logos.h"
 #include "memory/nv_commands.h"
 #include "memory/print_stored.h"
 #include "memory/printer_info.h"
-#include "scripted_window_fixture.h"
+#include "support/link_fixture.h"
+#include "window_test_data.h"
 
 namespace zelta::test {
 namespace {
@@ -39,6 +41,62 @@ std::string Refused(int32_t n) {
   return "Raised error " + std::to_string(n) +
          " sending data to printer.\rExtended error description: Scripted failure";
 }
+
+// A decimal reply block (memory figures) and a key-code list block.
+inline Bytes Block(const std::string& digits) { return B({0x37, 0x30}) + digits + B({0}); }
+inline Bytes KeyBlock(uint8_t status, const std::string& keys) {
+  return B({0x37, 0x72, status}) + keys + B({0});
+}
+
+class ScriptedWindowTest : public ::testing::Test {
+ protected:
+  ScriptedWindowTest() {
+    UseTestDataFolder();
+    SetStartFormShower(nullptr);
+    NewPrinter();
+  }
+  ~ScriptedWindowTest() override {
+    window.reset();
+    ResetPubblicVar();
+  }
+  void NewPrinter(const std::vector<MsgBoxResult>& answers = {}) { printer = FreshPrinter(ui, answers); }
+  // Replies to the memory figures and the key-code list.
+  void ScriptMemory(const std::string& capacity, const std::string& free, const std::string& keys) {
+    printer->replies.push_back({kResultOk, Block(capacity)});
+    printer->replies.push_back({kResultOk, Block(free)});
+    printer->replies.push_back({kResultOk, KeyBlock(0x40, keys)});
+  }
+  // A logo of the gallery read from the printer (or a new one), visible unless told.
+  int16_t Stored(const std::string& key, bool selected = true, bool is_new = false, bool visible = true) {
+    LogoWindowState& s = window->state;
+    const int16_t i = AllocateLogoSlot(s);
+    s.Slot(i).picThumb.tag = key;
+    s.Slot(i).picThumbFrame.tag = (is_new ? "New(" : "Logo(") + key + ")";
+    s.Slot(i).picThumbFrame.visible = visible;
+    SetSelected(s.Slot(i), selected);
+    return i;
+  }
+  // The window in one line: the visible thumbnails' captions, the tabs, the logo count, used/free memory,
+  // the printer's claims/releases, a busy pointer or a progress bar left showing, the messages shown.
+  std::string Shown() const {
+    const LogoWindowState& s = window->state;
+    std::string out;
+    for (const LogoSlot& slot : s.slots)
+      if (slot.picThumbFrame.visible) out += slot.picThumbFrame.tag + " ";
+    out += "tabs " + std::to_string(s.tabs.size()) + ", count " + std::to_string(s.LogoCount) + ", " +
+           s.lblMemUsed + "/" + s.lblMemFree + ", claims " + std::to_string(printer->claims) + "/" +
+           std::to_string(printer->releases);
+    if (s.busy) out += ", busy";
+    if (s.progress.visible || s.panel3_visible) out += ", progress";
+    for (const std::string& m : ui.messages) out += " | " + m;
+    return out;
+  }
+
+  ScriptedUi ui;
+  TempDir dir;
+  std::shared_ptr<ScriptedPrinter> printer;
+  std::unique_ptr<LogoWindow> window;
+};
 
 class LogoWindowTest : public ScriptedWindowTest {
  protected:
