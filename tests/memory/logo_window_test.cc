@@ -48,14 +48,15 @@ inline Bytes KeyBlock(uint8_t status, const std::string& keys) {
   return B({0x37, 0x72, status}) + keys + B({0});
 }
 
-class ScriptedWindowTest : public ::testing::Test {
+// The window against a scripted printer of model, the test data folder set.
+class LogoWindowTest : public ::testing::Test {
  protected:
-  ScriptedWindowTest() {
+  LogoWindowTest() {
     UseTestDataFolder();
     SetStartFormShower(nullptr);
     NewPrinter();
   }
-  ~ScriptedWindowTest() override {
+  ~LogoWindowTest() override {
     window.reset();
     ResetPubblicVar();
   }
@@ -92,14 +93,6 @@ class ScriptedWindowTest : public ::testing::Test {
     return out;
   }
 
-  ScriptedUi ui;
-  TempDir dir;
-  std::shared_ptr<ScriptedPrinter> printer;
-  std::unique_ptr<LogoWindow> window;
-};
-
-class LogoWindowTest : public ScriptedWindowTest {
- protected:
   // The window on a printer of model after its start-up sequence.
   LogoWindowState& Start(uint8_t model) {
     PrinterModelId = model;
@@ -139,6 +132,10 @@ class LogoWindowTest : public ScriptedWindowTest {
     ScriptMemory("393216", free, keys);
   }
 
+  ScriptedUi ui;
+  TempDir dir;
+  std::shared_ptr<ScriptedPrinter> printer;
+  std::unique_ptr<LogoWindow> window;
   int files = 0;
 };
 using LogoOperationsTest = LogoWindowTest;
@@ -429,9 +426,8 @@ TEST_F(LogoOperationsTest, DeleteSendsOneExchangePerStoredLogoAndRefreshesTheFig
 // A delete or a clear whose command is refused ends there; the wait for the printer's answer asks after
 // 10 s (Retry waits again) and closes the window on Cancel or on a failed read. The printer is released.
 TEST_F(LogoOperationsTest, DeleteOrClearThatFailsOrWaitsInVainReleasesThePrinter) {
-  const std::string error = std::to_string(kResultPortClosed),
-                    description = "Extended error description: Scripted failure";
-  const std::string raise = "Raise error " + error + " on delete memory logo(s).\r\n" + description;
+  const std::string raise = "Raise error " + std::to_string(kResultPortClosed) +
+                            " on delete memory logo(s).\r\nExtended error description: Scripted failure";
   const struct {
     bool clear;
     int32_t write_failure, read_failure;
@@ -555,7 +551,7 @@ struct ProgressSpy : LogoWindowView {
   void WindowUnloaded() override {}
 };
 
-class PrintTest : public ScriptedWindowTest {
+class PrintTest : public LogoWindowTest {
  protected:
   // The window on a printer of model that answers GS I 1 with its model ID.
   LogoWindowState& Open(uint8_t model) {
