@@ -214,10 +214,7 @@ TEST_F(LogoWindowTest, PrinterThatFailsDuringStartUpClosesTheWindowAndIsReleased
     NewPrinter();
     SetStartFormShower(nullptr);
     if (fault == kClaim) printer->claim_results.push_back(kResultClaimedElsewhere);
-    if (fault == kKeyList) {
-      ScriptMemory("3072", "1024", "");
-      printer->replies.pop_back();
-    }
+    if (fault == kKeyList) printer->replies = {{kResultOk, Block("3072")}, {kResultOk, Block("1024")}};
     ui.answers.assign(4, MsgBoxResult::kCancel);  // replies that never come are offered for a retry
     LogoWindowState& s = Start(46);
     EXPECT_TRUE(s.unloaded);
@@ -410,9 +407,7 @@ TEST_F(LogoOperationsTest, DeleteSendsOneExchangePerStoredLogoAndRefreshesTheFig
   Stored("B2");
   s.LogoCount = 3;
   ui.answers = {MsgBoxResult::kYes};
-  printer->QueueByte(7);  // another byte first: the wait goes on
-  printer->QueueByte(46);
-  printer->QueueByte(46);
+  for (uint8_t id : {7, 46, 46}) printer->QueueByte(id);  // another byte first: the wait goes on
   printer->replies = {{kResultOk, Block("3072")}, {kResultOk, Block("3072")}};
   cmdDelLogo_Click(s);
   EXPECT_EQ(ui.PromptTexts(), std::vector<std::string>{"Are you sure you want to delete these3 logos?"});
@@ -570,10 +565,8 @@ class PrintTest : public LogoWindowTest {
   }
   // A new logo's page, selected, with the preview of Row().
   void NewLogo(LogoWindowState& s, int h, int32_t colour_code) {
-    const int16_t i = AllocateLogoSlot(s);
+    const int16_t i = Stored("00", false, true);
     LogoSlot& slot = s.Slot(i);
-    slot.picThumbFrame.tag = "New(00)";
-    slot.picThumbFrame.visible = true;
     slot.picPreview.inner_w = kW;
     slot.picPreview.inner_h = h;
     slot.picPreview.picture = CreateDib24(kW, h);
