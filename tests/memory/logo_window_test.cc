@@ -281,15 +281,6 @@ TEST(NvCommands, BytesRepliesAndFamilies) {
   EXPECT_EQ(got, "0 10b 32b 36r 37 46r 161r 176r 255 ");
 }
 
-// The GS 8 L packet of a black and white logo of w dots whose rows are given.
-Bytes Expected67(const std::string& key, int w, const std::vector<Bytes>& rows) {
-  const uint32_t b = static_cast<uint32_t>((w + 7) / 8), n = b * static_cast<uint32_t>(rows.size()) + 11;
-  Bytes out = B({29, 56, 76, static_cast<int>(n & 255), static_cast<int>(n >> 8), 0, 0, 48, 67, 48});
-  out += key + B({1, w, 0, static_cast<int>(rows.size()), 0, 49});
-  for (const Bytes& r : rows) out += r;
-  return out;
-}
-
 TEST_F(LogoOperationsTest, DownloadStoresEachLogoUnderItsKeyAndMakesItAStoredLogo) {
   LogoWindowState& s = Open(46);
   Fresh(10, 3);
@@ -299,8 +290,8 @@ TEST_F(LogoOperationsTest, DownloadStoresEachLogoUnderItsKeyAndMakesItAStoredLog
   cmdDwldLogo_Click(s);
   // Five black dots then white; the red middle row is dark enough to print black in black and white, and
   // in two colours it goes to the red plane, sent after the black one.
-  const Bytes row10 = B({0xF8, 0x00});
-  const Bytes first = Expected67("00", 10, {row10, B({0xFF, 0xC0}), row10});
+  const Bytes first = B({29, 56, 76, 17, 0, 0, 0, 48, 67, 48, '0', '0', 1, 10, 0, 3, 0}) +
+                      B({49, 0xF8, 0x00, 0xFF, 0xC0, 0xF8, 0x00});
   const Bytes second = B({29, 56, 76, 18, 0, 0, 0, 48, 67, 48, '0', '1', 2, 8, 0, 3, 0}) +
                        B({49, 0xF0, 0x00, 0xF0, 50, 0x00, 0xFF, 0x00});
   const Bytes after = kRealTimeOn + kModelRequest + kMemoryRequests + kListRequest;
