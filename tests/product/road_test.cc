@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "browser/configuration.h"
@@ -57,10 +58,10 @@ class ProductRoadTest : public ::testing::Test {
     std::filesystem::create_directory(paper);
     ASSERT_TRUE(StartServer(*server, ZELTA_SERVER_PROGRAM, dir.path(), "ROAD",
                             "printer = Counter, emu:46:" + nv + ":" + paper + "\nprinter = Colour, emu:36"));
-    const std::string registry =
-        "[SOFTWARE\\Zelta]\nInstallationType=LOCAL\n[SOFTWARE\\Zelta\\Remote]\nServerPort=";
-    setenv("ZELTA_REGISTRY", dir.Write("registry", registry + std::to_string(server->port()) + "\n").c_str(),
-           1);
+    dir.Write("registry",
+              "[SOFTWARE\\Zelta]\nInstallationType=LOCAL\n[SOFTWARE\\Zelta\\Remote]\nServerPort=" +
+                  std::to_string(server->port()) + "\n");
+    setenv("ZELTA_REGISTRY", dir.File("registry").c_str(), 1);
     // As the program starts: its folder is that of the built Logo, with its INI file, tables and icons.
     InitProgramPaths(ZELTA_LOGO_PROGRAM);
     ui.sample = ZELTA_SAMPLE_DIR "/shop_name.bmp";
