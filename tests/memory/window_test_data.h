@@ -15,14 +15,14 @@ namespace zelta::test {
 using Pixel = std::function<uint32_t(int, int)>;
 // A w × h BMP in dir: by default a black frame around a red square on white.
 inline std::string Picture(const TempDir& dir, const std::string& file, int w, int h, Pixel pixel = nullptr) {
-  BmpSpec spec;
-  spec.width = w;
-  spec.height = h;
-  spec.pixel = pixel ? pixel : [w, h](int x, int y) {
+  BmpSpec bmp;
+  bmp.width = w;
+  bmp.height = h;
+  bmp.pixel = pixel ? pixel : [w, h](int x, int y) {
     if (x < 4 || y < 4 || x >= w - 4 || y >= h - 4) return 0u;
     return (x > w / 3 && x < 2 * w / 3) ? 0xFF0000u : 0xFFFFFFu;
   };
-  return dir.Write(file, MakeBmp(spec));
+  return dir.Write(file, MakeBmp(bmp));
 }
 
 // Shared variables reset; the program's folder and the current folder are the test data folder.
