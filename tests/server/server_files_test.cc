@@ -19,45 +19,39 @@
 namespace zelta {
 namespace {
 
+// Every field of a configuration on one line.
+std::string Describe(const ServerConfig& c) {
+  std::string s = c.listen_address + ":" + std::to_string(c.port) + " " + c.server_name +
+                  (c.main_server ? " main " : " ") + c.server_list_file + " tls=" + c.tls_certificate_file +
+                  "," + c.tls_key_file + " token=" + c.access_token + " ms=" + std::to_string(c.lease_ms) +
+                  "," + std::to_string(c.read_timeout_ms) + "," + std::to_string(c.write_timeout_ms);
+  for (const auto& p : c.printers)
+    s += " " + p.name + "=" + p.port_spec + "," + std::to_string(p.device_kind);
+  for (const auto& n : c.net_printers) s += " " + n.name + "=" + n.host + ":" + std::to_string(n.port);
+  return s;
+}
+
 TEST(ServerConfig, ReadsEveryKeyAndDefaultsToLoopbackAndTheFixedPort) {
   ServerConfig c;
   std::string error;
   ASSERT_TRUE(ParseServerConfig("", c, error));
   ASSERT_TRUE(ValidateServerConfig(c, error)) << error;
-  EXPECT_EQ(std::tie(c.listen_address, c.port, c.main_server, c.lease_ms),
-            std::make_tuple("127.0.0.1", kDefaultServerPort, false, 5000u));
   EXPECT_FALSE(c.server_name.empty());
+  c.server_name = "HOST";
+  EXPECT_EQ(Describe(c),
+            "127.0.0.1:" + std::to_string(kDefaultServerPort) + " HOST  tls=, token= ms=5000,1000,1000");
   const char* text =
-      "# shop counter\n"
-      "listen = 0.0.0.0\n"
-      "  port=47200  \n"
-      "server_name = COUNTER1\n"
-      "printer = Receipt, emu:36\n"
-      "printer = Kitchen, tcp:127.0.0.1:9101, escq\n"
-      "net_printer = Bar, 127.0.0.5, 9100\n"
-      "main_server = yes\n"
-      "server_list = /tmp/servers.txt\n"
-      "tls_certificate = /etc/zelta/server.crt\n"
-      "tls_key = /etc/zelta/server.key\n"
-      "access_token = s3cret\n"
-      "lease_ms = 1500\n"
-      "read_timeout_ms = 2000\n"
+      "# shop counter\nlisten = 0.0.0.0\n  port=47200  \nserver_name = COUNTER1\nprinter = Receipt, emu:36\n"
+      "printer = Kitchen, tcp:127.0.0.1:9101, escq\nnet_printer = Bar, 127.0.0.5, 9100\nmain_server = yes\n"
+      "server_list = /tmp/servers.txt\ntls_certificate = /etc/zelta/server.crt\n"
+      "tls_key = /etc/zelta/server.key\naccess_token = s3cret\nlease_ms = 1500\nread_timeout_ms = 2000\n"
       "write_timeout_ms = 3000\n";
   ASSERT_TRUE(ParseServerConfig(text, c, error)) << error;
   ASSERT_TRUE(ValidateServerConfig(c, error)) << error;
-  EXPECT_EQ(std::tie(c.listen_address, c.port, c.server_name, c.main_server, c.server_list_file),
-            std::make_tuple("0.0.0.0", 47200, "COUNTER1", true, "/tmp/servers.txt"));
-  EXPECT_EQ(std::tie(c.tls_certificate_file, c.tls_key_file, c.access_token),
-            std::make_tuple("/etc/zelta/server.crt", "/etc/zelta/server.key", "s3cret"));
-  EXPECT_EQ(std::tie(c.lease_ms, c.read_timeout_ms, c.write_timeout_ms), std::make_tuple(1500u, 2000, 3000));
-  ASSERT_EQ(c.printers.size(), 2u);
-  EXPECT_EQ(std::tie(c.printers[0].name, c.printers[0].port_spec, c.printers[0].device_kind),
-            std::make_tuple("Receipt", "emu:36", 1));
-  EXPECT_EQ(std::tie(c.printers[1].name, c.printers[1].port_spec, c.printers[1].device_kind),
-            std::make_tuple("Kitchen", "tcp:127.0.0.1:9101", 2));
-  ASSERT_EQ(c.net_printers.size(), 1u);
-  EXPECT_EQ(std::tie(c.net_printers[0].name, c.net_printers[0].host, c.net_printers[0].port),
-            std::make_tuple("Bar", "127.0.0.5", 9100));
+  EXPECT_EQ(
+      Describe(c),
+      "0.0.0.0:47200 COUNTER1 main /tmp/servers.txt tls=/etc/zelta/server.crt,/etc/zelta/server.key "
+      "token=s3cret ms=1500,2000,3000 Receipt=emu:36,1 Kitchen=tcp:127.0.0.1:9101,2 Bar=127.0.0.5:9100");
 }
 
 // Bad lines are refused with their number, and hostile values without being echoed whole.
@@ -123,39 +117,26 @@ TEST(ServerConfig, WholeConfigurationChecks) {
     std::string error;
     ASSERT_TRUE(ParseServerConfig(c.text, config, error)) << error;
     EXPECT_EQ(ValidateServerConfig(config, error), !*c.error_part) << c.text << ": " << error;
-    if (*c.error_part) {
-      EXPECT_NE(error.find(c.error_part), std::string::npos) << error;
-    }
+    EXPECT_NE(error.find(c.error_part), std::string::npos) << error;
   }
 }
 
 TEST(ServerConfig, LoopbackAddresses) {
-  for (const auto& [address, loopback] : {std::pair{"127.0.0.1", true},
-                                          {"127.5.5.5", true},
-                                          {"::1", true},
-                                          {"[::1]", true},
-                                          {"LocalHost", true},
-                                          {"0.0.0.0", false},
-                                          {"::", false},
-                                          {"128.0.0.1", false},
-                                          {"127.example.com", false},
-                                          {"127.0.0.1.nip.io", false},
-                                          {"::ffff:127.0.0.1", false}}) {
-    EXPECT_EQ(IsLoopbackAddress(address), loopback) << address;
-  }
+  for (const char* a : {"127.0.0.1", "127.5.5.5", "::1", "[::1]", "LocalHost"})
+    EXPECT_TRUE(IsLoopbackAddress(a)) << a;
+  for (const char* a :
+       {"0.0.0.0", "::", "128.0.0.1", "127.example.com", "127.0.0.1.nip.io", "::ffff:127.0.0.1"})
+    EXPECT_FALSE(IsLoopbackAddress(a)) << a;
 }
 
 // The shipped example is checked by the install test (zelta-server --check).
-TEST(ServerConfig, WhatIsNoFileIsSaidSo) {
+TEST(ServerConfig, WhatIsNoFileIsSaidSoAndATokenInAFileOthersCanReadIsWarnedAbout) {
   ServerConfig c;
   std::string error;
   EXPECT_FALSE(LoadServerConfig("/nonexistent/zelta.conf", c, error));
   EXPECT_EQ(error, "cannot read /nonexistent/zelta.conf");
   EXPECT_FALSE(LoadServerConfig("/tmp", c, error));
   EXPECT_EQ(error, "/tmp is a directory, not a configuration file");
-}
-
-TEST(ServerConfig, ATokenInAFileOthersCanReadIsWarnedAbout) {
   test::TempDir dir;
   const std::string path = dir.File("server.conf");
   for (const auto& [text, mode, warned] :
@@ -163,8 +144,8 @@ TEST(ServerConfig, ATokenInAFileOthersCanReadIsWarnedAbout) {
         std::tuple{"port = 47101\n", 0644, false}}) {
     dir.Write("server.conf", text);
     chmod(path.c_str(), static_cast<mode_t>(mode));
-    ServerConfig c;
-    std::string error, warning;
+    std::string warning;
+    c = ServerConfig();
     ASSERT_TRUE(LoadServerConfig(path, c, error, &warning)) << error;
     EXPECT_EQ(warning,
               warned ? path + " holds the access token and other users can read it: chmod 600 " + path : "")
@@ -192,10 +173,8 @@ TEST_F(ServerListStoreTest, ChangesSurviveAReloadAndNamesAreListedOnceWhateverTh
   {
     auto store = Loaded();  // the file is not there yet: an empty list
     EXPECT_TRUE(store->Names().empty());
-    EXPECT_EQ(store->Add("SHOP1", error), kResultOk);
-    EXPECT_EQ(store->Add("SHOP2", error), kResultOk);
-    EXPECT_EQ(store->Add("BACKOFFICE", error), kResultOk);
-    EXPECT_EQ(store->Add("Shop1", error), kResultOk);
+    for (const char* name : {"SHOP1", "SHOP2", "BACKOFFICE", "Shop1"})
+      EXPECT_EQ(store->Add(name, error), kResultOk);
     EXPECT_EQ(store->Remove("shop2", error), kResultOk);
   }
   EXPECT_EQ(dir.Read("servers.txt"), "SHOP1\nBACKOFFICE\n");
@@ -215,9 +194,7 @@ TEST_F(ServerListStoreTest, BadNamesAndUnknownNamesAreRefusedAndChangeNothing) {
 }
 
 TEST_F(ServerListStoreTest, DamagedLinesAndALeftoverTemporaryFileAreIgnored) {
-  dir.Write("servers.txt",
-            "ONE\r\n\n\x01"
-            "bad\nTWO\none\n");
+  dir.Write("servers.txt", "ONE\r\n\n\001bad\nTWO\none\n");
   dir.Write("servers.txt.tmp.999", "HALF");  // a write that was cut short by a crash
   EXPECT_EQ(Loaded()->Names(), (Names{"ONE", "TWO"}));
 }
@@ -258,8 +235,7 @@ TEST_F(ServerListStoreTest, AWriterKilledMidWriteLeavesAWholeList) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20 + 15 * round));
     kill(writer, SIGKILL);
     waitpid(writer, nullptr, 0);
-    close(started[0]);
-    close(started[1]);
+    for (int fd : started) close(fd);
     // Whatever moment the kill hit, the list is SRV0, SRV1, ... without a gap or a broken name.
     const Names names = Loaded()->Names();
     ASSERT_FALSE(names.empty());
