@@ -1,6 +1,5 @@
-// Faults of the virtual printer as the real-time status reports them, what each does to the
-// processing of data, real-time requests among the data, the push-back of a full receive buffer, and
-// all of it from several threads at once.
+// The virtual printer's faults as the real-time status reports them and what each does to the data;
+// real-time requests among the data, the push-back of a full buffer, and all of it from several threads.
 #include <gtest/gtest.h>
 
 #include <atomic>
