@@ -215,12 +215,8 @@ TEST_P(PortPrinterTest, StoppedPrinterPushesBackAndIsReported) {
   EXPECT_EQ(p->GetBusyState(busy), kResultOk);
   // The status request passes the full buffer. Over a line the printer reads ahead for real-time
   // requests, so the line may take bytes again and time out instead.
-  if (GetParam() == "emu") {
-    EXPECT_EQ(r, kResultPaperOut);
-    EXPECT_EQ(busy, 1);
-  } else {
-    EXPECT_TRUE(r == kResultPaperOut || r == kResultTimeout) << r;
-  }
+  EXPECT_TRUE(r == kResultPaperOut || (GetParam() != "emu" && r == kResultTimeout)) << r;
+  EXPECT_TRUE(busy == 1 || GetParam() != "emu");
   // The rest goes once the paper is back.
   printer_->SetFault(EmuFault::kPaperOut, false);
   ASSERT_EQ(p->PutWriteTimeout(3000), kResultOk);
