@@ -97,7 +97,7 @@ TEST(ServerConfig, BadLinesNameTheirLine) {
   EXPECT_EQ(error.substr(error.size() - 3), "...");
 }
 
-TEST(ServerConfig, WholeConfigurationChecks) {
+TEST(ServerConfig, WholeConfigurationChecksAndLoopbackAddresses) {
   const struct {
     const char* text;
     const char* error_part;  // empty: the configuration is good
@@ -119,9 +119,7 @@ TEST(ServerConfig, WholeConfigurationChecks) {
     EXPECT_EQ(ValidateServerConfig(config, error), !*c.error_part) << c.text << ": " << error;
     EXPECT_NE(error.find(c.error_part), std::string::npos) << error;
   }
-}
-
-TEST(ServerConfig, LoopbackAddresses) {
+  // What counts as loopback.
   for (const char* a : {"127.0.0.1", "127.5.5.5", "::1", "[::1]", "LocalHost"})
     EXPECT_TRUE(IsLoopbackAddress(a)) << a;
   for (const char* a :
@@ -169,7 +167,7 @@ class ServerListStoreTest : public ::testing::Test {
   std::string error;
 };
 
-TEST_F(ServerListStoreTest, ChangesSurviveAReloadAndNamesAreListedOnceWhateverTheirCase) {
+TEST_F(ServerListStoreTest, ChangesSurviveAReloadNamesAreListedOnceWhateverTheirCaseAndDamageIsSkipped) {
   {
     auto store = Loaded();  // the file is not there yet: an empty list
     EXPECT_TRUE(store->Names().empty());
@@ -179,6 +177,10 @@ TEST_F(ServerListStoreTest, ChangesSurviveAReloadAndNamesAreListedOnceWhateverTh
   }
   EXPECT_EQ(dir.Read("servers.txt"), "SHOP1\nBACKOFFICE\n");
   EXPECT_EQ(Loaded()->Names(), (Names{"SHOP1", "BACKOFFICE"}));
+  // Damaged lines and a write that was cut short by a crash are ignored.
+  dir.Write("servers.txt", "ONE\r\n\n\001bad\nTWO\none\n");
+  dir.Write("servers.txt.tmp.999", "HALF");
+  EXPECT_EQ(Loaded()->Names(), (Names{"ONE", "TWO"}));
 }
 
 TEST_F(ServerListStoreTest, BadNamesAndUnknownNamesAreRefusedAndChangeNothing) {
@@ -191,12 +193,6 @@ TEST_F(ServerListStoreTest, BadNamesAndUnknownNamesAreRefusedAndChangeNothing) {
   EXPECT_EQ(error, "The server B is not in the server list.");
   EXPECT_EQ(store->Names(), Names{"A"});
   EXPECT_EQ(dir.Read("servers.txt"), "A\n");
-}
-
-TEST_F(ServerListStoreTest, DamagedLinesAndALeftoverTemporaryFileAreIgnored) {
-  dir.Write("servers.txt", "ONE\r\n\n\001bad\nTWO\none\n");
-  dir.Write("servers.txt.tmp.999", "HALF");  // a write that was cut short by a crash
-  EXPECT_EQ(Loaded()->Names(), (Names{"ONE", "TWO"}));
 }
 
 TEST_F(ServerListStoreTest, AFailedWriteKeepsTheListAndLeavesNoTemporaryFile) {

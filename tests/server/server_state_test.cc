@@ -134,9 +134,9 @@ TEST_F(PrinterSessionTest, AClaimIsExclusiveUntilReleasedOrTheSessionEnds) {
   EXPECT_EQ(a->ClaimPrinter(), kResultOk);
 }
 
-TEST_F(PrinterSessionTest, PrinterCallsNeedTheClaim) {
+TEST_F(PrinterSessionTest, PrinterCallsNeedTheClaimThenReachThePortWithTheSessionsTimeoutsAndItsFailures) {
   auto a = Session(1);
-  int32_t written = 0, count = 0, v = 0, mode = 1;
+  int32_t written = 0, count = 0, v = 0, mode = 1, value = 0;
   std::string buffer;
   EXPECT_EQ((std::vector<int32_t>{a->WriteData("abc", 3, written, 1), a->ReadData(buffer, 1, count),
                                   a->ReadReply(buffer, count, 0), a->GetBusyState(v),
@@ -149,10 +149,7 @@ TEST_F(PrinterSessionTest, PrinterCallsNeedTheClaim) {
   EXPECT_EQ((std::vector<int32_t>{a->GetDeviceKind(v), a->GetDeviceDescription(buffer)}),
             std::vector<int32_t>(2, kResultOk));
   EXPECT_EQ(std::to_string(v) + " " + buffer, "1 Receipt on emu:36");
-}
 
-TEST_F(PrinterSessionTest, CallsReachThePortWithTheSessionsTimeoutsAndItsFailures) {
-  auto a = Session(1);
   EXPECT_EQ(a->PutReadTimeout(50), kResultOk);  // kept until the claim
   EXPECT_TRUE(printer->read_timeouts_put.empty());
   ASSERT_EQ(a->ClaimPrinter(), kResultOk);
@@ -160,12 +157,11 @@ TEST_F(PrinterSessionTest, CallsReachThePortWithTheSessionsTimeoutsAndItsFailure
   EXPECT_EQ(printer->write_timeouts_put, std::vector<int32_t>{800});
   EXPECT_EQ(a->PutWriteTimeout(200), kResultOk);
   EXPECT_EQ(printer->write_timeouts_put, (std::vector<int32_t>{800, 200}));
-  int32_t value = 0, written = 0, count = 0;
   a->GetWriteTimeout(value);
   EXPECT_EQ(value, 200);
   EXPECT_EQ(a->WriteData("\x1dI\x01xyz", 3, written, kWriteRealTime), kResultOk);
   printer->QueueByte(36);
-  std::string buffer;
+  buffer.clear();
   EXPECT_EQ(a->ReadData(buffer, 1, count), kResultOk);
   EXPECT_EQ(std::to_string(written) + " " + printer->written + buffer, "3 \x1dI\x01\x24");
 
