@@ -203,6 +203,11 @@ struct ScriptPort {
     std::lock_guard<std::mutex> lk(mu);
     return got;
   }
+  // A new script; the sender may be running, and reads it under the lock.
+  void Script(std::deque<std::pair<int32_t, int32_t>> next) {
+    std::lock_guard<std::mutex> lk(mu);
+    script = std::move(next);
+  }
 };
 
 // Push-back keeps every byte; a stall that lasts is the drain's result until the bytes are discarded.
@@ -219,10 +224,7 @@ TEST(SendQueue, APushBackThatLastsKeepsTheBytesUntilDiscarded) {
   q.Discard();
   EXPECT_EQ(q.progress().done, 100u);
   EXPECT_EQ(q.progress().reached, 0u);
-  {
-    std::lock_guard<std::mutex> lk(port.mu);
-    port.script = {{kResultBusy, 0}, {kResultOk, 10}};
-  }
+  port.Script({{kResultBusy, 0}, {kResultOk, 10}});
   EXPECT_TRUE(q.Push(Bytes(50, 'y')));
   EXPECT_EQ(q.Drain(2000, error), kResultOk);
   EXPECT_EQ(port.Got(), Bytes(50, 'y'));
@@ -250,10 +252,7 @@ TEST(SendQueue, AFailureDropsTheRestAndWhatFollowsUntilReported) {
   EXPECT_EQ(q.Drain(2000, error), kResultOk);
   EXPECT_EQ(port.Got(), Bytes(4102, 'f') + Bytes(50, 'y'));  // nothing twice, nothing after the gap
   // A failure is the result of the next Drain once, then reported.
-  {
-    std::lock_guard<std::mutex> lk(port.mu);  // the sender is idle, but reads the script under the lock
-    port.script = {{kResultPortClosed, 0}};
-  }
+  port.Script({{kResultPortClosed, 0}});
   EXPECT_TRUE(q.Push(Bytes(10, 'z')));
   EXPECT_EQ(q.Drain(2000, error), kResultPortClosed);
   EXPECT_EQ(q.Drain(0, error), kResultOk);
