@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "emu_test_util.h"
 #include "memory/nv_commands.h"
@@ -18,11 +19,8 @@ const Bytes kAllStatus = B({16, 4, 1, 16, 4, 2, 16, 4, 3, 16, 4, 4});
 const Bytes kReady = B({0x12, 0x12, 0x12, 0x12});
 
 TEST(FaultTest, EachFaultReportsAndStopsAsARealPrinter) {
-  const struct {
-    EmuFault fault;
-    Bytes reply;  // to DLE EOT 1, 2, 3, 4 and GS I 1 with the fault on
-    bool stops;   // the printer stops carrying out data
-  } cases[] = {
+  // Each fault, the reply to DLE EOT 1, 2, 3, 4 and GS I 1 with it on, and whether it stops the printer.
+  const std::tuple<EmuFault, Bytes, bool> cases[] = {
       {EmuFault::kCoverOpen, B({0x1A, 0x16, 0x12, 0x12}), true},
       {EmuFault::kPaperNearEnd, B({0x12, 0x12, 0x12, 0x1E, 46}), false},
       {EmuFault::kPaperOut, B({0x1A, 0x32, 0x12, 0x7E}), true},
@@ -32,17 +30,17 @@ TEST(FaultTest, EachFaultReportsAndStopsAsARealPrinter) {
       {EmuFault::kSlow, B({0x12, 0x12, 0x12, 0x12, 46}), false},
       {EmuFault::kMute, B({}), false},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.fault));
+  for (const auto& [fault, reply, stops] : cases) {
+    SCOPED_TRACE(static_cast<int>(fault));
     auto p = MakePrinter(46);
-    p->SetFault(c.fault, true);
+    p->SetFault(fault, true);
     ASSERT_EQ(Offer(*p, kAllStatus + CmdModelId(), 500), 15u);
-    EXPECT_EQ(ToHex(Collect(*p, 60)), ToHex(c.reply));
+    EXPECT_EQ(ToHex(Collect(*p, 60)), ToHex(reply));
     // Switched off: the printer is ready again and carries out what waited.
-    p->SetFault(c.fault, false);
+    p->SetFault(fault, false);
     ASSERT_TRUE(p->WaitIdle(1000));
     Send(*p, kAllStatus);
-    EXPECT_EQ(ToHex(Collect(*p)), ToHex(c.stops ? B({46}) + kReady : kReady));
+    EXPECT_EQ(ToHex(Collect(*p)), ToHex(stops ? B({46}) + kReady : kReady));
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 #include "emu_test_util.h"
 #include "fuzz_escpos_input.h"
@@ -62,12 +63,6 @@ TEST(FramerTest, NothingComesOutOfATruncatedCommandAndALongOneIsCountedButNotKep
 Bytes Block(int id, const Bytes& data) { return B({0x37, id}) + data + B({0}); }
 Bytes KeyBlock(int status, const Bytes& keys) { return B({0x37, 0x72, status}) + keys + B({0}); }
 
-struct GoldenCase {
-  std::string name;
-  int model;
-  Bytes input, reply;
-};
-
 // The program's own command bytes sent to each model, and every byte of the answer.
 TEST(GoldenStreamTest, RepliesByteForByte) {
   const Bytes logo_bw = NvRasterPacket("A1", 576, 120, {Plane(576, 120, 0x81)});  // N = 8651
@@ -77,7 +72,8 @@ TEST(GoldenStreamTest, RepliesByteForByte) {
       NvRasterPacket("K7", 16, 2, {Plane(16, 2, 1), Plane(16, 2, 2), Plane(16, 2, 4)}, true);
   // The model ID, key list, remaining capacity and an empty key list.
   const Bytes id = CmdModelId(), list = CmdKeyCodeList(), left = CmdNvRemaining(), none = KeyBlock(0x40, "");
-  std::vector<GoldenCase> cases = {
+  std::vector<std::tuple<std::string, int, Bytes, Bytes>> cases = {
+      // name, model, input, reply
       {"type id 161 offers printing", 161, CmdTypeId(), B({0x04})},
       {"type id 10 offers printing", 10, CmdTypeId(), B({0x04})},
       {"capacity 46", 46, CmdNvCapacity(), Block(0x30, "393216")},
@@ -113,12 +109,12 @@ TEST(GoldenStreamTest, RepliesByteForByte) {
   };
   for (int model : {46, 36, 161, 32, 10, 176})
     cases.push_back({"model id " + std::to_string(model), model, CmdModelId(), B({model})});
-  for (const GoldenCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto printer = MakePrinter(c.model);
+  for (const auto& [name, model, input, reply] : cases) {
+    SCOPED_TRACE(name);
+    auto printer = MakePrinter(model);
     ASSERT_TRUE(printer);
-    Send(*printer, c.input);
-    EXPECT_EQ(ToHex(Collect(*printer)), ToHex(c.reply));
+    Send(*printer, input);
+    EXPECT_EQ(ToHex(Collect(*printer)), ToHex(reply));
   }
 }
 

@@ -56,10 +56,9 @@ TEST(ServerConfig, ReadsEveryKeyAndDefaultsToLoopbackAndTheFixedPort) {
 
 // Bad lines are refused with their number, and hostile values without being echoed whole.
 TEST(ServerConfig, BadLinesNameTheirLine) {
-  const struct {
-    std::string text;
-    const char* error;
-  } cases[] = {
+  const std::string printable =
+      "line 1: access_token may hold only printable ASCII characters without blanks";
+  const std::pair<std::string, std::string> cases[] = {
       {"port = 0", "line 1: bad port '0'"},
       {"\nport = 70000", "line 2: bad port '70000'"},
       {"port = 12x", "line 1: bad port '12x'"},
@@ -77,20 +76,17 @@ TEST(ServerConfig, BadLinesNameTheirLine) {
       {"lease_ms = 10", "line 1: lease_ms wants 50..600000"},
       {"send_queue = 100", "line 1: send_queue wants 4096..16777216"},
       {"access_token =", "line 1: access_token is empty: remove the line to run without a token"},
-      {"access_token = two words",
-       "line 1: access_token may hold only printable ASCII characters without blanks"},
-      {"access_token = caf\xc3\xa9",
-       "line 1: access_token may hold only printable ASCII characters without blanks"},
-      {std::string("access_token = ab\0cd", 20),
-       "line 1: access_token may hold only printable ASCII characters without blanks"},
+      {"access_token = two words", printable},
+      {"access_token = caf\xc3\xa9", printable},
+      {std::string("access_token = ab\0cd", 20), printable},
       {"access_token = " + std::string(300, 'x'), "line 1: access_token is longer than 256 characters"},
       {"port = 1\ncolour = " + std::string(1 << 20, 'r'), "line 2: longer than 4096 characters"},
   };
   ServerConfig config;
   std::string error;
-  for (const auto& c : cases) {
-    EXPECT_FALSE(ParseServerConfig(c.text, config, error)) << c.text.substr(0, 40);
-    EXPECT_EQ(error, c.error) << c.text.substr(0, 40);
+  for (const auto& [text, message] : cases) {
+    EXPECT_FALSE(ParseServerConfig(text, config, error)) << text.substr(0, 40);
+    EXPECT_EQ(error, message) << text.substr(0, 40);
   }
   EXPECT_FALSE(ParseServerConfig("colour" + std::string(3000, 'r') + " = 1", config, error));
   EXPECT_LT(error.size(), 200u);
@@ -98,10 +94,8 @@ TEST(ServerConfig, BadLinesNameTheirLine) {
 }
 
 TEST(ServerConfig, WholeConfigurationChecksAndLoopbackAddresses) {
-  const struct {
-    const char* text;
-    const char* error_part;  // empty: the configuration is good
-  } cases[] = {
+  // Each text with a part of the error it gets; none: the configuration is good.
+  const std::pair<const char*, const char*> cases[] = {
       {"tls_certificate = a.crt", "tls_certificate and tls_key go together"},
       {"main_server = yes", "needs server_list"},
       {"printer = A, emu:36\nprinter = a, emu:32", "printer name 'a' given twice"},
@@ -112,12 +106,12 @@ TEST(ServerConfig, WholeConfigurationChecksAndLoopbackAddresses) {
       {"listen = 0.0.0.0\ntls_certificate = c\ntls_key = k\naccess_token = t", ""},
       {"listen = 0.0.0.0\nallow_plaintext_remote = yes", ""},
   };
-  for (const auto& c : cases) {
+  for (const auto& [text, part] : cases) {
     ServerConfig config;
     std::string error;
-    ASSERT_TRUE(ParseServerConfig(c.text, config, error)) << error;
-    EXPECT_EQ(ValidateServerConfig(config, error), !*c.error_part) << c.text << ": " << error;
-    EXPECT_NE(error.find(c.error_part), std::string::npos) << error;
+    ASSERT_TRUE(ParseServerConfig(text, config, error)) << error;
+    EXPECT_EQ(ValidateServerConfig(config, error), !*part) << text << ": " << error;
+    EXPECT_NE(error.find(part), std::string::npos) << error;
   }
   // What counts as loopback.
   for (const char* a : {"127.0.0.1", "127.5.5.5", "::1", "[::1]", "LocalHost"})
