@@ -166,8 +166,7 @@ TEST(ConcurrencyTest, HostsControlAndReadersAtOnce) {
   for (int i = 0; i < 300 && replies == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   stop = true;
   for (std::thread* t : {&reader, &other_host, &control}) t->join();
-  p->SetFault(EmuFault::kCoverOpen, false);
-  p->SetFault(EmuFault::kSlow, false);
+  for (EmuFault f : {EmuFault::kCoverOpen, EmuFault::kSlow}) p->SetFault(f, false);
   EXPECT_EQ(pos, stream.size());
   EXPECT_TRUE(p->WaitIdle(3000));
   EXPECT_GT(replies.load(), 0);

@@ -1,6 +1,5 @@
-// The server's two files: its configuration (every key, the lines and whole configurations refused) and
-// the server list of the main server (kept across restarts, damaged lines skipped, failed writes, a
-// writer killed in the middle).
+// The server's two files: its configuration (every key, what is refused) and the main server's server
+// list (kept across restarts, damaged lines skipped, failed writes, a writer killed in the middle).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>

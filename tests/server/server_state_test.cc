@@ -1,7 +1,5 @@
-// What zelta-server holds, without the network: its table of objects and their leases; one client's
-// session on a printer port over a scripted printer, and its send queue on its own with a port that is
-// a script of results; the printers the server opens and hands out. What the Monitor and the
-// ServerCollection answer is checked through the network in remote_objects_test.
+// What zelta-server holds, without the network: objects and leases, a client's session on a scripted
+// printer, its send queue on a scripted port, the printers it opens (the rest: remote_objects_test).
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -92,11 +90,6 @@ TEST(ObjectTable, LeasesRunOutUnlessRenewedOrInUse) {
 
 class PrinterSessionTest : public ::testing::Test {
  protected:
-  PrinterSessionTest() {
-    auto p = std::make_unique<ScriptedPrinter>();
-    printer = p.get();
-    port = std::make_shared<PrinterPort>("Receipt", "emu:36", "emu:36", 1, std::move(p));
-  }
   std::unique_ptr<PrinterSession> Session(uint64_t owner) {
     return std::make_unique<PrinterSession>(port, owner, 700, 800);
   }
@@ -107,8 +100,10 @@ class PrinterSessionTest : public ::testing::Test {
     return std::to_string(info.Number) + " " + info.Description + " (" + info.Source + ")";
   }
 
-  ScriptedPrinter* printer;
-  std::shared_ptr<PrinterPort> port;
+  std::unique_ptr<ScriptedPrinter> owned = std::make_unique<ScriptedPrinter>();
+  ScriptedPrinter* printer = owned.get();
+  std::shared_ptr<PrinterPort> port =
+      std::make_shared<PrinterPort>("Receipt", "emu:36", "emu:36", 1, std::move(owned));
 };
 
 TEST_F(PrinterSessionTest, AClaimIsExclusiveUntilReleasedOrTheSessionEnds) {
