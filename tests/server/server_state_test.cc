@@ -279,8 +279,8 @@ TEST(ServedObjects, PrintersAreOpenedFromTheirSpecsListedAndHandedOut) {
   EXPECT_EQ(specs, (std::vector<std::string>{"emu:36", "serial:/dev/ttyS0:9600", "tcp:127.0.0.5:9100",
                                              "tcp:127.0.0.6:9101"}));
   ServerMonitor m(state);
-  EXPECT_EQ(m.PrinterCollection() + m.NetPrinterCollection(),
-            "emu:36=Receipt\0serial:/dev/ttyS0:9600=Slip\0"
+  EXPECT_EQ(m.PrinterCollection(), "emu:36=Receipt\0serial:/dev/ttyS0:9600=Slip\0"s);
+  EXPECT_EQ(m.NetPrinterCollection(),
             "127.0.0.5:9100=Bar\0"
             "127.0.0.6:9101=Bar\0"s);
   EXPECT_FALSE(open(refused, "serial:/dev/ttyS0:9600"));
