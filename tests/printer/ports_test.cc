@@ -72,8 +72,7 @@ class PortTest : public ::testing::Test {
   // Opens p on port (such as tcp:HOST:PORT) and claims it.
   void Open(const std::string& port) {
     std::string error;
-    p = OpenPortPrinter(port, kDeviceKindGsI, error);
-    ASSERT_TRUE(p) << error;
+    ASSERT_TRUE(p = OpenPortPrinter(port, kDeviceKindGsI, error)) << error;
     ASSERT_EQ(p->ClaimPrinter(), kResultOk);
   }
   int32_t Write(const Bytes& b, int32_t mode = kWriteOrdinary) {
