@@ -52,14 +52,6 @@ inline Bytes Logos(int count) {
   return all;
 }
 
-// GS 8 L function 112 for one colour (c = 49 or 50) of a band.
-inline Bytes PrintBufferPacket(int width, int rows, int colour, const Bytes& data) {
-  Bytes body = B({48, 112, 48, 1, 1, colour});
-  AppendLe16(body, width);
-  AppendLe16(body, rows);
-  return Gs8L(body + data);
-}
-
 // FS q with one entry per image: x units, y units and x × 8 columns of y bytes.
 struct BitImage {
   int x_units, y_units;

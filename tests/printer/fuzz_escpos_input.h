@@ -41,8 +41,7 @@ inline void FuzzEscPosInput(const uint8_t* data, size_t size) {
     const size_t take = piece < n - pos ? piece : n - pos;
     pos += printer->Receive(stream + pos, take, 0);
     if (pos >= half && (flags & 0x20)) printer->Disconnect();
-    while (printer->Transmit(sink, sizeof sink, 0) > 0) {
-    }
+    while (printer->Transmit(sink, sizeof sink, 0) > 0) continue;
     if (pos >= half || printer->Full()) {
       printer->SetFault(EmuFault::kCoverOpen, false);
       printer->SetFault(EmuFault::kRecoverableError, false);

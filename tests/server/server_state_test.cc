@@ -1,7 +1,5 @@
-// What zelta-server holds, without the network: its table of objects and their leases; one client's
-// session on a printer port over a scripted printer, and its send queue on its own with a port that is
-// a script of results; the printers the server opens and hands out. What the Monitor and the
-// ServerCollection answer is checked through the network in remote_objects_test.
+// What zelta-server holds, without the network: objects and leases, a client's session on a scripted
+// printer, its send queue on a scripted port, the printers it opens (the rest: remote_objects_test).
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -30,25 +28,27 @@ struct Other {};
 
 const std::string kMe = "client-a", kOther = "client-b";
 
-TEST(ObjectTable, ObjectsAreFoundByIdTypeAndClient) {
-  ObjectTable table(1000ms);
+TEST(ObjectTable, ObjectsAreFoundByIdTypeAndClientUnderRandomIds) {
+  ObjectTable table(1000ms, 4096, 4096);
   int alive = 0;
   ObjectId a = table.Add(std::make_shared<Counter>(&alive), kMe);
   ObjectId b = table.Add(std::make_shared<Other>(), kMe);
   ASSERT_EQ(a.size(), kObjectIdBytes);
   EXPECT_NE(a, b);
-  EXPECT_TRUE(table.Begin<Counter>(a, kMe));
-  EXPECT_FALSE(table.Begin<Other>(a, kMe));
-  EXPECT_FALSE(table.Begin<Counter>(b, kMe));
   ObjectId near = a;
   near.back() ^= 1;
-  EXPECT_FALSE(table.Begin<Counter>(near, kMe));
   // Another client that knows the id can neither use, renew nor drop the object.
-  EXPECT_FALSE(table.Begin<Counter>(a, kOther));
   EXPECT_EQ(table.Renew({a}, kOther), std::vector<ObjectId>{a});  // answered like an unknown id
   table.Drop(a, kOther);
-  EXPECT_TRUE(table.Begin<Counter>(a, kMe));
+  EXPECT_EQ((std::vector<bool>{!!table.Begin<Counter>(a, kMe), !!table.Begin<Other>(a, kMe),
+                               !!table.Begin<Counter>(b, kMe), !!table.Begin<Counter>(near, kMe),
+                               !!table.Begin<Counter>(a, kOther)}),
+            (std::vector<bool>{true, false, false, false, false}));
   EXPECT_EQ(alive, 1);
+  // Ids are random: no shared structure between neighbours.
+  std::set<std::string> prefixes;
+  for (int i = 0; i < 200; ++i) prefixes.insert(table.Add(std::make_shared<Other>(), kOther).substr(0, 2));
+  EXPECT_GT(prefixes.size(), 190u);
 }
 
 TEST(ObjectTable, FullTableAndFullClientShareTakeNoMore) {
@@ -63,13 +63,6 @@ TEST(ObjectTable, FullTableAndFullClientShareTakeNoMore) {
   EXPECT_TRUE(table.Add(std::make_shared<Counter>(&alive), "c").empty());  // the table is full
   table.Drop(second, kMe);
   EXPECT_FALSE(table.Add(std::make_shared<Counter>(&alive), kMe).empty());
-}
-
-TEST(ObjectTable, IdsAreRandom) {
-  ObjectTable table(1000ms, 4096, 4096);
-  std::set<std::string> prefixes;
-  for (int i = 0; i < 200; ++i) prefixes.insert(table.Add(std::make_shared<Other>(), kMe).substr(0, 2));
-  EXPECT_GT(prefixes.size(), 190u);  // no shared structure between neighbours
 }
 
 TEST(ObjectTable, LeasesRunOutUnlessRenewedOrInUse) {
@@ -97,22 +90,20 @@ TEST(ObjectTable, LeasesRunOutUnlessRenewedOrInUse) {
 
 class PrinterSessionTest : public ::testing::Test {
  protected:
-  PrinterSessionTest() {
-    auto p = std::make_unique<ScriptedPrinter>();
-    printer = p.get();
-    port = std::make_shared<PrinterPort>("Receipt", "emu:36", "emu:36", 1, std::move(p));
-  }
   std::unique_ptr<PrinterSession> Session(uint64_t owner) {
     return std::make_unique<PrinterSession>(port, owner, 700, 800);
   }
-  static PrinterErrorInfo Error(PrinterSession& s) {
+  // The session's last error as "number description (source)".
+  static std::string Error(PrinterSession& s) {
     PrinterErrorInfo info;
     s.GetLastError(info);
-    return info;
+    return std::to_string(info.Number) + " " + info.Description + " (" + info.Source + ")";
   }
 
-  ScriptedPrinter* printer;
-  std::shared_ptr<PrinterPort> port;
+  std::unique_ptr<ScriptedPrinter> owned = std::make_unique<ScriptedPrinter>();
+  ScriptedPrinter* printer = owned.get();
+  std::shared_ptr<PrinterPort> port =
+      std::make_shared<PrinterPort>("Receipt", "emu:36", "emu:36", 1, std::move(owned));
 };
 
 TEST_F(PrinterSessionTest, AClaimIsExclusiveUntilReleasedOrTheSessionEnds) {
@@ -126,11 +117,10 @@ TEST_F(PrinterSessionTest, AClaimIsExclusiveUntilReleasedOrTheSessionEnds) {
   EXPECT_EQ(printer->claims, 1);
   printer->claim_results.clear();
   EXPECT_EQ(b->ClaimPrinter(), kResultClaimedElsewhere);
-  const PrinterErrorInfo info = Error(*b);
-  EXPECT_EQ(info.Number, kResultClaimedElsewhere);
-  EXPECT_EQ(info.Description,
-            "The printer Receipt on emu:36 is claimed by another client. Try again when it is released.");
-  EXPECT_EQ(info.Source, "ZeltaServer.Printer");
+  EXPECT_EQ(Error(*b),
+            std::to_string(kResultClaimedElsewhere) +
+                " The printer Receipt on emu:36 is claimed by another client. Try again when it is "
+                "released. (ZeltaServer.Printer)");
   EXPECT_EQ(a->ReleasePrinter(), kResultOk);
   EXPECT_EQ(b->ClaimPrinter(), kResultOk);
   EXPECT_EQ(port->owner(), 2u);
@@ -139,29 +129,22 @@ TEST_F(PrinterSessionTest, AClaimIsExclusiveUntilReleasedOrTheSessionEnds) {
   EXPECT_EQ(a->ClaimPrinter(), kResultOk);
 }
 
-TEST_F(PrinterSessionTest, PrinterCallsNeedTheClaim) {
+TEST_F(PrinterSessionTest, PrinterCallsNeedTheClaimThenReachThePortWithTheSessionsTimeoutsAndItsFailures) {
   auto a = Session(1);
-  int32_t written = 0, count = 0, v = 0, mode = 1;
+  int32_t written = 0, count = 0, v = 0, mode = 1, value = 0;
   std::string buffer;
-  EXPECT_EQ(a->WriteData("abc", 3, written, 1), kResultNotClaimed);
-  EXPECT_EQ(a->ReadData(buffer, 1, count), kResultNotClaimed);
-  EXPECT_EQ(a->ReadReply(buffer, count, 0), kResultNotClaimed);
-  EXPECT_EQ(a->GetBusyState(v), kResultNotClaimed);
-  EXPECT_EQ(a->GetPrinterState(v, mode), kResultNotClaimed);
-  EXPECT_EQ(a->ClearInput(), kResultNotClaimed);
-  EXPECT_EQ(a->ClearOutput(), kResultNotClaimed);
-  EXPECT_EQ(Error(*a).Number, kResultNotClaimed);
+  EXPECT_EQ((std::vector<int32_t>{a->WriteData("abc", 3, written, 1), a->ReadData(buffer, 1, count),
+                                  a->ReadReply(buffer, count, 0), a->GetBusyState(v),
+                                  a->GetPrinterState(v, mode), a->ClearInput(), a->ClearOutput()}),
+            std::vector<int32_t>(7, kResultNotClaimed));
+  EXPECT_EQ(Error(*a).rfind(std::to_string(kResultNotClaimed) + " ", 0), 0u);
   EXPECT_EQ(a->ReleasePrinter(), kResultOk);  // releasing what is not held is harmless, as on the port
   EXPECT_TRUE(printer->calls.empty());
   // What describes the session needs no claim.
-  EXPECT_EQ(a->GetDeviceKind(v), kResultOk);
-  EXPECT_EQ(v, 1);
-  EXPECT_EQ(a->GetDeviceDescription(buffer), kResultOk);
-  EXPECT_EQ(buffer, "Receipt on emu:36");
-}
+  EXPECT_EQ((std::vector<int32_t>{a->GetDeviceKind(v), a->GetDeviceDescription(buffer)}),
+            std::vector<int32_t>(2, kResultOk));
+  EXPECT_EQ(std::to_string(v) + " " + buffer, "1 Receipt on emu:36");
 
-TEST_F(PrinterSessionTest, CallsReachThePortWithTheSessionsTimeoutsAndItsFailures) {
-  auto a = Session(1);
   EXPECT_EQ(a->PutReadTimeout(50), kResultOk);  // kept until the claim
   EXPECT_TRUE(printer->read_timeouts_put.empty());
   ASSERT_EQ(a->ClaimPrinter(), kResultOk);
@@ -169,31 +152,24 @@ TEST_F(PrinterSessionTest, CallsReachThePortWithTheSessionsTimeoutsAndItsFailure
   EXPECT_EQ(printer->write_timeouts_put, std::vector<int32_t>{800});
   EXPECT_EQ(a->PutWriteTimeout(200), kResultOk);
   EXPECT_EQ(printer->write_timeouts_put, (std::vector<int32_t>{800, 200}));
-  int32_t value = 0, written = 0, count = 0;
   a->GetWriteTimeout(value);
   EXPECT_EQ(value, 200);
-  EXPECT_EQ(a->WriteData(std::string("\x1dI\x01xyz", 6), 3, written, kWriteRealTime), kResultOk);
-  EXPECT_EQ(written, 3);
-  EXPECT_EQ(printer->written, std::string("\x1dI\x01", 3));
+  EXPECT_EQ(a->WriteData("\x1dI\x01xyz", 3, written, kWriteRealTime), kResultOk);
   printer->QueueByte(36);
-  std::string buffer;
+  buffer.clear();
   EXPECT_EQ(a->ReadData(buffer, 1, count), kResultOk);
-  EXPECT_EQ(buffer, "\x24");
+  EXPECT_EQ(std::to_string(written) + " " + printer->written + buffer, "3 \x1dI\x01\x24");
 
   printer->last_error = {kResultTimeout, "No answer from the printer.", "Port emu:36"};
   EXPECT_EQ(a->ReadData(buffer, 1, count), kResultTimeout);
-  const PrinterErrorInfo info = Error(*a);
-  EXPECT_EQ(info.Number, kResultTimeout);
-  EXPECT_EQ(info.Description, "No answer from the printer.");
-  EXPECT_EQ(info.Source, "Port emu:36");
+  EXPECT_EQ(Error(*a), std::to_string(kResultTimeout) + " No answer from the printer. (Port emu:36)");
 
   // Arguments out of range are refused before they reach the port.
   written = 7;
-  EXPECT_EQ(a->WriteData("abc", 4, written, 1), kResultBadArgument);
+  EXPECT_EQ((std::vector<int32_t>{a->ReadData(buffer, -1, count), a->PutWriteTimeout(700000),
+                                  a->WriteData("abc", -1, written, 1), a->WriteData("abc", 4, written, 1)}),
+            std::vector<int32_t>(4, kResultBadArgument));
   EXPECT_EQ(written, 0);
-  EXPECT_EQ(a->WriteData("abc", -1, written, 1), kResultBadArgument);
-  EXPECT_EQ(a->ReadData(buffer, -1, count), kResultBadArgument);
-  EXPECT_EQ(a->PutWriteTimeout(700000), kResultBadArgument);
   EXPECT_EQ(printer->Count("WriteData"), 1);
 }
 
@@ -222,6 +198,11 @@ struct ScriptPort {
     std::lock_guard<std::mutex> lk(mu);
     return got;
   }
+  // A new script; the sender may be running, and reads it under the lock.
+  void Script(std::deque<std::pair<int32_t, int32_t>> next) {
+    std::lock_guard<std::mutex> lk(mu);
+    script = std::move(next);
+  }
 };
 
 // Push-back keeps every byte; a stall that lasts is the drain's result until the bytes are discarded.
@@ -238,10 +219,7 @@ TEST(SendQueue, APushBackThatLastsKeepsTheBytesUntilDiscarded) {
   q.Discard();
   EXPECT_EQ(q.progress().done, 100u);
   EXPECT_EQ(q.progress().reached, 0u);
-  {
-    std::lock_guard<std::mutex> lk(port.mu);
-    port.script = {{kResultBusy, 0}, {kResultOk, 10}};
-  }
+  port.Script({{kResultBusy, 0}, {kResultOk, 10}});
   EXPECT_TRUE(q.Push(Bytes(50, 'y')));
   EXPECT_EQ(q.Drain(2000, error), kResultOk);
   EXPECT_EQ(port.Got(), Bytes(50, 'y'));
@@ -269,10 +247,7 @@ TEST(SendQueue, AFailureDropsTheRestAndWhatFollowsUntilReported) {
   EXPECT_EQ(q.Drain(2000, error), kResultOk);
   EXPECT_EQ(port.Got(), Bytes(4102, 'f') + Bytes(50, 'y'));  // nothing twice, nothing after the gap
   // A failure is the result of the next Drain once, then reported.
-  {
-    std::lock_guard<std::mutex> lk(port.mu);  // the sender is idle, but reads the script under the lock
-    port.script = {{kResultPortClosed, 0}};
-  }
+  port.Script({{kResultPortClosed, 0}});
   EXPECT_TRUE(q.Push(Bytes(10, 'z')));
   EXPECT_EQ(q.Drain(2000, error), kResultPortClosed);
   EXPECT_EQ(q.Drain(0, error), kResultOk);
@@ -280,34 +255,27 @@ TEST(SendQueue, AFailureDropsTheRestAndWhatFollowsUntilReported) {
   EXPECT_FALSE(q.Push(Bytes(1, 'c')));
 }
 
-class ServedObjectsTest : public ::testing::Test {
- protected:
-  ServedObjectsTest() {
-    config.server_name = "SHOP1";
-    config.printers = {{"Receipt", "emu:36", 1}, {"Slip", "serial:/dev/ttyS0:9600", 2}};
-    config.net_printers = {{"127.0.0.5", 9100, "Bar", 1}, {"127.0.0.6", 9101, "Bar", 1}};
-  }
+TEST(ServedObjects, PrintersAreOpenedFromTheirSpecsListedAndHandedOut) {
+  ServerConfig config;
+  config.server_name = "SHOP1";
+  config.printers = {{"Receipt", "emu:36", 1}, {"Slip", "serial:/dev/ttyS0:9600", 2}};
+  config.net_printers = {{"127.0.0.5", 9100, "Bar", 1}, {"127.0.0.6", 9101, "Bar", 1}};
+  std::vector<std::string> specs;
+  std::string error;
   // Opens config's printers as scripted ones, refusing the port named refuse.
-  bool Open(ServerState& s, const std::string& refuse = "") {
-    auto factory = [this, refuse](const std::string& spec, int32_t kind,
-                                  std::string& why) -> std::unique_ptr<PrinterObject> {
+  auto open = [&](ServerState& state, const std::string& refuse) {
+    auto factory = [&specs, refuse](const std::string& spec, int32_t kind,
+                                    std::string& why) -> std::unique_ptr<PrinterObject> {
       specs.push_back(spec);
       if (spec == refuse) return why = "bad spec " + spec, nullptr;
       auto p = std::make_unique<ScriptedPrinter>();
       p->device_kind = kind;
       return p;
     };
-    return s.Open(config, factory, error);
-  }
-
-  ServerConfig config;
-  ServerState state;
-  std::vector<std::string> specs;
-  std::string error;
-};
-
-TEST_F(ServedObjectsTest, PrintersAreOpenedFromTheirSpecsListedAndHandedOut) {
-  ASSERT_TRUE(Open(state)) << error;
+    return state.Open(config, factory, error);
+  };
+  ServerState state, refused;
+  ASSERT_TRUE(open(state, "")) << error;
   EXPECT_EQ(specs, (std::vector<std::string>{"emu:36", "serial:/dev/ttyS0:9600", "tcp:127.0.0.5:9100",
                                              "tcp:127.0.0.6:9101"}));
   ServerMonitor m(state);
@@ -315,8 +283,7 @@ TEST_F(ServedObjectsTest, PrintersAreOpenedFromTheirSpecsListedAndHandedOut) {
   EXPECT_EQ(m.NetPrinterCollection(),
             "127.0.0.5:9100=Bar\0"
             "127.0.0.6:9101=Bar\0"s);
-  ServerState refused;
-  EXPECT_FALSE(Open(refused, "serial:/dev/ttyS0:9600"));
+  EXPECT_FALSE(open(refused, "serial:/dev/ttyS0:9600"));
   EXPECT_EQ(error, "printer Slip: bad spec serial:/dev/ttyS0:9600");
   // Net printers of one name are found by their port.
   std::shared_ptr<PrinterSession> s;
@@ -324,9 +291,6 @@ TEST_F(ServedObjectsTest, PrintersAreOpenedFromTheirSpecsListedAndHandedOut) {
   ASSERT_EQ(m.GetPrinter(name, port, s), kResultOk);
   EXPECT_EQ(port, "127.0.0.6");
   EXPECT_EQ(&s->port(), state.catalog.Find("Bar", "9101").get());
-}
-
-TEST(ServedObjects, ResultTextsExplainCheckPrinterResults) {
   EXPECT_EQ(ServerMonitor::ResultText(kResultOk), "The printer is available.");
   EXPECT_EQ(ServerMonitor::ResultText(kResultClaimedElsewhere),
             "The printer is in use by another client. Try again when it is released.");
