@@ -32,9 +32,9 @@ for f in share/zelta-logo/samples/shop_name.bmp share/zelta-logo/samples/line_dr
   [ -f "$usr/$f" ] || fail "$f missing"
 done
 unit=$usr/lib/systemd/system/zelta-server.service
-grep -qx 'ExecStart=/usr/bin/zelta-server --config /etc/zelta/zelta-server.conf' "$unit" || fail "unit's ExecStart"
-for line in User=zelta 'SupplementaryGroups=lp dialout' NoNewPrivileges=yes ProtectSystem=strict ProtectHome=yes \
-  PrivateTmp=yes StateDirectory=zelta; do
+for line in 'ExecStart=/usr/bin/zelta-server --config /etc/zelta/zelta-server.conf' User=zelta \
+  'SupplementaryGroups=lp dialout' NoNewPrivileges=yes ProtectSystem=strict ProtectHome=yes PrivateTmp=yes \
+  StateDirectory=zelta; do
   grep -qx "$line" "$unit" || fail "unit without $line"
 done
 # systemd's own reckoning of the unit's exposure (0 to 10; 2 or less is what the options above give).
@@ -65,12 +65,8 @@ listening_port() {
 "$usr/bin/zelta-printer-emu" --model 46 --listen 127.0.0.1:0 >"$root/emu.out" 2>&1 &
 pids+=($!)
 if port=$(listening_port "$root/emu.out"); then
-  answer=$(python3 -c '
-import socket, sys
-s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=5)
-s.sendall(b"\x1dI\x01")
-print(s.recv(1)[0])' "$port") || answer=""
-  [ "$answer" = 46 ] || fail "zelta-printer-emu answered '$answer' to GS I 1"
+  answer=$(exec 3<>"/dev/tcp/127.0.0.1/$port" && printf '\x1dI\x01' >&3 && timeout 5 head -c1 <&3 | od -An -tu1)
+  [ "${answer// /}" = 46 ] || fail "zelta-printer-emu answered '$answer' to GS I 1"
 else
   fail "zelta-printer-emu did not listen: $(cat "$root/emu.out")"
 fi
@@ -85,12 +81,7 @@ pids+=($!)
 server_port=$(listening_port "$root/server.out") || fail "installed zelta-server did not start: $(cat "$root/server.out")"
 python3 "$(dirname "$0")/relay_count.py" "${server_port:-1}" >"$root/relay.out" &
 pids+=($!)
-relay_port=""
-for _ in $(seq 50); do
-  relay_port=$(head -1 "$root/relay.out" 2>/dev/null)
-  [ -n "$relay_port" ] && break
-  sleep 0.1
-done
+for _ in $(seq 50); do relay_port=$(head -1 "$root/relay.out" 2>/dev/null); [ -n "$relay_port" ] && break; sleep 0.1; done
 printf '[SOFTWARE\\Zelta]\nInstallationType=LOCAL\n[SOFTWARE\\Zelta\\Remote]\nServerPort=%s\n' "$relay_port" \
   >"$root/registry"
 ZELTA_REGISTRY=$root/registry XDG_RUNTIME_DIR=$root QT_QPA_PLATFORM=offscreen "$usr/bin/Logo" >"$root/logo.out" 2>&1 &
