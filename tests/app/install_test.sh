@@ -22,12 +22,10 @@ done
 for variant in OPOSETUP DEMO SETUP MEMORY KDM410G; do
   [ "$(readlink "$pkg/$variant")" = Logo ] || fail "$variant is not a link to Logo"
 done
-for f in Logo.INI ColorTable_BW.txt ColorTable_2C.txt ColorTable_3C.txt icons/DOMAIN.png icons/SERVER.png \
-  icons/PRINTER.png icons/NETPRINTER.png; do
+for f in Logo.INI ColorTable_{BW,2C,3C}.txt icons/{DOMAIN,SERVER,PRINTER,NETPRINTER}.png; do
   [ -f "$pkg/$f" ] || fail "$f not beside the programs"
 done
-for f in share/zelta-logo/samples/shop_name.bmp share/zelta-logo/samples/line_drawing.bmp \
-  share/zelta-logo/samples/gradient.bmp share/icons/hicolor/scalable/apps/zelta-logo.svg \
+for f in share/zelta-logo/samples/{shop_name,line_drawing,gradient}.bmp share/icons/hicolor/scalable/apps/zelta-logo.svg \
   share/doc/zelta-logo/zelta-server.conf.example lib/sysusers.d/zelta-logo.conf; do
   [ -f "$usr/$f" ] || fail "$f missing"
 done
