@@ -232,9 +232,8 @@ TEST_F(DiscoveryTest, AnnouncedServerIsListedAndReachable) {
                           "announce = yes\nprinter = Receipt, emu:46"));
   const std::string entry = GetComputerName() + ":" + std::to_string(announced.port());
   Texts names;
-  for (int i = 0; i < 20 && std::find(names.begin(), names.end(), entry) == names.end(); ++i) {
+  for (int i = 0; i < 20 && std::find(names.begin(), names.end(), entry) == names.end(); ++i)
     names = EnumNetworkComputers("", 47100, 1500).names;
-  }
   ASSERT_NE(std::find(names.begin(), names.end(), entry), names.end()) << "not listed: " << entry;
   InstallCreateObjMaker(LoopbackForThisComputer(GrpcCreateObjMaker([] { return RemoteSettings{}; }), false));
   RemoteCreationState state;
