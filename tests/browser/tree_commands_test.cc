@@ -27,7 +27,7 @@ class TreeTest : public BrowserTest {
   }
   void Select(const std::string& key) { form.tvwServerCollection.Select(form.tvwServerCollection.Find(key)); }
   // Connects to the node with key as a click (hit or not) and a double click on it do. What came of it: the
-  // windows opened, the messages and prompts, the printer still held, a claim not released, a busy window.
+  // windows opened, the messages and prompts, the printer still held, a claim not released, then Flags().
   std::string Connect(const std::string& key = "A\\Receipt:emu:46", bool hit = true) {
     Select(key);
     form.ItemHit = hit;
