@@ -51,11 +51,7 @@ done
 
 # Waits up to 10 s for "listening on 127.0.0.1:PORT" in file; prints PORT.
 listening_port() {
-  for _ in $(seq 100); do
-    port=$(grep -o 'listening on 127.0.0.1:[0-9]*' "$1" | head -1 | cut -d: -f2)
-    [ -n "$port" ] && { echo "$port"; return 0; }
-    sleep 0.1
-  done
+  for _ in $(seq 100); do grep -om1 'listening on 127.0.0.1:[0-9]*' "$1" | cut -d: -f2 | grep . && return; sleep 0.1; done
   return 1
 }
 
