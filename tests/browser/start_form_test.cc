@@ -90,10 +90,9 @@ TEST_F(StartFormTest, DoubleClickOnTheBlankPartDoesNotConnectEnterDoes) {
   QTreeWidgetItem* item = Item("Colour:emu:36");
   ASSERT_TRUE(item);
   tree->setCurrentItem(item);
-  const QRect rect = tree->visualItemRect(item);
   printer->QueueByte(36);
   QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {},
-                     QPoint(tree->viewport()->width() - 2, rect.center().y()));
+                     QPoint(tree->viewport()->width() - 2, tree->visualItemRect(item).center().y()));
   const Texts said_on_click = ui.messages;
   QTest::keyClick(tree, Qt::Key_Return);  // no logo window linked in: it says so
   EXPECT_EQ(std::tuple(said_on_click, ui.messages, !PrinterObj, form_window->isVisible()),
