@@ -7,15 +7,10 @@
 namespace zelta {
 namespace {
 
-// A BMP start: file header and the information header up to its planes, then a few bytes more.
-std::string Header(const char* magic, unsigned planes) {
-  std::string h(40, '\0');
-  h[0] = magic[0];
-  h[1] = magic[1];
-  h[14] = 40;
-  h[26] = static_cast<char>(planes & 0xff);
-  h[27] = static_cast<char>(planes >> 8);
-  return h;
+// A BMP start of 40 bytes: the magic, the information header's size (40) at 14 and the planes at 26.
+std::string Header(const std::string& magic, unsigned planes) {
+  return magic + std::string(12, '\0') + char{40} + std::string(11, '\0') + static_cast<char>(planes & 0xff) +
+         static_cast<char>(planes >> 8) + std::string(12, '\0');
 }
 
 TEST(BmpCheck, RefusalsNameTheReason) {

@@ -22,19 +22,17 @@ done
 for variant in OPOSETUP DEMO SETUP MEMORY KDM410G; do
   [ "$(readlink "$pkg/$variant")" = Logo ] || fail "$variant is not a link to Logo"
 done
-for f in Logo.INI ColorTable_BW.txt ColorTable_2C.txt ColorTable_3C.txt icons/DOMAIN.png icons/SERVER.png \
-  icons/PRINTER.png icons/NETPRINTER.png; do
+for f in Logo.INI ColorTable_{BW,2C,3C}.txt icons/{DOMAIN,SERVER,PRINTER,NETPRINTER}.png; do
   [ -f "$pkg/$f" ] || fail "$f not beside the programs"
 done
-for f in share/zelta-logo/samples/shop_name.bmp share/zelta-logo/samples/line_drawing.bmp \
-  share/zelta-logo/samples/gradient.bmp share/icons/hicolor/scalable/apps/zelta-logo.svg \
+for f in share/zelta-logo/samples/{shop_name,line_drawing,gradient}.bmp share/icons/hicolor/scalable/apps/zelta-logo.svg \
   share/doc/zelta-logo/zelta-server.conf.example lib/sysusers.d/zelta-logo.conf; do
   [ -f "$usr/$f" ] || fail "$f missing"
 done
 unit=$usr/lib/systemd/system/zelta-server.service
-grep -qx 'ExecStart=/usr/bin/zelta-server --config /etc/zelta/zelta-server.conf' "$unit" || fail "unit's ExecStart"
-for line in User=zelta 'SupplementaryGroups=lp dialout' NoNewPrivileges=yes ProtectSystem=strict ProtectHome=yes \
-  PrivateTmp=yes StateDirectory=zelta; do
+for line in 'ExecStart=/usr/bin/zelta-server --config /etc/zelta/zelta-server.conf' User=zelta \
+  'SupplementaryGroups=lp dialout' NoNewPrivileges=yes ProtectSystem=strict ProtectHome=yes PrivateTmp=yes \
+  StateDirectory=zelta; do
   grep -qx "$line" "$unit" || fail "unit without $line"
 done
 # systemd's own reckoning of the unit's exposure (0 to 10; 2 or less is what the options above give).
@@ -53,11 +51,7 @@ done
 
 # Waits up to 10 s for "listening on 127.0.0.1:PORT" in file; prints PORT.
 listening_port() {
-  for _ in $(seq 100); do
-    port=$(grep -o 'listening on 127.0.0.1:[0-9]*' "$1" | head -1 | cut -d: -f2)
-    [ -n "$port" ] && { echo "$port"; return 0; }
-    sleep 0.1
-  done
+  for _ in $(seq 100); do grep -om1 'listening on 127.0.0.1:[0-9]*' "$1" | cut -d: -f2 | grep . && return; sleep 0.1; done
   return 1
 }
 
@@ -65,12 +59,8 @@ listening_port() {
 "$usr/bin/zelta-printer-emu" --model 46 --listen 127.0.0.1:0 >"$root/emu.out" 2>&1 &
 pids+=($!)
 if port=$(listening_port "$root/emu.out"); then
-  answer=$(python3 -c '
-import socket, sys
-s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=5)
-s.sendall(b"\x1dI\x01")
-print(s.recv(1)[0])' "$port") || answer=""
-  [ "$answer" = 46 ] || fail "zelta-printer-emu answered '$answer' to GS I 1"
+  answer=$(exec 3<>"/dev/tcp/127.0.0.1/$port" && printf '\x1dI\x01' >&3 && timeout 5 head -c1 <&3 | od -An -tu1)
+  [ "${answer// /}" = 46 ] || fail "zelta-printer-emu answered '$answer' to GS I 1"
 else
   fail "zelta-printer-emu did not listen: $(cat "$root/emu.out")"
 fi
@@ -85,12 +75,7 @@ pids+=($!)
 server_port=$(listening_port "$root/server.out") || fail "installed zelta-server did not start: $(cat "$root/server.out")"
 python3 "$(dirname "$0")/relay_count.py" "${server_port:-1}" >"$root/relay.out" &
 pids+=($!)
-relay_port=""
-for _ in $(seq 50); do
-  relay_port=$(head -1 "$root/relay.out" 2>/dev/null)
-  [ -n "$relay_port" ] && break
-  sleep 0.1
-done
+for _ in $(seq 50); do relay_port=$(head -1 "$root/relay.out" 2>/dev/null); [ -n "$relay_port" ] && break; sleep 0.1; done
 printf '[SOFTWARE\\Zelta]\nInstallationType=LOCAL\n[SOFTWARE\\Zelta\\Remote]\nServerPort=%s\n' "$relay_port" \
   >"$root/registry"
 ZELTA_REGISTRY=$root/registry XDG_RUNTIME_DIR=$root QT_QPA_PLATFORM=offscreen "$usr/bin/Logo" >"$root/logo.out" 2>&1 &

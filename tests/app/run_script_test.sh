@@ -15,9 +15,8 @@ trap '[ -n "$run_pid" ] && kill -TERM "$run_pid" 2>/dev/null; rm -rf "$tmp"' EXI
 # No display: one line that says how to get one, and nothing started.
 out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$repo/scripts/run" --no-build --state "$tmp/none" 2>&1)
 status=$?
-[ "$status" -eq 1 ] || fail "no display: status $status"
-[ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ] || fail "no display: more than one line: $out"
-[[ "$out" == *"no display"*"xvfb-run -a scripts/run"* ]] || fail "no display: $out"
+[[ $status == 1 && $out == *"no display"*"xvfb-run -a scripts/run"* && $out != *$'\n'* ]] ||
+  fail "no display: status $status, not the one line that says what to do: $out"
 [ ! -e "$tmp/none" ] || fail "no display: state folder made"
 
 # Bad arguments are refused before anything starts.
@@ -30,17 +29,11 @@ export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$tmp
 
 # Starts scripts/run in the background; sets run_pid, logo_pid and server_pid once Logo runs.
 start_run() {
-  : >"$tmp/run.out"
   "$repo/scripts/run" --no-build --state "$state" --port "$port" >"$tmp/run.out" 2>&1 &
   run_pid=$!
-  logo_pid="" server_pid=""
   for _ in $(seq 100); do
-    line=$(grep -o 'Logo started (process [0-9]*); closing it ends zelta-server (process [0-9]*)' "$tmp/run.out")
-    if [ -n "$line" ]; then
-      logo_pid=$(sed 's/.*Logo started (process \([0-9]*\)).*/\1/' <<<"$line")
-      server_pid=$(sed 's/.*zelta-server (process \([0-9]*\)).*/\1/' <<<"$line")
-      return 0
-    fi
+    [[ $(<"$tmp/run.out") =~ Logo\ started\ \(process\ ([0-9]+)\).*zelta-server\ \(process\ ([0-9]+)\) ]] &&
+      logo_pid=${BASH_REMATCH[1]} server_pid=${BASH_REMATCH[2]} && return 0
     alive "$run_pid" || break
     sleep 0.1
   done
@@ -48,10 +41,17 @@ start_run() {
   return 1
 }
 
-# Waits up to 10 s for pid to end.
-gone() {
-  for _ in $(seq 100); do alive "$1" || return 0; sleep 0.1; done
-  return 1
+# ended WHEN NAME PID...: waits up to 10 s for each program to end; then forgets scripts/run.
+ended() {
+  local when=$1
+  shift
+  while [ $# -gt 0 ]; do
+    for _ in $(seq 100); do alive "$2" || break; sleep 0.1; done
+    alive "$2" && fail "$1 still runs $when"
+    shift 2
+  done
+  wait "$run_pid" 2>/dev/null
+  run_pid=""
 }
 
 if start_run; then
@@ -73,10 +73,7 @@ if start_run; then
   # The technician's own choices survive the next start.
   printf 'MainServer=KEPT\n' >>"$state/registry"
   kill -TERM "$logo_pid"
-  gone "$run_pid" || fail "scripts/run still runs after Logo ended"
-  gone "$server_pid" || fail "zelta-server still runs after Logo ended"
-  wait "$run_pid" 2>/dev/null
-  run_pid=""
+  ended "after Logo ended" scripts/run "$run_pid" zelta-server "$server_pid"
 fi
 
 # A second start reuses the state; ending the script ends Logo and the server.
@@ -84,11 +81,7 @@ if start_run; then
   grep -qx 'MainServer=KEPT' "$state/registry" || fail "registry rewritten on the second start"
   [ "$(grep -c '^ServerPort=' "$state/registry")" -eq 1 ] || fail "ServerPort written twice"
   kill -TERM "$run_pid"
-  gone "$run_pid" || fail "scripts/run did not end on SIGTERM"
-  gone "$logo_pid" || fail "Logo still runs after scripts/run ended"
-  gone "$server_pid" || fail "zelta-server still runs after scripts/run ended"
-  wait "$run_pid" 2>/dev/null
-  run_pid=""
+  ended "after SIGTERM" scripts/run "$run_pid" Logo "$logo_pid" zelta-server "$server_pid"
 fi
 
 # A port taken by another program: the script says so and leaves nothing behind.
@@ -99,8 +92,8 @@ for _ in $(seq 100); do [ -s "$tmp/holder" ] && break; sleep 0.1; done  # a slow
 out=$("$repo/scripts/run" --no-build --state "$state" --port "$port" 2>&1)
 status=$?
 kill "$holder"
-[ "$status" -ne 0 ] || fail "taken port: status 0"
-[[ "$out" == *"zelta-server did not start (is port $port taken? try --port)"* ]] || fail "taken port: $out"
+[[ $status != 0 && $out == *"zelta-server did not start (is port $port taken? try --port)"* ]] ||
+  fail "taken port: status $status: $out"
 
 [ "$failures" -eq 0 ] && echo "scripts/run: all checks passed"
 exit "$failures"

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "browser/browser_state.h"
@@ -109,13 +110,11 @@ struct FakeNetwork {
   std::shared_ptr<FakeMonitor> Monitor(const std::string& machine, const std::string& printers = "",
                                        const std::string& net = "", int32_t list_result = 0,
                                        int32_t net_result = 0) {
-    auto monitor = std::make_shared<FakeMonitor>();
-    objects[kProgIdMonitor + "@"s + machine] = monitor;
-    monitor->printers = printers;
-    monitor->net_printers = net;
-    monitor->list_result = list_result;
-    monitor->net_result = net_result;
-    return monitor;
+    auto m = std::make_shared<FakeMonitor>();
+    objects[kProgIdMonitor + "@"s + machine] = m;
+    std::tie(m->printers, m->net_printers, m->list_result, m->net_result) =
+        std::tie(printers, net, list_result, net_result);
+    return m;
   }
   std::shared_ptr<FakeCollection> Collection(const std::string& machine) {
     auto collection = std::make_shared<FakeCollection>();
@@ -215,6 +214,16 @@ class BrowserTest : public ::testing::Test {
     ui.prompts.clear();
     return out;
   }
+  // What a quiet end does not show: the server dialogs opened, an unloaded window, a busy one, a status
+  // other than "Ready...".
+  std::string Flags() const {
+    std::string out = dialogs ? std::to_string(dialogs) + " dialog opened\n" : "";
+    if (unloads) out += "unloaded\n";
+    if (form.busy || form.parallel_creations) out += "busy\n";
+    const std::string status = window.StatusPanelText(2);
+    return out + (status == "Ready..." ? "" : "status " + status + "\n");
+  }
+  std::string State() { return TreeText() + Said() + Flags(); }
 
   TempDir dir;
   ScriptedUi ui;
