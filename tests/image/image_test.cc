@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "image/add_logo.h"
@@ -46,25 +47,26 @@ BitmapInfoHeader Header(int w, int h, uint16_t bits) {
 }
 
 TEST(CreateDIBSection, RefusesWhatCannotBeABitmapAndKeepsColourCountsWithinTheTable) {
-  for (uint16_t bits : {0, 2, 3, 15, 64})
-    EXPECT_FALSE(CreateDIBSection(Header(4, 4, bits), nullptr, 0)) << bits;
-  EXPECT_FALSE(CreateDIBSection({.biWidth = 4, .biHeight = 4, .biCompression = 1}, nullptr, 0))
-      << "compressed";
-  EXPECT_FALSE(CreateDIBSection(Header(4, -4, 24), nullptr, 0));
-  EXPECT_FALSE(CreateDIBSection(Header(70000, 70000, 24), nullptr, 0)) << "more than kMaxDibBytes";
+  // Depths that are none, compression, top-down rows and more than kMaxDibBytes.
+  for (const BitmapInfoHeader& h :
+       {Header(4, 4, 0), Header(4, 4, 2), Header(4, 4, 3), Header(4, 4, 15), Header(4, 4, 64),
+        BitmapInfoHeader{.biWidth = 4, .biHeight = 4, .biCompression = 1}, Header(4, -4, 24),
+        Header(70000, 70000, 24)})
+    EXPECT_FALSE(CreateDIBSection(h, nullptr, 0))
+        << h.biWidth << "x" << h.biHeight << "x" << h.biBitCount << ", compression " << h.biCompression;
   EXPECT_EQ(DibStride(0x7FFFFFFF, 64), 0u) << "stride beyond 32 bits";
   // The counts of used and important colours are kept within the table.
-  const struct {
-    uint16_t bits;
-    uint32_t important, kept;
-  } cases[] = {{4, 3, 3}, {4, 16, 16}, {4, 17, 0}, {8, 200, 200}, {24, 5, 0}};
-  for (const auto& c : cases) {
-    BitmapInfoHeader h = Header(2, 2, c.bits);
-    h.biClrImportant = h.biClrUsed = c.important;
-    HBitmap d = CreateDIBSection(h, nullptr, 0);
+  for (auto [bits, count, kept] : {std::tuple<uint16_t, uint32_t, uint32_t>{4, 3, 3},
+                                   {4, 16, 16},
+                                   {4, 17, 0},
+                                   {8, 200, 200},
+                                   {24, 5, 0}}) {
+    HBitmap d = CreateDIBSection(
+        {.biWidth = 2, .biHeight = 2, .biBitCount = bits, .biClrUsed = count, .biClrImportant = count},
+        nullptr, 0);
     ASSERT_TRUE(d);
-    EXPECT_EQ(std::pair(d->header().biClrImportant, d->header().biClrUsed), std::pair(c.kept, c.kept))
-        << c.bits << "/" << c.important;
+    EXPECT_EQ(std::pair(d->header().biClrImportant, d->header().biClrUsed), std::pair(kept, kept))
+        << bits << "/" << count;
   }
 }
 
@@ -113,22 +115,19 @@ double ReferenceAverage(const Dib& src, int dw, int dh, int x, int y, int channe
 // Reductions of noise against the plain area average. Pictures of a million pixels or more are stretched
 // in two bands at once: there the first and last rows and every row near the band boundary are checked.
 TEST(StretchBltHalftone, ReductionsMatchAPlainAreaAverage) {
-  const struct {
-    int w, h;
-    std::vector<std::pair<int, int>> sizes;
-  } cases[] = {{41, 37, {{9, 8}, {20, 18}, {40, 30}, {13, 37}, {1, 1}}},
-               {1100, 1000, {{97, 91}, {550, 500}, {300, 700}}}};
-  for (const auto& c : cases) {
-    HBitmap src = CreateDib24(c.w, c.h);
+  for (const auto& [w, h, sizes] : {std::tuple<int, int, std::vector<std::pair<int, int>>>{
+                                        41, 37, {{9, 8}, {20, 18}, {40, 30}, {13, 37}, {1, 1}}},
+                                    {1100, 1000, {{97, 91}, {550, 500}, {300, 700}}}}) {
+    HBitmap src = CreateDib24(w, h);
     uint32_t seed = 7;
     for (size_t i = 0; i < src->size(); ++i) {
       seed = seed * 1103515245u + 12345u;
       src->bits()[i] = static_cast<uint8_t>(seed >> 24);
     }
-    const bool banded = c.w * c.h >= 1000000;
-    for (auto [dw, dh] : c.sizes) {
+    const bool banded = w * h >= 1000000;
+    for (auto [dw, dh] : sizes) {
       HBitmap dst = CreateDib24(dw, dh);
-      StretchBltHalftone(*dst, 0, 0, dw, dh, *src, 0, 0, c.w, c.h);
+      StretchBltHalftone(*dst, 0, 0, dw, dh, *src, 0, 0, w, h);
       for (int y = 0; y < dh; ++y) {
         if (banded && y != 0 && y != dh - 1 && std::abs(y - dh / 2) > 3) continue;
         for (int x = banded ? y % 3 : 0; x < dw; x += banded ? 3 : 1) {
@@ -213,27 +212,22 @@ TEST(ZeltaImg, OutputHoldsOnlyTheTableColoursAndBadCodesFail) {
 
 // Flat colours diffused to inks: each ink takes its share of the light.
 TEST(ZeltaImg, DiffusionKeepsTheLightOfEveryArea) {
-  const struct {
-    uint8_t r, g, b;
-    InkSet inks;
-    uint8_t ink;
-    double share, within;
-  } cases[] = {
-      {188, 188, 188, InkSet::kBlackWhite, 1, SrgbToLinear(188 / 255.0), 0.01},  // half the light: half paper
-      {54, 54, 54, InkSet::kBlackWhite, 1, SrgbToLinear(54 / 255.0), 0.01},
-      {200, 20, 20, InkSet::kBlackRedWhite, 1, 0.725, 0.275},  // red: red ink on at least 45 %
-      {200, 20, 20, InkSet::kBlackRedWhite, 2, 0.025, 0.025},  // and hardly any paper
-      {128, 128, 128, InkSet::kBlackRedWhite, 1, 0, 0},        // no red in a grey
-  };
-  for (const auto& c : cases) {
+  for (auto [colour, inks, ink, share, within] : {
+           // Half the light: half paper.
+           std::tuple<uint32_t, InkSet, uint8_t, double, double>{0xBCBCBC, InkSet::kBlackWhite, 1,
+                                                                 SrgbToLinear(188 / 255.0), 0.01},
+           {0x363636, InkSet::kBlackWhite, 1, SrgbToLinear(54 / 255.0), 0.01},
+           {0xC81414, InkSet::kBlackRedWhite, 1, 0.725, 0.275},  // red: red ink on at least 45 %
+           {0xC81414, InkSet::kBlackRedWhite, 2, 0.025, 0.025},  // and hardly any paper
+           {0x808080, InkSet::kBlackRedWhite, 1, 0, 0},          // no red in a grey
+       }) {
     HBitmap pic = CreateDib24(64, 64);
-    FillDib(*pic, c.r, c.g, c.b);
+    FillDib(*pic, colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF);
     std::vector<uint8_t> classes;
-    DitherToInks(*pic, c.inks, DitherOptions{}, classes);
-    const double share =
-        static_cast<double>(std::count(classes.begin(), classes.end(), c.ink)) / classes.size();
-    EXPECT_NEAR(share, c.share, c.within)
-        << int(c.r) << "," << int(c.g) << "," << int(c.b) << " ink " << int(c.ink);
+    DitherToInks(*pic, inks, DitherOptions{}, classes);
+    EXPECT_NEAR(std::count(classes.begin(), classes.end(), ink) / static_cast<double>(classes.size()), share,
+                within)
+        << std::hex << colour << " ink " << int(ink);
   }
 }
 
@@ -281,6 +275,19 @@ class GalleryTest : public ::testing::Test {
   std::string Buttons() const {  // delete, download, print
     return std::string(state.cmdDelLogo.enabled ? "D" : "-") + (state.cmdDwldLogo.enabled ? "W" : "-") +
            (state.cmdPrintLogo.enabled ? "P" : "-");
+  }
+  // The tab shown, the pages, the delete, download and print buttons and the others by name; then what is
+  // not nothing: the logos, the progress bar, the busy state and the messages shown.
+  std::string Summary() const {
+    std::string s = "tab " + std::to_string(state.selected_tab) + " | pages " + Pages() + " | " + Buttons();
+    for (auto [button, name] : {std::pair{&state.cmdAddLogo, " add"},
+                                {&state.cmdSelectAll, " all"},
+                                {&state.cmdSelectNone, " none"}})
+      if (button->enabled) s += name;
+    if (state.LogoCount) s += " | " + std::to_string(state.LogoCount) + " logos";
+    if (state.progress.visible || state.panel3_visible) s += " | progress";
+    if (state.busy) s += " | busy";
+    return ui.messages.empty() ? s : s + " | messages " + std::to_string(ui.messages.size());
   }
   std::pair<int, int> PreparedSize(int16_t i) const {
     return PreparedBitmaps(i) ? std::pair(PreparedBitmaps(i)->width(), PreparedBitmaps(i)->height())
@@ -354,24 +361,20 @@ TEST_F(ReadBmpFileTest, RefusedFilesAndTheirMessages) {
   const std::string structure = "Raise error while reading image structure information.\r\nBe sure the " +
                                 file + " is a valid image file.",
                     bitmap = "Raise error on create compatible bitmap for image file <" + file + ">.";
-  const struct {
-    const char* name;
-    BmpSpec bmp;
-    std::string message;  // empty: refused silently
-  } cases[] = {
-      {"offset off the entry step", {.width = 4, .offset = 56}, ""},
-      {"negative colour table size", {.width = 4, .offset = 50}, structure},
-      {"offset 51 truncates to no entries", {.width = 4, .offset = 51}, ""},
-      {"compressed", {.bit_count = 8, .compression = 1, .colors = std::vector(256, 0u)}, ""},
-      {"257 colour entries", {.bit_count = 8, .colors = std::vector(257, 1u)}, ""},
-      {"no width", {.width = 0}, bitmap},
-      {"0 bits", {.width = 4, .bit_count = 0}, bitmap},
-      {"15 bits", {.width = 4, .bit_count = 15}, bitmap},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_FALSE(Read(MakeBmp(c.bmp)));
-    EXPECT_EQ(Messages(), c.message.empty() ? std::vector<std::string>{} : std::vector{c.message});
+  for (const auto& [name, bmp, message] : {
+           std::tuple<const char*, BmpSpec, std::string>{
+               "offset off the entry step", {.width = 4, .offset = 56}, ""},
+           {"negative colour table size", {.width = 4, .offset = 50}, structure},
+           {"offset 51 truncates to no entries", {.width = 4, .offset = 51}, ""},
+           {"compressed", {.bit_count = 8, .compression = 1, .colors = std::vector(256, 0u)}, ""},
+           {"257 colour entries", {.bit_count = 8, .colors = std::vector(257, 1u)}, ""},
+           {"no width", {.width = 0}, bitmap},
+           {"0 bits", {.width = 4, .bit_count = 0}, bitmap},
+           {"15 bits", {.width = 4, .bit_count = 15}, bitmap},
+       }) {
+    SCOPED_TRACE(name);  // an empty message: refused silently
+    EXPECT_FALSE(Read(MakeBmp(bmp)));
+    EXPECT_EQ(Messages(), message.empty() ? std::vector<std::string>{} : std::vector{message});
   }
   EXPECT_TRUE(Read(MakeBmp({.bit_count = 8, .colors = std::vector(256, 1u)}))) << "256 entries are the most";
   const std::string missing = dir.File("no_such_logo.bmp");
@@ -432,24 +435,20 @@ TEST_F(GalleryTest, SlotsAreReusedOnceHiddenAndNewKeyCodesFillGapsInUpperCaseHex
 }
 
 TEST_F(GalleryTest, ThumbnailFitsAboveItsCaptionWithoutGrowing) {
-  const struct {
-    int pic_w, pic_h, w, h, left, top;
-  } cases[] = {
-      {325, 65, 65, 13, 4, 36},  // r = 0.2; top 35.5 rounds to even
-      {20, 20, 20, 20, 26, 32},  // never enlarged
-      {80, 80, 65, 65, 4, 10},   // the empty picture of a stored logo; 9.5 to even
-      {40, 400, 8, 76, 33, 4},   // the height decides: 7.6 wide at 32.7
-  };
   LogoSlot& s = state.Slot(Add("00", false));
   s.picThumbFrame.inner_w = 73;
   s.picThumbFrame.inner_h = 97;
-  for (const auto& c : cases) {
-    s.picLoad.inner_w = c.pic_w;
-    s.picLoad.inner_h = c.pic_h;
+  for (auto [w, h, thumb] : {
+           std::tuple{325, 65, std::tuple(65, 13, 4, 36)},  // r = 0.2; top 35.5 rounds to even
+           {20, 20, {20, 20, 26, 32}},                      // never enlarged
+           {80, 80, {65, 65, 4, 10}},                       // the empty picture of a stored logo; 9.5 to even
+           {40, 400, {8, 76, 33, 4}},                       // the height decides: 7.6 wide at 32.7
+       }) {
+    s.picLoad.inner_w = w;
+    s.picLoad.inner_h = h;
     DrawThumbnail(state, 1);
-    EXPECT_EQ(std::tuple(s.picThumb.inner_w, s.picThumb.inner_h, s.picThumb.left, s.picThumb.top),
-              std::tuple(c.w, c.h, c.left, c.top))
-        << c.pic_w << "x" << c.pic_h;
+    EXPECT_EQ(std::tuple(s.picThumb.inner_w, s.picThumb.inner_h, s.picThumb.left, s.picThumb.top), thumb)
+        << w << "x" << h;
   }
 }
 
@@ -527,18 +526,16 @@ TEST_F(GalleryTest, TabsShowALogosPageAndAreRefusedWhileBusy) {
   state.Slot(b).cmbColor.items = ColorModes(36);
   state.Slot(a).cmbColor.selected = state.Slot(b).cmbColor.selected = 1;  // "Two colors", "Color"
   ASSERT_TRUE(SelectTab(state, 1));
-  EXPECT_EQ(std::tuple(Pages(), Buttons()), std::tuple("1-", "D-P"));
-  EXPECT_FALSE(state.cmdAddLogo.enabled || state.cmdSelectAll.enabled || state.cmdSelectNone.enabled);
+  EXPECT_EQ(Summary(), "tab 1 | pages 1- | D-P | 2 logos");
   state.cmdPrintLogo.enabled = false;
   ASSERT_TRUE(SelectTab(state, 2));
-  EXPECT_EQ(std::tuple(Pages(), Buttons()), std::tuple("-1", "D--")) << "colour cannot be printed";
+  EXPECT_EQ(Summary(), "tab 2 | pages -1 | D-- | 2 logos") << "colour cannot be printed";
   state.busy = true;
   EXPECT_FALSE(SelectTab(state, 0));
-  EXPECT_EQ(state.selected_tab, 2);
+  EXPECT_EQ(Summary(), "tab 2 | pages -1 | D-- | 2 logos | busy");
   state.busy = false;
   ASSERT_TRUE(SelectTab(state, 0));
-  EXPECT_EQ(std::tuple(Pages(), Buttons()), std::tuple("--", "---"));
-  EXPECT_TRUE(state.cmdAddLogo.enabled && state.cmdSelectAll.enabled);
+  EXPECT_EQ(Summary(), "tab 0 | pages -- | --- add all none | 2 logos");
 }
 
 TEST_F(GalleryTest, AddingTakesGoodFilesInOrderAndRefusesTheOthers) {
@@ -554,9 +551,9 @@ TEST_F(GalleryTest, AddingTakesGoodFilesInOrderAndRefusesTheOthers) {
       progress.push_back(state.progress.value);
   };
   cmdAddLogo_Click(state);
-  EXPECT_EQ(progress, (std::vector<int>{0, 1, 2, 3, 4, 5})) << "one step per file";
-  EXPECT_EQ(std::tuple(state.progress.max, state.LogoCount), std::tuple(6, 2));
-  EXPECT_FALSE(state.progress.visible || state.panel3_visible || state.busy);
+  EXPECT_EQ(std::pair(progress, state.progress.max), std::pair(std::vector<int>{0, 1, 2, 3, 4, 5}, 6))
+      << "one step per file";
+  EXPECT_EQ(Summary(), "tab 0 | pages -- | --- add all none | 2 logos | messages 6");
   std::vector<std::pair<std::string, int>> tabs;
   for (const Tab& t : state.tabs) tabs.emplace_back(t.caption, t.tag);
   EXPECT_EQ(tabs,
@@ -589,12 +586,12 @@ TEST_F(GalleryTest, AddingStopsAtTwoHundredLogosWithOneMessage) {
   const std::string bmp = Bmp("a.bmp", 700, 30);
   ui.open_results.push_back({bmp, bmp, bmp});
   cmdAddLogo_Click(state);
-  EXPECT_EQ(std::pair(state.LogoCount, ui.messages),
-            std::pair(int16_t{200}, std::vector<std::string>{"Too many logos."}));
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Too many logos."});
   EXPECT_EQ(PreparedSize(200), std::pair(426, 30)) << "cut at the first paper width, 82.5 mm";
   ui.open_results.push_back({});  // cancelled
   cmdAddLogo_Click(state);
-  EXPECT_FALSE(state.busy);
+  EXPECT_EQ(Summary(),
+            "tab 0 | pages " + std::string(200, '-') + " | --- add all none | 200 logos | messages 1");
 }
 
 // The settings of a logo's page: each prepares the logo again; the colour also decides printing.
@@ -630,31 +627,26 @@ TEST_F(GalleryTest, EverySettingPreparesAgainAndTheColourDecidesPrinting) {
   EXPECT_FALSE(s.picThumbFrame.enabled || state.busy) << "a failed preparation disables the thumbnail";
 }
 
+// Width × height at X, Y in a destination D high, and the width after.
 TEST(TargetGeometry, ScaleCropOrFitInside) {
-  const struct {
-    int ws, hs;
-    float w;
-    int32_t fit;
-    int dest_h;
-    TargetGeometry want;
-    float w_after;
-  } cases[] = {
-      // Scaled to the width (1), halves to even: 5 × 2.5 = 12.5 to 12, 7 × 2.5 = 17.5 to 18; small ones grow.
-      {4, 5, 10, 1, 0, {.W = 10, .H = 12, .D = 12}, 10},
-      {4, 7, 10, 1, 0, {.W = 10, .H = 18, .D = 18}, 10},
-      // Cropped (2): the size kept, the width lowered to a narrower picture's.
-      {300, 100, 560, 2, 0, {.W = 300, .H = 100, .D = 100}, 300},
-      {300, 100, 200, 2, 0, {.W = 200, .H = 100, .D = 100}, 200},
-      // Fitted inside (0), centred (one that is not enlarged: the unconverted view below).
-      {800, 300, 200, 0, 150, {.W = 200, .H = 75, .X = 0, .Y = 37, .D = 150}, 200},
-      {0, 300, 200, 0, 150, {.D = 150}, 200},
-  };
-  for (const auto& c : cases) {
-    float w = c.w;
-    const TargetGeometry g = ComputeTargetGeometry(c.ws, c.hs, w, c.fit, c.dest_h);
-    EXPECT_EQ(std::tuple(g.W, g.H, g.X, g.Y, g.D, w),
-              std::tuple(c.want.W, c.want.H, c.want.X, c.want.Y, c.want.D, c.w_after))
-        << c.ws << "x" << c.hs << " to " << c.w << ", mode " << c.fit;
+  for (auto [ws, hs, w, fit, dest_h, want] : {
+           // Scaled to the width (1), halves to even: 5 × 2.5 = 12.5 to 12, 7 × 2.5 = 17.5 to 18; small ones
+           // grow.
+           std::tuple<int, int, float, int32_t, int, std::string>{4, 5, 10, 1, 0,
+                                                                  "10x12 at 0,0 in 12, width 10"},
+           {4, 7, 10, 1, 0, "10x18 at 0,0 in 18, width 10"},
+           // Cropped (2): the size kept, the width lowered to a narrower picture's.
+           {300, 100, 560, 2, 0, "300x100 at 0,0 in 100, width 300"},
+           {300, 100, 200, 2, 0, "200x100 at 0,0 in 100, width 200"},
+           // Fitted inside (0), centred (one that is not enlarged: the unconverted view below).
+           {800, 300, 200, 0, 150, "200x75 at 0,37 in 150, width 200"},
+           {0, 300, 200, 0, 150, "0x0 at 0,0 in 150, width 200"},
+       }) {
+    float width = w;
+    const TargetGeometry g = ComputeTargetGeometry(ws, hs, width, fit, dest_h);
+    std::ostringstream got;
+    got << g.W << "x" << g.H << " at " << g.X << "," << g.Y << " in " << g.D << ", width " << width;
+    EXPECT_EQ(got.str(), want) << ws << "x" << hs << " to " << w << ", mode " << fit;
   }
 }
 
