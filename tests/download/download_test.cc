@@ -74,10 +74,9 @@ TEST(ColorTableConversion, UnprintableEntriesFailInsteadOfCrashing) {
   const ColorTable four = Table(
       "\"B\",0,0,0,\"\",1,0,0\n\"R\",255,0,0,\"\",0,1,0\n\"W\",255,255,255,\"\",0,0,0\n"
       "\"Y\",255,255,0,\"\",0,0,0\n");
-  for (const ColorTable& t : {four, ColorTable{}}) {
-    const std::string result = Converted(*Picture(4, 1, 0xFFFF00), t, 2);
-    EXPECT_TRUE(result.size() > 1 && result[0] == '!') << result;
-  }
+  EXPECT_EQ(Converted(*Picture(4, 1, 0xFFFF00), four, 2),
+            "!Entry 4 of the color table is not a printer color.");
+  EXPECT_EQ(Converted(*Picture(4, 1, 0xFFFF00), {}, 2), "!The color table has no entries.");
 }
 
 TEST(ColorTableFile, FieldsAndLimits) {
@@ -218,15 +217,11 @@ TEST(NvBitImageWrites, LimitsOfTheCommandAreRefusedWithTheReason) {
 const Bytes kData = "ABCDEFGHIJKLMNOPQRST";  // 20 bytes
 const std::string kLostText = "\rExtended error description: Connection to the printer lost.";
 
-std::string Name(int32_t code) {
-  for (auto [c, name] : {std::pair{kResultOk, "ok"},
-                         {kResultBusy, "busy"},
-                         {kResultTimeout, "timeout"},
-                         {kResultPortClosed, "port closed"},
-                         {kResultNotSent, "not sent"}})
-    if (code == c) return name;
-  return std::to_string(code);
-}
+const std::map<int32_t, std::string> kNames = {{kResultOk, "ok"},
+                                               {kResultBusy, "busy"},
+                                               {kResultTimeout, "timeout"},
+                                               {kResultPortClosed, "port closed"},
+                                               {kResultNotSent, "not sent"}};
 
 class SendWaitTest : public LinkTest {
  protected:
@@ -255,11 +250,11 @@ class SendWaitTest : public LinkTest {
   // The last result and status panels 1 and 2, then what happened if anything did: the bytes offered by
   // each write, the releases, the wait's error, the questions asked (by their subject) and the messages.
   std::string Summary() {
-    std::string s = Name(last) + " | " + form.StatusPanelText(1) + " / " + form.StatusPanelText(2);
+    std::string s = kNames.at(last) + " | " + form.StatusPanelText(1) + " / " + form.StatusPanelText(2);
     for (size_t i = 0; i < printer->write_log.size(); ++i)
       s += (i ? " " : " | offered ") + std::to_string(printer->write_log[i].offered.size());
     if (printer->releases) s += " | released " + std::to_string(printer->releases);
-    if (info.Number) s += " | error " + Name(info.Number);
+    if (info.Number) s += " | error " + kNames.at(info.Number);
     const std::map<std::string, std::string> subjects = {
         {"Error sending data: printer busy.\rPlease verify...", "busy"},
         {"Timeout sending data: printer offline?\rPlease verify...", "offline"},

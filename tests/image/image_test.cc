@@ -55,7 +55,6 @@ TEST(CreateDIBSection, RefusesWhatCannotBeABitmapAndKeepsColourCountsWithinTheTa
     EXPECT_FALSE(CreateDIBSection(h, nullptr, 0))
         << h.biWidth << "x" << h.biHeight << "x" << h.biBitCount << ", compression " << h.biCompression;
   EXPECT_EQ(DibStride(0x7FFFFFFF, 64), 0u) << "stride beyond 32 bits";
-  // The counts of used and important colours are kept within the table.
   for (auto [bits, count, kept] : {std::tuple<uint16_t, uint32_t, uint32_t>{4, 3, 3},
                                    {4, 16, 16},
                                    {4, 17, 0},
@@ -210,7 +209,6 @@ TEST(ZeltaImg, OutputHoldsOnlyTheTableColoursAndBadCodesFail) {
   EXPECT_EQ(text, "unchanged");
 }
 
-// Flat colours diffused to inks: each ink takes its share of the light.
 TEST(ZeltaImg, DiffusionKeepsTheLightOfEveryArea) {
   for (auto [colour, inks, ink, share, within] : {
            // Half the light: half paper.
@@ -276,14 +274,15 @@ class GalleryTest : public ::testing::Test {
     return std::string(state.cmdDelLogo.enabled ? "D" : "-") + (state.cmdDwldLogo.enabled ? "W" : "-") +
            (state.cmdPrintLogo.enabled ? "P" : "-");
   }
+  HBitmap Read(const std::string& bytes) { return ReadBmpFile(dir.Write("read.bmp", bytes)); }
+  // The messages shown since the last call, then forgets them.
+  std::vector<std::string> Messages() { return std::exchange(ui.messages, {}); }
   // The tab shown, the pages, the delete, download and print buttons and the others by name; then what is
   // not nothing: the logos, the progress bar, the busy state and the messages shown.
   std::string Summary() const {
     std::string s = "tab " + std::to_string(state.selected_tab) + " | pages " + Pages() + " | " + Buttons();
-    for (auto [button, name] : {std::pair{&state.cmdAddLogo, " add"},
-                                {&state.cmdSelectAll, " all"},
-                                {&state.cmdSelectNone, " none"}})
-      if (button->enabled) s += name;
+    s += std::string(state.cmdAddLogo.enabled ? " add" : "") + (state.cmdSelectAll.enabled ? " all" : "") +
+         (state.cmdSelectNone.enabled ? " none" : "");
     if (state.LogoCount) s += " | " + std::to_string(state.LogoCount) + " logos";
     if (state.progress.visible || state.panel3_visible) s += " | progress";
     if (state.busy) s += " | busy";
@@ -308,12 +307,7 @@ class GalleryTest : public ::testing::Test {
   LogoWindowState state;
 };
 
-class ReadBmpFileTest : public GalleryTest {
- protected:
-  HBitmap Read(const std::string& bytes) { return ReadBmpFile(dir.Write("read.bmp", bytes)); }
-  // The messages shown since the last call, then forgets them.
-  std::vector<std::string> Messages() { return std::exchange(ui.messages, {}); }
-};
+using ReadBmpFileTest = GalleryTest;
 
 // Each read bitmap is also written back and read again, and converted to 24 bits.
 TEST_F(ReadBmpFileTest, EveryDepthKeepsEveryPixelReadAndWrittenBack) {
@@ -594,7 +588,6 @@ TEST_F(GalleryTest, AddingStopsAtTwoHundredLogosWithOneMessage) {
             "tab 0 | pages " + std::string(200, '-') + " | --- add all none | 200 logos | messages 1");
 }
 
-// The settings of a logo's page: each prepares the logo again; the colour also decides printing.
 TEST_F(GalleryTest, EverySettingPreparesAgainAndTheColourDecidesPrinting) {
   PrinterModelId = 36;
   ui.open_results.push_back({Bmp("a.bmp", 50, 40)});
@@ -650,7 +643,6 @@ TEST(TargetGeometry, ScaleCropOrFitInside) {
   }
 }
 
-// One logo's slot of the window, for its preparation.
 class PrepareLogoImageTest : public GalleryTest {
  protected:
   PrepareLogoImageTest() { slot = AllocateLogoSlot(state); }
