@@ -55,11 +55,9 @@ TEST(CreateDIBSection, RefusesWhatCannotBeABitmapAndKeepsColourCountsWithinTheTa
     EXPECT_FALSE(CreateDIBSection(h, nullptr, 0))
         << h.biWidth << "x" << h.biHeight << "x" << h.biBitCount << ", compression " << h.biCompression;
   EXPECT_EQ(DibStride(0x7FFFFFFF, 64), 0u) << "stride beyond 32 bits";
-  for (auto [bits, count, kept] : {std::tuple<uint16_t, uint32_t, uint32_t>{4, 3, 3},
-                                   {4, 16, 16},
-                                   {4, 17, 0},
-                                   {8, 200, 200},
-                                   {24, 5, 0}}) {
+  const std::tuple<uint16_t, uint32_t, uint32_t> counts[] = {
+      {4, 3, 3}, {4, 16, 16}, {4, 17, 0}, {8, 200, 200}, {24, 5, 0}};
+  for (auto [bits, count, kept] : counts) {
     HBitmap d = CreateDIBSection(
         {.biWidth = 2, .biHeight = 2, .biBitCount = bits, .biClrUsed = count, .biClrImportant = count},
         nullptr, 0);
@@ -114,9 +112,10 @@ double ReferenceAverage(const Dib& src, int dw, int dh, int x, int y, int channe
 // Reductions of noise against the plain area average. Pictures of a million pixels or more are stretched
 // in two bands at once: there the first and last rows and every row near the band boundary are checked.
 TEST(StretchBltHalftone, ReductionsMatchAPlainAreaAverage) {
-  for (const auto& [w, h, sizes] : {std::tuple<int, int, std::vector<std::pair<int, int>>>{
-                                        41, 37, {{9, 8}, {20, 18}, {40, 30}, {13, 37}, {1, 1}}},
-                                    {1100, 1000, {{97, 91}, {550, 500}, {300, 700}}}}) {
+  const std::tuple<int, int, std::vector<std::pair<int, int>>> cases[] = {
+      {41, 37, {{9, 8}, {20, 18}, {40, 30}, {13, 37}, {1, 1}}},
+      {1100, 1000, {{97, 91}, {550, 500}, {300, 700}}}};
+  for (const auto& [w, h, sizes] : cases) {
     HBitmap src = CreateDib24(w, h);
     uint32_t seed = 7;
     for (size_t i = 0; i < src->size(); ++i) {
@@ -210,15 +209,14 @@ TEST(ZeltaImg, OutputHoldsOnlyTheTableColoursAndBadCodesFail) {
 }
 
 TEST(ZeltaImg, DiffusionKeepsTheLightOfEveryArea) {
-  for (auto [colour, inks, ink, share, within] : {
-           // Half the light: half paper.
-           std::tuple<uint32_t, InkSet, uint8_t, double, double>{0xBCBCBC, InkSet::kBlackWhite, 1,
-                                                                 SrgbToLinear(188 / 255.0), 0.01},
-           {0x363636, InkSet::kBlackWhite, 1, SrgbToLinear(54 / 255.0), 0.01},
-           {0xC81414, InkSet::kBlackRedWhite, 1, 0.725, 0.275},  // red: red ink on at least 45 %
-           {0xC81414, InkSet::kBlackRedWhite, 2, 0.025, 0.025},  // and hardly any paper
-           {0x808080, InkSet::kBlackRedWhite, 1, 0, 0},          // no red in a grey
-       }) {
+  const std::tuple<uint32_t, InkSet, uint8_t, double, double> cases[] = {
+      {0xBCBCBC, InkSet::kBlackWhite, 1, SrgbToLinear(188 / 255.0), 0.01},  // half the light: half paper
+      {0x363636, InkSet::kBlackWhite, 1, SrgbToLinear(54 / 255.0), 0.01},
+      {0xC81414, InkSet::kBlackRedWhite, 1, 0.725, 0.275},  // red: red ink on at least 45 %
+      {0xC81414, InkSet::kBlackRedWhite, 2, 0.025, 0.025},  // and hardly any paper
+      {0x808080, InkSet::kBlackRedWhite, 1, 0, 0},          // no red in a grey
+  };
+  for (auto [colour, inks, ink, share, within] : cases) {
     HBitmap pic = CreateDib24(64, 64);
     FillDib(*pic, colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF);
     std::vector<uint8_t> classes;
@@ -355,17 +353,17 @@ TEST_F(ReadBmpFileTest, RefusedFilesAndTheirMessages) {
   const std::string structure = "Raise error while reading image structure information.\r\nBe sure the " +
                                 file + " is a valid image file.",
                     bitmap = "Raise error on create compatible bitmap for image file <" + file + ">.";
-  for (const auto& [name, bmp, message] : {
-           std::tuple<const char*, BmpSpec, std::string>{
-               "offset off the entry step", {.width = 4, .offset = 56}, ""},
-           {"negative colour table size", {.width = 4, .offset = 50}, structure},
-           {"offset 51 truncates to no entries", {.width = 4, .offset = 51}, ""},
-           {"compressed", {.bit_count = 8, .compression = 1, .colors = std::vector(256, 0u)}, ""},
-           {"257 colour entries", {.bit_count = 8, .colors = std::vector(257, 1u)}, ""},
-           {"no width", {.width = 0}, bitmap},
-           {"0 bits", {.width = 4, .bit_count = 0}, bitmap},
-           {"15 bits", {.width = 4, .bit_count = 15}, bitmap},
-       }) {
+  const std::tuple<const char*, BmpSpec, std::string> cases[] = {
+      {"offset off the entry step", {.width = 4, .offset = 56}, ""},
+      {"negative colour table size", {.width = 4, .offset = 50}, structure},
+      {"offset 51 truncates to no entries", {.width = 4, .offset = 51}, ""},
+      {"compressed", {.bit_count = 8, .compression = 1, .colors = std::vector(256, 0u)}, ""},
+      {"257 colour entries", {.bit_count = 8, .colors = std::vector(257, 1u)}, ""},
+      {"no width", {.width = 0}, bitmap},
+      {"0 bits", {.width = 4, .bit_count = 0}, bitmap},
+      {"15 bits", {.width = 4, .bit_count = 15}, bitmap},
+  };
+  for (const auto& [name, bmp, message] : cases) {
     SCOPED_TRACE(name);  // an empty message: refused silently
     EXPECT_FALSE(Read(MakeBmp(bmp)));
     EXPECT_EQ(Messages(), message.empty() ? std::vector<std::string>{} : std::vector{message});
@@ -622,19 +620,18 @@ TEST_F(GalleryTest, EverySettingPreparesAgainAndTheColourDecidesPrinting) {
 
 // Width × height at X, Y in a destination D high, and the width after.
 TEST(TargetGeometry, ScaleCropOrFitInside) {
-  for (auto [ws, hs, w, fit, dest_h, want] : {
-           // Scaled to the width (1), halves to even: 5 × 2.5 = 12.5 to 12, 7 × 2.5 = 17.5 to 18; small ones
-           // grow.
-           std::tuple<int, int, float, int32_t, int, std::string>{4, 5, 10, 1, 0,
-                                                                  "10x12 at 0,0 in 12, width 10"},
-           {4, 7, 10, 1, 0, "10x18 at 0,0 in 18, width 10"},
-           // Cropped (2): the size kept, the width lowered to a narrower picture's.
-           {300, 100, 560, 2, 0, "300x100 at 0,0 in 100, width 300"},
-           {300, 100, 200, 2, 0, "200x100 at 0,0 in 100, width 200"},
-           // Fitted inside (0), centred (one that is not enlarged: the unconverted view below).
-           {800, 300, 200, 0, 150, "200x75 at 0,37 in 150, width 200"},
-           {0, 300, 200, 0, 150, "0x0 at 0,0 in 150, width 200"},
-       }) {
+  const std::tuple<int, int, float, int32_t, int, std::string> cases[] = {
+      // Scaled to the width (1), halves to even: 5 × 2.5 = 12.5 to 12, 7 × 2.5 = 17.5 to 18; small ones grow.
+      {4, 5, 10, 1, 0, "10x12 at 0,0 in 12, width 10"},
+      {4, 7, 10, 1, 0, "10x18 at 0,0 in 18, width 10"},
+      // Cropped (2): the size kept, the width lowered to a narrower picture's.
+      {300, 100, 560, 2, 0, "300x100 at 0,0 in 100, width 300"},
+      {300, 100, 200, 2, 0, "200x100 at 0,0 in 100, width 200"},
+      // Fitted inside (0), centred (one that is not enlarged: the unconverted view below).
+      {800, 300, 200, 0, 150, "200x75 at 0,37 in 150, width 200"},
+      {0, 300, 200, 0, 150, "0x0 at 0,0 in 150, width 200"},
+  };
+  for (auto [ws, hs, w, fit, dest_h, want] : cases) {
     float width = w;
     const TargetGeometry g = ComputeTargetGeometry(ws, hs, width, fit, dest_h);
     std::ostringstream got;
