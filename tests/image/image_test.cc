@@ -3,7 +3,6 @@
 // the preparation of a picture for the printer.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -329,17 +328,16 @@ TEST_F(ReadBmpFileTest, EveryDepthKeepsEveryPixelReadAndWrittenBack) {
     HBitmap back = ReadBmpFile(dir.File("back.bmp"));
     HBitmap wide = ConvertTo24Bpp({dib->header(), dib->colors()}, dib->bits());
     ASSERT_TRUE(back && wide && wide->bit_count() == 24);
-    for (int y = 0; y < 5; ++y) {
-      for (int x = 0; x < 13; ++x) {
-        const uint32_t v = spec.pixel(x, y);
-        const uint32_t want = bits <= 8 ? spec.colors[v]
-                              : bits == 16
-                                  ? expand5(v >> 10) << 16 | expand5((v >> 5) & 31) << 8 | expand5(v & 31)
-                                  : v;
-        ASSERT_EQ(std::tuple(ColorAt(*dib, x, y), ColorAt(*back, x, y), ColorAt(*wide, x, y)),
-                  std::tuple(want, want, want))
-            << x << "," << y;
-      }
+    for (int i = 0; i < 13 * 5; ++i) {
+      const int x = i % 13, y = i / 13;
+      const uint32_t v = spec.pixel(x, y);
+      const uint32_t want = bits <= 8 ? spec.colors[v]
+                            : bits == 16
+                                ? expand5(v >> 10) << 16 | expand5((v >> 5) & 31) << 8 | expand5(v & 31)
+                                : v;
+      ASSERT_EQ(std::tuple(ColorAt(*dib, x, y), ColorAt(*back, x, y), ColorAt(*wide, x, y)),
+                std::tuple(want, want, want))
+          << x << "," << y;
     }
     EXPECT_TRUE(Messages().empty());
   }
