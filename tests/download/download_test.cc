@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <map>
+#include <numeric>
 
 #include "download/raster_conversion.h"
 #include "download/raster_packets.h"
@@ -136,12 +137,6 @@ TEST(PreviewConversion, ExactColoursOfTheDrawnPicture) {
   EXPECT_EQ(PreviewRow(preview, 0, 0x000000), B({0, 0})) << "nothing drawn reads as paper";
 }
 
-Bytes Join(const Writes& w) {
-  Bytes all;
-  for (const Bytes& b : w) all += b;
-  return all;
-}
-
 std::vector<Bytes> Rows(int count, int width, char fill) {
   return std::vector<Bytes>(static_cast<size_t>(count), Bytes(static_cast<size_t>(BytesPerRow(width)), fill));
 }
@@ -152,7 +147,8 @@ TEST(NvRasterWrites, BlackAndWhite576x120) {
   ASSERT_EQ(w.size(), 1u + 1 + 120);
   EXPECT_EQ(w[0], B({29, 56, 76, 203, 33, 0, 0, 48, 67, 48, '0', '3', 1, 64, 2, 120, 0}));
   // N counts everything after p1..p4.
-  EXPECT_EQ(std::tuple(w[1], w[2].size(), Join(w).size()), std::tuple(B({49}), 72u, 7u + 8651));
+  EXPECT_EQ(std::tuple(w[1], w[2].size(), std::accumulate(w.begin(), w.end(), Bytes()).size()),
+            std::tuple(B({49}), 72u, 7u + 8651));
 }
 
 TEST(NvRasterWrites, ColourHasSixPlanesByteAndExtraZero) {
@@ -160,7 +156,7 @@ TEST(NvRasterWrites, ColourHasSixPlanesByteAndExtraZero) {
   ASSERT_TRUE(NvRasterWrites("KC", 3, 10, 3, {Rows(3, 10, '3'), Rows(3, 10, '2'), Rows(3, 10, '1')}, w));
   // N = 3 × (2 × 3 + 1) + 11 counts everything after p1..p4; 255, 6 planes and an extra zero.
   ASSERT_EQ(std::pair(w.size(), w[0].size()), std::pair(size_t{13}, size_t{18}));
-  EXPECT_EQ(ToHex(Join(w), 99),
+  EXPECT_EQ(ToHex(std::accumulate(w.begin(), w.end(), Bytes()), 99),
             "1D 38 4C 20 00 00 00 30 FF 30 4B 43 06 0A 00 03 00 00 "
             "31 33 33 33 33 33 33 32 32 32 32 32 32 32 33 31 31 31 31 31 31");
 }
