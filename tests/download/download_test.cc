@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <map>
 #include <numeric>
 
 #include "download/raster_conversion.h"
@@ -211,13 +210,9 @@ TEST(NvBitImageWrites, LimitsOfTheCommandAreRefusedWithTheReason) {
 }
 
 const Bytes kData = "ABCDEFGHIJKLMNOPQRST";  // 20 bytes
+const char kBusyText[] = "Error sending data: printer busy.\rPlease verify...";
+const char kOfflineText[] = "Timeout sending data: printer offline?\rPlease verify...";
 const std::string kLostText = "\rExtended error description: Connection to the printer lost.";
-
-const std::map<int32_t, std::string> kNames = {{kResultOk, "ok"},
-                                               {kResultBusy, "busy"},
-                                               {kResultTimeout, "timeout"},
-                                               {kResultPortClosed, "port closed"},
-                                               {kResultNotSent, "not sent"}};
 
 class SendWaitTest : public LinkTest {
  protected:
@@ -243,42 +238,35 @@ class SendWaitTest : public LinkTest {
         if (bytes == B({16, 4, static_cast<int>(n)})) printer->QueueByte(status[n - 1]);
     };
   }
-  // The last result and status panels 1 and 2, then what happened if anything did: the bytes offered by
-  // each write, the releases, the wait's error, the questions asked (by their subject) and the messages.
-  std::string Summary() {
-    std::string s = kNames.at(last) + " | " + form.StatusPanelText(1) + " / " + form.StatusPanelText(2);
-    for (size_t i = 0; i < printer->write_log.size(); ++i)
-      s += (i ? " " : " | offered ") + std::to_string(printer->write_log[i].offered.size());
-    if (printer->releases) s += " | released " + std::to_string(printer->releases);
-    if (info.Number) s += " | error " + kNames.at(info.Number);
-    const std::map<std::string, std::string> subjects = {
-        {"Error sending data: printer busy.\rPlease verify...", "busy"},
-        {"Timeout sending data: printer offline?\rPlease verify...", "offline"},
-        {"Timeout waiting for graphics data to be processed...", "processing"}};
-    for (size_t i = 0; i < ui.prompts.size(); ++i)
-      s += (i ? ", " : " | asked ") + subjects.at(ui.prompts[i].text);
-    return ui.messages.empty() ? s : s + " | messages " + std::to_string(ui.messages.size());
+  // Status panels 1 and 2, the releases of the printer and the error number of the wait.
+  std::tuple<std::string, std::string, int, int32_t> After() {
+    return {form.StatusPanelText(1), form.StatusPanelText(2), printer->releases, info.Number};
   }
   PrinterErrorInfo info;
   int32_t last = 0;
 };
 
-// Each offer after the first starts at the first byte the printer did not take.
 TEST_F(SendWaitTest, PartialWritesResumeFromTheFirstByteNotTakenAfterEachRetry) {
   printer->writes = {{kResultBusy, 3}, {kResultTimeout, 4}, {kResultBusy, 0}, {}};
   ui.answers = {MsgBoxResult::kRetry, MsgBoxResult::kRetry, MsgBoxResult::kRetry};
   Send(false);
-  EXPECT_EQ(Summary(), "ok | Printer ready... /  | offered 20 17 13 13 | asked busy, offline, busy");
+  EXPECT_EQ(std::tuple(last, printer->written, form.StatusPanelText(1)),
+            std::tuple(kResultOk, kData, "Printer ready..."));
+  ASSERT_EQ(printer->write_log.size(), 4u);
   EXPECT_EQ(
-      std::tuple(printer->written, printer->write_log[3].mode, ui.prompts[0].buttons, ui.prompts[0].icon),
-      std::tuple(kData, kWriteOrdinary, MsgBoxButtons::kRetryCancel, MsgBoxIcon::kInformation));
+      std::tuple(printer->write_log[1].offered, printer->write_log[3].offered, printer->write_log[3].mode),
+      std::tuple(kData.substr(3), kData.substr(7), kWriteOrdinary));
+  EXPECT_EQ(ui.PromptTexts(), (std::vector<std::string>{kBusyText, kOfflineText, kBusyText}));
+  EXPECT_EQ(std::pair(ui.prompts[0].buttons, ui.prompts[0].icon),
+            std::pair(MsgBoxButtons::kRetryCancel, MsgBoxIcon::kInformation));
 }
 
 TEST_F(SendWaitTest, CancelGivesTheResultCodeAndOtherFailuresAreDescribed) {
   printer->writes = {{kResultBusy, 2}, {kResultPortClosed, 0}};
   ui.answers.push_back(MsgBoxResult::kCancel);
   Send(true);
-  EXPECT_EQ(Summary(), "busy | Printer error... /  | offered 20 | asked busy");
+  EXPECT_EQ(std::tuple(last, form.StatusPanelText(1), printer->Count("WriteData"), ui.messages.size()),
+            std::tuple(kResultBusy, "Printer error...", 1, 0u));
   LoseThePrinter();
   EXPECT_EQ(Send(true), kResultPortClosed);
   EXPECT_EQ(ui.messages,
@@ -295,10 +283,11 @@ TEST_F(SendWaitTest, TimeoutWaitsWhileBusyThenResumes) {
     checks.push_back(ui.now);
     printer->QueueByte(0x12);
   };
-  Send(true);
-  EXPECT_EQ(Summary(), "ok | Printer ready... /  | offered 20 3 3 3 12");
+  EXPECT_EQ(Send(true), kResultOk);
+  EXPECT_TRUE(ui.prompts.empty());
   ASSERT_EQ(checks.size(), 3u);
   EXPECT_GE(std::min(checks[1] - checks[0], checks[2] - checks[1]), 0.2);
+  EXPECT_EQ(printer->write_log.back().offered, kData.substr(8));
 }
 
 TEST_F(SendWaitTest, TimeoutWaitEndsWhenTheStatusFailsOrOnEndReq) {
@@ -321,69 +310,64 @@ TEST_F(SendWaitTest, SendWritesStopsAtTheFirstFailureAndOnlyTheFirstWriteWaitsOu
   printer->writes = {{kResultTimeout, 0}, {}, {}, {kResultTimeout, 0}};  // head resent, row1, row2 times out
   ui.answers = {MsgBoxResult::kCancel};
   SendWrites({"head", "row1", "row2", "row3"}, result);
-  EXPECT_EQ(std::tuple(result, printer->written, ui.prompts.size()),
-            std::tuple(kResultTimeout, Bytes("headrow1"), 1u))
-      << "the timed-out first write was resent without asking";
+  EXPECT_EQ(std::pair(result, printer->written), std::pair(kResultTimeout, Bytes("headrow1")));
+  EXPECT_EQ(ui.prompts.size(), 1u) << "the timed-out first write was resent without asking";
 }
 
 TEST_F(SendWaitTest, ModelIdAnswerEndsTheWait) {
   printer->write_timeout = 1500;
   printer->read_timeout = 700;
   printer->reads = {{kResultTimeout, ""}, {kResultOk, B({0x00})}, {kResultOk, B({46})}};
-  Wait();
-  EXPECT_EQ(Summary(), "ok | Printer ready... / Waiting for graphics data to be processed... | offered 3");
+  EXPECT_EQ(Wait(), kResultOk);
+  EXPECT_EQ(After(),
+            std::tuple("Printer ready...", "Waiting for graphics data to be processed...", 0, kResultOk));
+  EXPECT_EQ(std::pair(printer->written, printer->write_log[0].mode),
+            std::pair(B({29, 'I', 1}), kWriteRealTime));
   // Time-outs set around the request and each poll, then put back.
-  EXPECT_EQ(std::tuple(printer->written, printer->write_log[0].mode, printer->write_timeouts_put,
-                       printer->read_timeouts_put, form.PanelHistory(2).size()),
-            std::tuple(B({29, 'I', 1}), kWriteRealTime, std::vector<int32_t>{200, 1500},
-                       std::vector<int32_t>{50, 700, 50, 700, 50, 700}, 1u));
+  EXPECT_EQ(printer->write_timeouts_put, (std::vector<int32_t>{200, 1500}));
+  EXPECT_EQ(printer->read_timeouts_put, (std::vector<int32_t>{50, 700, 50, 700, 50, 700}));
+  EXPECT_EQ(form.PanelHistory(2).size(), 1u);
 }
 
 TEST_F(SendWaitTest, NoAnswerForEightSecondsAsksAndEachRetryAsksAgain) {
   ui.step = 0.05;  // each timed-out read moves the clock on by this through DoEvents
   ui.answers = {MsgBoxResult::kRetry, MsgBoxResult::kRetry, MsgBoxResult::kCancel};
   const double start = ui.now;
-  Wait();
-  EXPECT_EQ(Summary(),
-            "timeout |  / Ready... | offered 3 | released 1 | error timeout | asked processing, "
-            "processing, processing");
-  EXPECT_EQ(ui.prompts[0].buttons, MsgBoxButtons::kRetryCancel);
+  EXPECT_EQ(Wait(), kResultTimeout);
+  ASSERT_EQ(ui.prompts.size(), 3u);
+  EXPECT_EQ(std::pair(ui.prompts[0].text, ui.prompts[0].buttons),
+            std::pair(std::string("Timeout waiting for graphics data to be processed..."),
+                      MsgBoxButtons::kRetryCancel));
   // The first question comes just after 8 s; the retries each after one more read time-out.
   EXPECT_NEAR(ui.now - start, 8.1, 0.1);
   EXPECT_EQ(printer->Count("ReadData"), static_cast<int>(ui.do_events) + 3);
+  EXPECT_EQ(After(), std::tuple("", "Ready...", 1, kResultTimeout));
 }
 
 TEST_F(SendWaitTest, RequestNotSentRetryGoesOnAndCancelReleases) {
   printer->writes.push_back({kResultBusy, 0});
   ui.answers.push_back(MsgBoxResult::kRetry);
   Wait();
-  EXPECT_EQ(Summary(),
-            "ok | Printer error... / Waiting for graphics data to be processed... | offered 3 | error busy | "
-            "asked busy");
-  EXPECT_EQ(printer->Count("ReadData"), 0);
+  EXPECT_EQ(std::tuple(last, form.StatusPanelText(1), printer->Count("ReadData")),
+            std::tuple(kResultOk, "Printer error...", 0));
   printer->writes.push_back({kResultTimeout, 0});
   ui.answers.push_back(MsgBoxResult::kCancel);
   form.SetStatusPanelText(1, "(unchanged)");
-  Wait();
-  EXPECT_EQ(
-      Summary(),
-      "not sent | (unchanged) / Ready... | offered 3 3 | released 1 | error timeout | asked busy, offline");
+  EXPECT_EQ(Wait(), kResultNotSent);
+  EXPECT_EQ(ui.PromptTexts(), (std::vector<std::string>{kBusyText, kOfflineText}));
+  EXPECT_EQ(After(), std::tuple("(unchanged)", "Ready...", 1, kResultTimeout));
 }
 
 TEST_F(SendWaitTest, FailedRequestOrReadReleasesAndDescribes) {
   LoseThePrinter();
   printer->writes.push_back({kResultPortClosed, 0});
-  Wait();
-  EXPECT_EQ(
-      Summary(),
-      "port closed | Printer error... / Ready... | offered 3 | released 1 | error port closed | messages 1");
+  EXPECT_EQ(Wait(), kResultPortClosed);
+  EXPECT_EQ(After(), std::tuple("Printer error...", "Ready...", 1, kResultPortClosed));
   EXPECT_EQ(std::pair(ui.messages.back(), info.Source),
             std::pair("Raised error -2147221374 by PortPrinter" + kLostText, std::string("PortPrinter")));
   printer->reads.push_back({kResultPortClosed, ""});
   Wait();
-  EXPECT_EQ(Summary(),
-            "port closed | Printer error... / Ready... | offered 3 3 | released 2 | error port closed | "
-            "messages 2");
+  EXPECT_EQ(std::tuple(last, printer->releases, ui.messages.size()), std::tuple(kResultPortClosed, 2, 2u));
 }
 
 }  // namespace
