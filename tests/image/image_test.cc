@@ -380,8 +380,7 @@ TEST_F(ReadBmpFileTest, EveryTruncatedPrefixFails) {
     ASSERT_EQ(messages.size(), n < 54 ? 1u : 0u) << n;
     for (const std::string& m : messages) EXPECT_NE(m.find("shorter than the headers"), std::string::npos);
   }
-  EXPECT_TRUE(Read(bytes));
-  EXPECT_TRUE(Read(bytes + "trailing")) << "extra bytes after the pixels do no harm";
+  EXPECT_TRUE(Read(bytes) && Read(bytes + "trailing")) << "extra bytes after the pixels do no harm";
 }
 
 TEST_F(GalleryTest, SlotsAreReusedOnceHiddenAndNewKeyCodesFillGapsInUpperCaseHex) {
@@ -698,15 +697,13 @@ TEST_F(PrepareLogoImageTest, UnconvertedViewIsCentredAndLeavesThePreparedBitmap)
 
 TEST_F(PrepareLogoImageTest, FailuresShowTheirMessageAndOtherCodesDoNothing) {
   Load(30, 10);
-  EXPECT_TRUE(Prepare(60, 1, 4) && Prepare(60, 1, -1));
-  EXPECT_FALSE(PreparedBitmaps(slot));
+  EXPECT_TRUE(Prepare(60, 1, 4) && Prepare(60, 1, -1) && !PreparedBitmaps(slot)) << "other codes do nothing";
   ASSERT_TRUE(Prepare(60, 1, 2));
   const Dib* before = PreparedBitmaps(slot).get();
   EXPECT_FALSE(Prepare(0, 1, 2)) << "a zero-width target cannot be made";
   EXPECT_EQ(PreparedBitmaps(slot).get(), before);
   SetCurrentPath("/nonexistent/", 13);
-  EXPECT_FALSE(Prepare(60, 1, 2));
-  EXPECT_FALSE(PreparedBitmaps(slot)) << "no colour table, no prepared bitmap";
+  EXPECT_FALSE(Prepare(60, 1, 2) || PreparedBitmaps(slot)) << "no colour table, no prepared bitmap";
   EXPECT_EQ(ui.messages,
             (std::vector<std::string>{
                 "Raise error on read/write bytes image of current Logo.\r\nThe image funtions are not "
@@ -729,10 +726,9 @@ TEST_F(PrepareLogoImageTest, TheToolPreparesAFileWritesItsDefinitionPacketAndRef
       << dir.Read("err");
   EXPECT_TRUE(ReadBmpFile(dir.File("out.bmp"))) << "the prepared picture is written";
   const std::string bytes = dir.Read("packet.bin");
-  const uint32_t n = 2 * (70 * 187 + 1) + 10;
-  ASSERT_EQ(bytes.size(), 7 + n);
-  EXPECT_EQ(bytes.substr(10, 3), std::string("0A\x02", 3));
-  EXPECT_EQ(static_cast<uint8_t>(bytes[18]), 0xFF) << "the left of the first row is black dots";
+  ASSERT_EQ(bytes.size(), 7u + 2 * (70 * 187 + 1) + 10);
+  EXPECT_EQ(std::pair(bytes.substr(10, 3), bytes[18]), std::pair(std::string("0A\x02", 3), '\xFF'))
+      << "key 0A, two planes; the left of the first row is black dots";
   const std::string out = " --out " + dir.File("out.bmp");
   EXPECT_EQ(RunTool("/nonexistent/x.bmp --width 100" + out), 1);
   EXPECT_NE(dir.Read("err").find("The new logo </nonexistent/x.bmp> is not loaded."), std::string::npos);
