@@ -117,10 +117,7 @@ TEST(StretchBltHalftone, ReductionsMatchAPlainAreaAverage) {
   for (const auto& [w, h, sizes] : cases) {
     HBitmap src = CreateDib24(w, h);
     uint32_t seed = 7;
-    for (size_t i = 0; i < src->size(); ++i) {
-      seed = seed * 1103515245u + 12345u;
-      src->bits()[i] = static_cast<uint8_t>(seed >> 24);
-    }
+    for (size_t i = 0; i < src->size(); ++i) src->bits()[i] = (seed = seed * 1103515245u + 12345u) >> 24;
     const bool banded = w * h >= 1000000;
     for (auto [dw, dh] : sizes) {
       HBitmap dst = CreateDib24(dw, dh);
