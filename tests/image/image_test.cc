@@ -149,9 +149,7 @@ TEST(BitBlt, ClipsAndConvertsDepths) {
   const RgbQuad pal[3] = {{0, 0, 0, 0}, {0, 0, 255, 0}, {0, 255, 0, 0}};
   HBitmap four = CreateDIBSection(Header(4, 1, 4), pal, 3);
   BitBlt(*four, 0, 0, 4, 1, *src, 0, 1);
-  std::vector<uint8_t> row(12);
-  ScanLineTo24(*four, 0, row.data());
-  EXPECT_EQ(row[2], 255) << "red maps to the red entry";
+  EXPECT_EQ(ColorAt(*four, 0, 0), 0xFF0000u) << "red maps to the red entry";
 }
 
 TEST(GetNearestPaletteIndex, ExactFirstThenClosest) {
