@@ -3,10 +3,10 @@
 // the preparation of a picture for the printer.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "image/add_logo.h"
@@ -46,25 +46,23 @@ BitmapInfoHeader Header(int w, int h, uint16_t bits) {
 }
 
 TEST(CreateDIBSection, RefusesWhatCannotBeABitmapAndKeepsColourCountsWithinTheTable) {
-  for (uint16_t bits : {0, 2, 3, 15, 64})
-    EXPECT_FALSE(CreateDIBSection(Header(4, 4, bits), nullptr, 0)) << bits;
-  EXPECT_FALSE(CreateDIBSection({.biWidth = 4, .biHeight = 4, .biCompression = 1}, nullptr, 0))
-      << "compressed";
-  EXPECT_FALSE(CreateDIBSection(Header(4, -4, 24), nullptr, 0));
-  EXPECT_FALSE(CreateDIBSection(Header(70000, 70000, 24), nullptr, 0)) << "more than kMaxDibBytes";
+  // Depths that are none, compression, top-down rows and more than kMaxDibBytes.
+  for (const BitmapInfoHeader& h :
+       {Header(4, 4, 0), Header(4, 4, 2), Header(4, 4, 3), Header(4, 4, 15), Header(4, 4, 64),
+        BitmapInfoHeader{.biWidth = 4, .biHeight = 4, .biCompression = 1}, Header(4, -4, 24),
+        Header(70000, 70000, 24)})
+    EXPECT_FALSE(CreateDIBSection(h, nullptr, 0))
+        << h.biWidth << "x" << h.biHeight << "x" << h.biBitCount << ", compression " << h.biCompression;
   EXPECT_EQ(DibStride(0x7FFFFFFF, 64), 0u) << "stride beyond 32 bits";
-  // The counts of used and important colours are kept within the table.
-  const struct {
-    uint16_t bits;
-    uint32_t important, kept;
-  } cases[] = {{4, 3, 3}, {4, 16, 16}, {4, 17, 0}, {8, 200, 200}, {24, 5, 0}};
-  for (const auto& c : cases) {
-    BitmapInfoHeader h = Header(2, 2, c.bits);
-    h.biClrImportant = h.biClrUsed = c.important;
-    HBitmap d = CreateDIBSection(h, nullptr, 0);
+  const std::tuple<uint16_t, uint32_t, uint32_t> counts[] = {
+      {4, 3, 3}, {4, 16, 16}, {4, 17, 0}, {8, 200, 200}, {24, 5, 0}};
+  for (auto [bits, count, kept] : counts) {
+    HBitmap d = CreateDIBSection(
+        {.biWidth = 2, .biHeight = 2, .biBitCount = bits, .biClrUsed = count, .biClrImportant = count},
+        nullptr, 0);
     ASSERT_TRUE(d);
-    EXPECT_EQ(std::pair(d->header().biClrImportant, d->header().biClrUsed), std::pair(c.kept, c.kept))
-        << c.bits << "/" << c.important;
+    EXPECT_EQ(std::pair(d->header().biClrImportant, d->header().biClrUsed), std::pair(kept, kept))
+        << bits << "/" << count;
   }
 }
 
@@ -113,22 +111,17 @@ double ReferenceAverage(const Dib& src, int dw, int dh, int x, int y, int channe
 // Reductions of noise against the plain area average. Pictures of a million pixels or more are stretched
 // in two bands at once: there the first and last rows and every row near the band boundary are checked.
 TEST(StretchBltHalftone, ReductionsMatchAPlainAreaAverage) {
-  const struct {
-    int w, h;
-    std::vector<std::pair<int, int>> sizes;
-  } cases[] = {{41, 37, {{9, 8}, {20, 18}, {40, 30}, {13, 37}, {1, 1}}},
-               {1100, 1000, {{97, 91}, {550, 500}, {300, 700}}}};
-  for (const auto& c : cases) {
-    HBitmap src = CreateDib24(c.w, c.h);
+  const std::tuple<int, int, std::vector<std::pair<int, int>>> cases[] = {
+      {41, 37, {{9, 8}, {20, 18}, {40, 30}, {13, 37}, {1, 1}}},
+      {1100, 1000, {{97, 91}, {550, 500}, {300, 700}}}};
+  for (const auto& [w, h, sizes] : cases) {
+    HBitmap src = CreateDib24(w, h);
     uint32_t seed = 7;
-    for (size_t i = 0; i < src->size(); ++i) {
-      seed = seed * 1103515245u + 12345u;
-      src->bits()[i] = static_cast<uint8_t>(seed >> 24);
-    }
-    const bool banded = c.w * c.h >= 1000000;
-    for (auto [dw, dh] : c.sizes) {
+    for (size_t i = 0; i < src->size(); ++i) src->bits()[i] = (seed = seed * 1103515245u + 12345u) >> 24;
+    const bool banded = w * h >= 1000000;
+    for (auto [dw, dh] : sizes) {
       HBitmap dst = CreateDib24(dw, dh);
-      StretchBltHalftone(*dst, 0, 0, dw, dh, *src, 0, 0, c.w, c.h);
+      StretchBltHalftone(*dst, 0, 0, dw, dh, *src, 0, 0, w, h);
       for (int y = 0; y < dh; ++y) {
         if (banded && y != 0 && y != dh - 1 && std::abs(y - dh / 2) > 3) continue;
         for (int x = banded ? y % 3 : 0; x < dw; x += banded ? 3 : 1) {
@@ -156,9 +149,7 @@ TEST(BitBlt, ClipsAndConvertsDepths) {
   const RgbQuad pal[3] = {{0, 0, 0, 0}, {0, 0, 255, 0}, {0, 255, 0, 0}};
   HBitmap four = CreateDIBSection(Header(4, 1, 4), pal, 3);
   BitBlt(*four, 0, 0, 4, 1, *src, 0, 1);
-  std::vector<uint8_t> row(12);
-  ScanLineTo24(*four, 0, row.data());
-  EXPECT_EQ(row[2], 255) << "red maps to the red entry";
+  EXPECT_EQ(ColorAt(*four, 0, 0), 0xFF0000u) << "red maps to the red entry";
 }
 
 TEST(GetNearestPaletteIndex, ExactFirstThenClosest) {
@@ -211,29 +202,22 @@ TEST(ZeltaImg, OutputHoldsOnlyTheTableColoursAndBadCodesFail) {
   EXPECT_EQ(text, "unchanged");
 }
 
-// Flat colours diffused to inks: each ink takes its share of the light.
 TEST(ZeltaImg, DiffusionKeepsTheLightOfEveryArea) {
-  const struct {
-    uint8_t r, g, b;
-    InkSet inks;
-    uint8_t ink;
-    double share, within;
-  } cases[] = {
-      {188, 188, 188, InkSet::kBlackWhite, 1, SrgbToLinear(188 / 255.0), 0.01},  // half the light: half paper
-      {54, 54, 54, InkSet::kBlackWhite, 1, SrgbToLinear(54 / 255.0), 0.01},
-      {200, 20, 20, InkSet::kBlackRedWhite, 1, 0.725, 0.275},  // red: red ink on at least 45 %
-      {200, 20, 20, InkSet::kBlackRedWhite, 2, 0.025, 0.025},  // and hardly any paper
-      {128, 128, 128, InkSet::kBlackRedWhite, 1, 0, 0},        // no red in a grey
+  const std::tuple<uint32_t, InkSet, uint8_t, double, double> cases[] = {
+      {0xBCBCBC, InkSet::kBlackWhite, 1, SrgbToLinear(188 / 255.0), 0.01},  // half the light: half paper
+      {0x363636, InkSet::kBlackWhite, 1, SrgbToLinear(54 / 255.0), 0.01},
+      {0xC81414, InkSet::kBlackRedWhite, 1, 0.725, 0.275},  // red: red ink on at least 45 %
+      {0xC81414, InkSet::kBlackRedWhite, 2, 0.025, 0.025},  // and hardly any paper
+      {0x808080, InkSet::kBlackRedWhite, 1, 0, 0},          // no red in a grey
   };
-  for (const auto& c : cases) {
+  for (auto [colour, inks, ink, share, within] : cases) {
     HBitmap pic = CreateDib24(64, 64);
-    FillDib(*pic, c.r, c.g, c.b);
+    FillDib(*pic, colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF);
     std::vector<uint8_t> classes;
-    DitherToInks(*pic, c.inks, DitherOptions{}, classes);
-    const double share =
-        static_cast<double>(std::count(classes.begin(), classes.end(), c.ink)) / classes.size();
-    EXPECT_NEAR(share, c.share, c.within)
-        << int(c.r) << "," << int(c.g) << "," << int(c.b) << " ink " << int(c.ink);
+    DitherToInks(*pic, inks, DitherOptions{}, classes);
+    EXPECT_NEAR(std::count(classes.begin(), classes.end(), ink) / static_cast<double>(classes.size()), share,
+                within)
+        << std::hex << colour << " ink " << int(ink);
   }
 }
 
@@ -282,6 +266,9 @@ class GalleryTest : public ::testing::Test {
     return std::string(state.cmdDelLogo.enabled ? "D" : "-") + (state.cmdDwldLogo.enabled ? "W" : "-") +
            (state.cmdPrintLogo.enabled ? "P" : "-");
   }
+  HBitmap Read(const std::string& bytes) { return ReadBmpFile(dir.Write("read.bmp", bytes)); }
+  // The messages shown since the last call, then forgets them.
+  std::vector<std::string> Messages() { return std::exchange(ui.messages, {}); }
   std::pair<int, int> PreparedSize(int16_t i) const {
     return PreparedBitmaps(i) ? std::pair(PreparedBitmaps(i)->width(), PreparedBitmaps(i)->height())
                               : std::pair(0, 0);
@@ -301,12 +288,7 @@ class GalleryTest : public ::testing::Test {
   LogoWindowState state;
 };
 
-class ReadBmpFileTest : public GalleryTest {
- protected:
-  HBitmap Read(const std::string& bytes) { return ReadBmpFile(dir.Write("read.bmp", bytes)); }
-  // The messages shown since the last call, then forgets them.
-  std::vector<std::string> Messages() { return std::exchange(ui.messages, {}); }
-};
+using ReadBmpFileTest = GalleryTest;
 
 // Each read bitmap is also written back and read again, and converted to 24 bits.
 TEST_F(ReadBmpFileTest, EveryDepthKeepsEveryPixelReadAndWrittenBack) {
@@ -330,17 +312,16 @@ TEST_F(ReadBmpFileTest, EveryDepthKeepsEveryPixelReadAndWrittenBack) {
     HBitmap back = ReadBmpFile(dir.File("back.bmp"));
     HBitmap wide = ConvertTo24Bpp({dib->header(), dib->colors()}, dib->bits());
     ASSERT_TRUE(back && wide && wide->bit_count() == 24);
-    for (int y = 0; y < 5; ++y) {
-      for (int x = 0; x < 13; ++x) {
-        const uint32_t v = spec.pixel(x, y);
-        const uint32_t want = bits <= 8 ? spec.colors[v]
-                              : bits == 16
-                                  ? expand5(v >> 10) << 16 | expand5((v >> 5) & 31) << 8 | expand5(v & 31)
-                                  : v;
-        ASSERT_EQ(std::tuple(ColorAt(*dib, x, y), ColorAt(*back, x, y), ColorAt(*wide, x, y)),
-                  std::tuple(want, want, want))
-            << x << "," << y;
-      }
+    for (int i = 0; i < 13 * 5; ++i) {
+      const int x = i % 13, y = i / 13;
+      const uint32_t v = spec.pixel(x, y);
+      const uint32_t want = bits <= 8 ? spec.colors[v]
+                            : bits == 16
+                                ? expand5(v >> 10) << 16 | expand5((v >> 5) & 31) << 8 | expand5(v & 31)
+                                : v;
+      ASSERT_EQ(std::tuple(ColorAt(*dib, x, y), ColorAt(*back, x, y), ColorAt(*wide, x, y)),
+                std::tuple(want, want, want))
+          << x << "," << y;
     }
     EXPECT_TRUE(Messages().empty());
   }
@@ -354,11 +335,7 @@ TEST_F(ReadBmpFileTest, RefusedFilesAndTheirMessages) {
   const std::string structure = "Raise error while reading image structure information.\r\nBe sure the " +
                                 file + " is a valid image file.",
                     bitmap = "Raise error on create compatible bitmap for image file <" + file + ">.";
-  const struct {
-    const char* name;
-    BmpSpec bmp;
-    std::string message;  // empty: refused silently
-  } cases[] = {
+  const std::tuple<const char*, BmpSpec, std::string> cases[] = {
       {"offset off the entry step", {.width = 4, .offset = 56}, ""},
       {"negative colour table size", {.width = 4, .offset = 50}, structure},
       {"offset 51 truncates to no entries", {.width = 4, .offset = 51}, ""},
@@ -368,10 +345,10 @@ TEST_F(ReadBmpFileTest, RefusedFilesAndTheirMessages) {
       {"0 bits", {.width = 4, .bit_count = 0}, bitmap},
       {"15 bits", {.width = 4, .bit_count = 15}, bitmap},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_FALSE(Read(MakeBmp(c.bmp)));
-    EXPECT_EQ(Messages(), c.message.empty() ? std::vector<std::string>{} : std::vector{c.message});
+  for (const auto& [name, bmp, message] : cases) {
+    SCOPED_TRACE(name);  // an empty message: refused silently
+    EXPECT_FALSE(Read(MakeBmp(bmp)));
+    EXPECT_EQ(Messages(), message.empty() ? std::vector<std::string>{} : std::vector{message});
   }
   EXPECT_TRUE(Read(MakeBmp({.bit_count = 8, .colors = std::vector(256, 1u)}))) << "256 entries are the most";
   const std::string missing = dir.File("no_such_logo.bmp");
@@ -398,8 +375,7 @@ TEST_F(ReadBmpFileTest, EveryTruncatedPrefixFails) {
     ASSERT_EQ(messages.size(), n < 54 ? 1u : 0u) << n;
     for (const std::string& m : messages) EXPECT_NE(m.find("shorter than the headers"), std::string::npos);
   }
-  EXPECT_TRUE(Read(bytes));
-  EXPECT_TRUE(Read(bytes + "trailing")) << "extra bytes after the pixels do no harm";
+  EXPECT_TRUE(Read(bytes) && Read(bytes + "trailing")) << "extra bytes after the pixels do no harm";
 }
 
 TEST_F(GalleryTest, SlotsAreReusedOnceHiddenAndNewKeyCodesFillGapsInUpperCaseHex) {
@@ -432,24 +408,20 @@ TEST_F(GalleryTest, SlotsAreReusedOnceHiddenAndNewKeyCodesFillGapsInUpperCaseHex
 }
 
 TEST_F(GalleryTest, ThumbnailFitsAboveItsCaptionWithoutGrowing) {
-  const struct {
-    int pic_w, pic_h, w, h, left, top;
-  } cases[] = {
-      {325, 65, 65, 13, 4, 36},  // r = 0.2; top 35.5 rounds to even
-      {20, 20, 20, 20, 26, 32},  // never enlarged
-      {80, 80, 65, 65, 4, 10},   // the empty picture of a stored logo; 9.5 to even
-      {40, 400, 8, 76, 33, 4},   // the height decides: 7.6 wide at 32.7
-  };
   LogoSlot& s = state.Slot(Add("00", false));
   s.picThumbFrame.inner_w = 73;
   s.picThumbFrame.inner_h = 97;
-  for (const auto& c : cases) {
-    s.picLoad.inner_w = c.pic_w;
-    s.picLoad.inner_h = c.pic_h;
+  for (auto [w, h, thumb] : {
+           std::tuple{325, 65, std::tuple(65, 13, 4, 36)},  // r = 0.2; top 35.5 rounds to even
+           {20, 20, {20, 20, 26, 32}},                      // never enlarged
+           {80, 80, {65, 65, 4, 10}},                       // the empty picture of a stored logo; 9.5 to even
+           {40, 400, {8, 76, 33, 4}},                       // the height decides: 7.6 wide at 32.7
+       }) {
+    s.picLoad.inner_w = w;
+    s.picLoad.inner_h = h;
     DrawThumbnail(state, 1);
-    EXPECT_EQ(std::tuple(s.picThumb.inner_w, s.picThumb.inner_h, s.picThumb.left, s.picThumb.top),
-              std::tuple(c.w, c.h, c.left, c.top))
-        << c.pic_w << "x" << c.pic_h;
+    EXPECT_EQ(std::tuple(s.picThumb.inner_w, s.picThumb.inner_h, s.picThumb.left, s.picThumb.top), thumb)
+        << w << "x" << h;
   }
 }
 
@@ -597,7 +569,6 @@ TEST_F(GalleryTest, AddingStopsAtTwoHundredLogosWithOneMessage) {
   EXPECT_FALSE(state.busy);
 }
 
-// The settings of a logo's page: each prepares the logo again; the colour also decides printing.
 TEST_F(GalleryTest, EverySettingPreparesAgainAndTheColourDecidesPrinting) {
   PrinterModelId = 36;
   ui.open_results.push_back({Bmp("a.bmp", 50, 40)});
@@ -630,35 +601,28 @@ TEST_F(GalleryTest, EverySettingPreparesAgainAndTheColourDecidesPrinting) {
   EXPECT_FALSE(s.picThumbFrame.enabled || state.busy) << "a failed preparation disables the thumbnail";
 }
 
+// Width × height at X, Y in a destination D high, and the width after.
 TEST(TargetGeometry, ScaleCropOrFitInside) {
-  const struct {
-    int ws, hs;
-    float w;
-    int32_t fit;
-    int dest_h;
-    TargetGeometry want;
-    float w_after;
-  } cases[] = {
+  const std::tuple<int, int, float, int32_t, int, std::string> cases[] = {
       // Scaled to the width (1), halves to even: 5 × 2.5 = 12.5 to 12, 7 × 2.5 = 17.5 to 18; small ones grow.
-      {4, 5, 10, 1, 0, {.W = 10, .H = 12, .D = 12}, 10},
-      {4, 7, 10, 1, 0, {.W = 10, .H = 18, .D = 18}, 10},
+      {4, 5, 10, 1, 0, "10x12 at 0,0 in 12, width 10"},
+      {4, 7, 10, 1, 0, "10x18 at 0,0 in 18, width 10"},
       // Cropped (2): the size kept, the width lowered to a narrower picture's.
-      {300, 100, 560, 2, 0, {.W = 300, .H = 100, .D = 100}, 300},
-      {300, 100, 200, 2, 0, {.W = 200, .H = 100, .D = 100}, 200},
+      {300, 100, 560, 2, 0, "300x100 at 0,0 in 100, width 300"},
+      {300, 100, 200, 2, 0, "200x100 at 0,0 in 100, width 200"},
       // Fitted inside (0), centred (one that is not enlarged: the unconverted view below).
-      {800, 300, 200, 0, 150, {.W = 200, .H = 75, .X = 0, .Y = 37, .D = 150}, 200},
-      {0, 300, 200, 0, 150, {.D = 150}, 200},
+      {800, 300, 200, 0, 150, "200x75 at 0,37 in 150, width 200"},
+      {0, 300, 200, 0, 150, "0x0 at 0,0 in 150, width 200"},
   };
-  for (const auto& c : cases) {
-    float w = c.w;
-    const TargetGeometry g = ComputeTargetGeometry(c.ws, c.hs, w, c.fit, c.dest_h);
-    EXPECT_EQ(std::tuple(g.W, g.H, g.X, g.Y, g.D, w),
-              std::tuple(c.want.W, c.want.H, c.want.X, c.want.Y, c.want.D, c.w_after))
-        << c.ws << "x" << c.hs << " to " << c.w << ", mode " << c.fit;
+  for (auto [ws, hs, w, fit, dest_h, want] : cases) {
+    float width = w;
+    const TargetGeometry g = ComputeTargetGeometry(ws, hs, width, fit, dest_h);
+    std::ostringstream got;
+    got << g.W << "x" << g.H << " at " << g.X << "," << g.Y << " in " << g.D << ", width " << width;
+    EXPECT_EQ(got.str(), want) << ws << "x" << hs << " to " << w << ", mode " << fit;
   }
 }
 
-// One logo's slot of the window, for its preparation.
 class PrepareLogoImageTest : public GalleryTest {
  protected:
   PrepareLogoImageTest() { slot = AllocateLogoSlot(state); }
@@ -728,15 +692,13 @@ TEST_F(PrepareLogoImageTest, UnconvertedViewIsCentredAndLeavesThePreparedBitmap)
 
 TEST_F(PrepareLogoImageTest, FailuresShowTheirMessageAndOtherCodesDoNothing) {
   Load(30, 10);
-  EXPECT_TRUE(Prepare(60, 1, 4) && Prepare(60, 1, -1));
-  EXPECT_FALSE(PreparedBitmaps(slot));
+  EXPECT_TRUE(Prepare(60, 1, 4) && Prepare(60, 1, -1) && !PreparedBitmaps(slot)) << "other codes do nothing";
   ASSERT_TRUE(Prepare(60, 1, 2));
   const Dib* before = PreparedBitmaps(slot).get();
   EXPECT_FALSE(Prepare(0, 1, 2)) << "a zero-width target cannot be made";
   EXPECT_EQ(PreparedBitmaps(slot).get(), before);
   SetCurrentPath("/nonexistent/", 13);
-  EXPECT_FALSE(Prepare(60, 1, 2));
-  EXPECT_FALSE(PreparedBitmaps(slot)) << "no colour table, no prepared bitmap";
+  EXPECT_FALSE(Prepare(60, 1, 2) || PreparedBitmaps(slot)) << "no colour table, no prepared bitmap";
   EXPECT_EQ(ui.messages,
             (std::vector<std::string>{
                 "Raise error on read/write bytes image of current Logo.\r\nThe image funtions are not "
@@ -759,10 +721,9 @@ TEST_F(PrepareLogoImageTest, TheToolPreparesAFileWritesItsDefinitionPacketAndRef
       << dir.Read("err");
   EXPECT_TRUE(ReadBmpFile(dir.File("out.bmp"))) << "the prepared picture is written";
   const std::string bytes = dir.Read("packet.bin");
-  const uint32_t n = 2 * (70 * 187 + 1) + 10;
-  ASSERT_EQ(bytes.size(), 7 + n);
-  EXPECT_EQ(bytes.substr(10, 3), std::string("0A\x02", 3));
-  EXPECT_EQ(static_cast<uint8_t>(bytes[18]), 0xFF) << "the left of the first row is black dots";
+  ASSERT_EQ(bytes.size(), 7u + 2 * (70 * 187 + 1) + 10);
+  EXPECT_EQ(std::pair(bytes.substr(10, 3), bytes[18]), std::pair(std::string("0A\x02", 3), '\xFF'))
+      << "key 0A, two planes; the left of the first row is black dots";
   const std::string out = " --out " + dir.File("out.bmp");
   EXPECT_EQ(RunTool("/nonexistent/x.bmp --width 100" + out), 1);
   EXPECT_NE(dir.Read("err").find("The new logo </nonexistent/x.bmp> is not loaded."), std::string::npos);
