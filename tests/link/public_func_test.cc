@@ -37,78 +37,63 @@ class PublicFuncTest : public LinkTest {
       }
     }
   }
+  // The status check's result by name, the recovery step after it and panel 1's text; every request it
+  // wrote must have gone as real-time.
+  std::string Check() {
+    const int16_t result = CheckRealTimeStatus();
+    for (const auto& w : printer->write_log) EXPECT_EQ(w.mode, kWriteRealTime);
+    const char* const names[] = {"ready", "waiting", "failed", "recovering"};
+    return std::string(result >= 0 && result < 4 ? names[result] : "?") + ", step " +
+           std::to_string(ErrorRecoveryStep) + ", " + form.StatusPanelText(1);
+  }
 };
 using CheckRealTimeStatusTest = PublicFuncTest;
 using RequestReplyTest = PublicFuncTest;
 
-TEST_F(CheckRealTimeStatusTest, AnswersGiveTheResultThePanelTextAndTheRecoveryStep) {
-  const struct {
-    std::vector<int> answers;  // to DLE EOT 1, 2 and 3
-    int16_t step_before, result, step_after;
-    const char* text;
-    Bytes sent;
-  } cases[] = {
-      // clang-format off
-      {{kOnline}, 2, kRtReady, 0, "Printer ready...", kEot1},
-      {{kOffline, 0x12 | 0x04}, 1, kRtWaiting, 1, "Cover open. Waiting...", kEot12},
-      {{kOffline, 0x12 | 0x04 | 0x40}, 0, kRtWaiting, 0, "Cover open. Waiting...", kEot12},  // cover beats error
-      {{kOffline, 0x12 | 0x08}, 0, kRtWaiting, 0, "Paper is being fed...", kEot12},
-      {{kOffline, 0x12 | 0x08 | 0x20}, 0, kRtWaiting, 0, "Paper is being fed...", kEot12},
-      {{kOffline, 0x12 | 0x20}, 0, kRtWaiting, 0, "Printing is being stopped due to paper end. Waiting...", kEot12},
-      {{kOffline, 0x12}, 0, kRtWaiting, 0, "Unknown offline status...", kEot12},
-      // A recoverable error (auto-cutter): DLE ENQ 1, then DLE ENQ 2, then given up.
-      {{kOffline, kError, 0x12 | 0x08}, 0, kRtRecovering, 1, "Error occurred. Waiting...", kEot123 + B({16, 5, 1})},
-      {{kOffline, kError, 0x12 | 0x08}, 1, kRtRecovering, 2, "Error occurred. Waiting...", kEot123 + B({16, 5, 2})},
-      {{kOffline, kError, 0x12 | 0x08}, 2, kRtFailed, 2, "Unable to recover printer error. Please check printer...",
-       kEot123},
-      {{kOffline, kError, 0x12 | 0x20}, 1, kRtFailed, 0, "Unrecoverable printer error. Please check printer...",
-       kEot123},
-      // clang-format on
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(ToHex(c.sent) + " step " + std::to_string(c.step_before));
-    printer->written.clear();
-    ErrorRecoveryStep = c.step_before;
-    Answer(c.answers);
-    EXPECT_EQ(CheckRealTimeStatus(), c.result);
-    EXPECT_EQ(ErrorRecoveryStep, c.step_after);
-    EXPECT_EQ(form.StatusPanelText(1), c.text);
-    EXPECT_EQ(printer->written, c.sent);
-    for (const auto& w : printer->write_log) EXPECT_EQ(w.mode, kWriteRealTime);
-  }
-  EXPECT_TRUE(ui.prompts.empty() && ui.messages.empty());
-}
-
-TEST_F(CheckRealTimeStatusTest, FailuresAreRetriedOnRequestOrDescribedOnce) {
+// The answers give the result, panel 1's text and the recovery step; failures are retried on request or
+// described once.
+TEST_F(CheckRealTimeStatusTest, AnswersAndFailuresGiveTheResultThePanelTextAndTheRecoveryStep) {
   using W = ScriptedPrinter::Write;
   const struct {
-    const char* name;
     std::vector<W> writes;
-    std::vector<int> answers;
+    std::vector<int> answers;  // to DLE EOT 1, 2 and 3
     std::vector<MsgBoxResult> choices;
-    int16_t result;
+    int16_t step_before;
+    std::string outcome;  // the result, the recovery step after it and panel 1's text
     Bytes sent;
     std::string prompt, message;
   } cases[] = {
       // clang-format off
-      {"busy, retried", {{kResultBusy, 0}}, {kOnline}, {kR}, kRtReady, kEot1, "Printer busy.", ""},
-      {"busy, cancelled: no message", {{kResultBusy, 0}}, {}, {kC}, kRtFailed, "", "Printer busy.", ""},
-      {"no status, retried", {}, {kResultTimeout, kOnline}, {kR}, kRtReady, kEot1 + kEot1,
-       "Timeout getting status: printer offline?", ""},
-      {"request refused", {{kResultPortClosed, 0}}, {}, {}, kRtFailed, "", "", kRaised},
-      {"cause lost", {}, {kOffline, kResultPortClosed}, {}, kRtFailed, kEot12, "", kRaised},
-      {"DLE ENQ refused", {{}, {}, {}, {kResultPortClosed, 0}}, {kOffline, kError, 0x12}, {}, kRtFailed, kEot123, "",
-       kRaised},
+      {{}, {kOnline}, {}, 2, "ready, step 0, Printer ready...", kEot1, "", ""},
+      {{}, {kOffline, 0x12 | 0x04}, {}, 1, "waiting, step 1, Cover open. Waiting...", kEot12, "", ""},
+      {{}, {kOffline, 0x12 | 0x04 | 0x40}, {}, 0, "waiting, step 0, Cover open. Waiting...", kEot12, "", ""},  // cover beats error
+      {{}, {kOffline, 0x12 | 0x08}, {}, 0, "waiting, step 0, Paper is being fed...", kEot12, "", ""},
+      {{}, {kOffline, 0x12 | 0x08 | 0x20}, {}, 0, "waiting, step 0, Paper is being fed...", kEot12, "", ""},
+      {{}, {kOffline, 0x12 | 0x20}, {}, 0, "waiting, step 0, Printing is being stopped due to paper end. Waiting...", kEot12, "", ""},
+      {{}, {kOffline, 0x12}, {}, 0, "waiting, step 0, Unknown offline status...", kEot12, "", ""},
+      // A recoverable error (auto-cutter): DLE ENQ 1, then DLE ENQ 2, then given up.
+      {{}, {kOffline, kError, 0x12 | 0x08}, {}, 0, "recovering, step 1, Error occurred. Waiting...", kEot123 + B({16, 5, 1}), "", ""},
+      {{}, {kOffline, kError, 0x12 | 0x08}, {}, 1, "recovering, step 2, Error occurred. Waiting...", kEot123 + B({16, 5, 2}), "", ""},
+      {{}, {kOffline, kError, 0x12 | 0x08}, {}, 2, "failed, step 2, Unable to recover printer error. Please check printer...", kEot123, "", ""},
+      {{}, {kOffline, kError, 0x12 | 0x20}, {}, 1, "failed, step 0, Unrecoverable printer error. Please check printer...", kEot123, "", ""},
+      // Busy and no status are retried on request; a cancel is not followed by a message.
+      {{{kResultBusy, 0}}, {kOnline}, {kR}, 1, "ready, step 0, Printer ready...", kEot1, "Printer busy.", ""},
+      {{{kResultBusy, 0}}, {}, {kC}, 1, "failed, step 0, (unchanged)", "", "Printer busy.", ""},
+      {{}, {kResultTimeout, kOnline}, {kR}, 1, "ready, step 0, Printer ready...", kEot1 + kEot1, "Timeout getting status: printer offline?", ""},
+      // The request refused, the cause lost, DLE ENQ refused.
+      {{{kResultPortClosed, 0}}, {}, {}, 1, "failed, step 0, (unchanged)", "", "", kRaised},
+      {{}, {kOffline, kResultPortClosed}, {}, 1, "failed, step 0, (unchanged)", kEot12, "", kRaised},
+      {{{}, {}, {}, {kResultPortClosed, 0}}, {kOffline, kError, 0x12}, {}, 1, "failed, step 0, Error occurred. Waiting...", kEot123, "", kRaised},
       // clang-format on
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(ToHex(c.sent) + " step " + std::to_string(c.step_before) + " " + c.prompt + c.message);
     NewPrinter(c.choices);
-    ErrorRecoveryStep = 1;
+    form.SetStatusPanelText(1, "(unchanged)");
+    ErrorRecoveryStep = c.step_before;
     printer->writes.assign(c.writes.begin(), c.writes.end());
     Answer(c.answers);
-    EXPECT_EQ(CheckRealTimeStatus(), c.result);
-    EXPECT_EQ(ErrorRecoveryStep, 0);
+    EXPECT_EQ(Check(), c.outcome);
     EXPECT_EQ(printer->written, c.sent);
     EXPECT_EQ(ui.PromptTexts(), Texts(c.prompt, "\rPlease verify..."));
     for (const auto& p : ui.prompts)
