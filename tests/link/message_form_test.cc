@@ -24,6 +24,7 @@ class QtWindows : public ::testing::Test {
   void SetUp() override {
     InstallUiHooks(&hooks_);
     ResetPubblicVar();
+    CurrentFormName = "LogoForm";  // the window the tests look at
   }
   void TearDown() override {
     InstallUiHooks(nullptr);
@@ -46,7 +47,6 @@ TEST_F(QtWindows, MessageFormShowsItsCaptionLabelsAndTextOwnedByTheCurrentWindow
   FormWindow logo("LogoForm");
   start.show();
   logo.show();
-  CurrentFormName = "LogoForm";
   bool seen = false;
   WhenModal([&](QWidget* modal) {
     auto* form = qobject_cast<MessageForm*>(modal);
@@ -75,7 +75,6 @@ TEST_F(QtWindows, StatusTextAndEndReqBelongToTheFirstOpenWindowNamedCurrent) {
   FormWindow start("StartForm");
   auto logo = std::make_unique<FormWindow>("LogoForm");
   FormWindow later("LogoForm");
-  CurrentFormName = "LogoForm";
   SetStatusText(2, "Ready...");
   EXPECT_EQ(logo->StatusPanel(2)->text() + "|" + logo->StatusPanel(2)->accessibleName() + "|" +
                 start.StatusPanel(1)->text() + "|" + later.StatusPanel(2)->text(),
@@ -99,7 +98,6 @@ TEST_F(QtWindows, StatusTextAndEndReqBelongToTheFirstOpenWindowNamedCurrent) {
 
 TEST_F(QtWindows, RetryPromptIsAnInformationBoxWithRetryAndCancel) {
   FormWindow logo("LogoForm");
-  CurrentFormName = "LogoForm";
   WhenModal([](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr);
@@ -119,7 +117,6 @@ TEST_F(QtWindows, DialogsBelongToTheWindowOfAFormThatIsNotAWidgetAndShowTheFilte
   QWidget window;
   window.setObjectName("LogoForm");
   window.show();
-  CurrentFormName = "LogoForm";
   WhenModal([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);

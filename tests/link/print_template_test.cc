@@ -146,17 +146,14 @@ TEST_F(PrintTemplateTest, LineWritesResumeAfterRetryAndStopOnCancelOrFailure) {
 
 TEST_F(PrintTemplateTest, WaitsForAReadyPrinterBeforeAndAfterTheText) {
   // Panel 1 texts by letter.
-  const std::map<char, std::string> text = {{'R', "Printer ready..."},
-                                            {'C', "Cover open. Waiting..."},
-                                            {'F', "Paper is being fed..."},
-                                            {'S', "Printing is being stopped due to paper end. Waiting..."},
-                                            {'W', "Error occurred. Waiting..."},
-                                            {'N', "Paper is near end. Waiting..."},
-                                            {'U', "Unknown offline status. Waiting..."},
-                                            {'A', "Unknown answer. Waiting..."},
-                                            {'O', "Paper out. Waiting..."},
-                                            {'X', "Unrecoverable printer error. Please check printer..."},
-                                            {'E', "Printer error..."}};
+  // clang-format off
+  const std::map<char, std::string> text = {
+      {'R', "Printer ready..."}, {'C', "Cover open. Waiting..."}, {'F', "Paper is being fed..."},
+      {'S', "Printing is being stopped due to paper end. Waiting..."}, {'W', "Error occurred. Waiting..."},
+      {'N', "Paper is near end. Waiting..."}, {'U', "Unknown offline status. Waiting..."},
+      {'A', "Unknown answer. Waiting..."}, {'O', "Paper out. Waiting..."},
+      {'X', "Unrecoverable printer error. Please check printer..."}, {'E', "Printer error..."}};
+  // clang-format on
   constexpr auto R = MsgBoxResult::kRetry, C = MsgBoxResult::kCancel;
   const int32_t busy = kResultBusy, paper = kResultPaperOut, closed = kResultPortClosed;
   const struct {
