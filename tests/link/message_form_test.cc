@@ -69,8 +69,6 @@ TEST_F(QtWindows, MessageFormShowsItsCaptionLabelsAndTextOwnedByTheCurrentWindow
   EXPECT_EQ(logo.findChild<MessageForm*>(), nullptr);
 }
 
-// The first open window of the current name gets the status text and is asked for EndReq; a closed one
-// is gone.
 TEST_F(QtWindows, StatusTextAndEndReqBelongToTheFirstOpenWindowNamedCurrent) {
   FormWindow start("StartForm");
   auto logo = std::make_unique<FormWindow>("LogoForm");

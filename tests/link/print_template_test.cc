@@ -94,13 +94,10 @@ TEST_F(PrintTemplateTest, DateAndTimeUseTheGivenSeparatorsAndTwoDigitFields) {
 
 // Prompt texts by letter: T time-out, B busy, P paper out.
 std::vector<std::string> Prompts(const std::string& letters) {
+  const std::map<char, std::string> text = {
+      {'T', "Timeout sending data. Printer off-line?"}, {'B', "Printer busy."}, {'P', "Paper out."}};
   std::vector<std::string> out;
-  for (char c : letters) {
-    out.push_back(std::string(c == 'T'   ? "Timeout sending data. Printer off-line?"
-                              : c == 'B' ? "Printer busy."
-                                         : "Paper out.") +
-                  "\rPlease verify...");
-  }
+  for (char c : letters) out.push_back(text.at(c) + "\rPlease verify...");
   return out;
 }
 // The message naming code n; none for 0.

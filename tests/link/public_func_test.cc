@@ -50,40 +50,42 @@ class PublicFuncTest : public LinkTest {
 using CheckRealTimeStatusTest = PublicFuncTest;
 using RequestReplyTest = PublicFuncTest;
 
-// The answers give the result, panel 1's text and the recovery step; failures are retried on request or
-// described once.
 TEST_F(CheckRealTimeStatusTest, AnswersAndFailuresGiveTheResultThePanelTextAndTheRecoveryStep) {
   using W = ScriptedPrinter::Write;
   const struct {
-    std::vector<W> writes;
     std::vector<int> answers;  // to DLE EOT 1, 2 and 3
-    std::vector<MsgBoxResult> choices;
     int16_t step_before;
     std::string outcome;  // the result, the recovery step after it and panel 1's text
     Bytes sent;
-    std::string prompt, message;
+    std::vector<W> writes = {};
+    std::vector<MsgBoxResult> choices = {};
+    std::string prompt = "", message = "";
   } cases[] = {
       // clang-format off
-      {{}, {kOnline}, {}, 2, "ready, step 0, Printer ready...", kEot1, "", ""},
-      {{}, {kOffline, 0x12 | 0x04}, {}, 1, "waiting, step 1, Cover open. Waiting...", kEot12, "", ""},
-      {{}, {kOffline, 0x12 | 0x04 | 0x40}, {}, 0, "waiting, step 0, Cover open. Waiting...", kEot12, "", ""},  // cover beats error
-      {{}, {kOffline, 0x12 | 0x08}, {}, 0, "waiting, step 0, Paper is being fed...", kEot12, "", ""},
-      {{}, {kOffline, 0x12 | 0x08 | 0x20}, {}, 0, "waiting, step 0, Paper is being fed...", kEot12, "", ""},
-      {{}, {kOffline, 0x12 | 0x20}, {}, 0, "waiting, step 0, Printing is being stopped due to paper end. Waiting...", kEot12, "", ""},
-      {{}, {kOffline, 0x12}, {}, 0, "waiting, step 0, Unknown offline status...", kEot12, "", ""},
+      {{kOnline}, 2, "ready, step 0, Printer ready...", kEot1},
+      {{kOffline, 0x12 | 0x04}, 1, "waiting, step 1, Cover open. Waiting...", kEot12},
+      {{kOffline, 0x12 | 0x04 | 0x40}, 0, "waiting, step 0, Cover open. Waiting...", kEot12},  // cover beats error
+      {{kOffline, 0x12 | 0x08}, 0, "waiting, step 0, Paper is being fed...", kEot12},
+      {{kOffline, 0x12 | 0x08 | 0x20}, 0, "waiting, step 0, Paper is being fed...", kEot12},
+      {{kOffline, 0x12 | 0x20}, 0, "waiting, step 0, Printing is being stopped due to paper end. Waiting...", kEot12},
+      {{kOffline, 0x12}, 0, "waiting, step 0, Unknown offline status...", kEot12},
       // A recoverable error (auto-cutter): DLE ENQ 1, then DLE ENQ 2, then given up.
-      {{}, {kOffline, kError, 0x12 | 0x08}, {}, 0, "recovering, step 1, Error occurred. Waiting...", kEot123 + B({16, 5, 1}), "", ""},
-      {{}, {kOffline, kError, 0x12 | 0x08}, {}, 1, "recovering, step 2, Error occurred. Waiting...", kEot123 + B({16, 5, 2}), "", ""},
-      {{}, {kOffline, kError, 0x12 | 0x08}, {}, 2, "failed, step 2, Unable to recover printer error. Please check printer...", kEot123, "", ""},
-      {{}, {kOffline, kError, 0x12 | 0x20}, {}, 1, "failed, step 0, Unrecoverable printer error. Please check printer...", kEot123, "", ""},
+      {{kOffline, kError, 0x12 | 0x08}, 0, "recovering, step 1, Error occurred. Waiting...", kEot123 + B({16, 5, 1})},
+      {{kOffline, kError, 0x12 | 0x08}, 1, "recovering, step 2, Error occurred. Waiting...", kEot123 + B({16, 5, 2})},
+      {{kOffline, kError, 0x12 | 0x08}, 2, "failed, step 2, Unable to recover printer error. Please check printer...",
+       kEot123},
+      {{kOffline, kError, 0x12 | 0x20}, 1, "failed, step 0, Unrecoverable printer error. Please check printer...",
+       kEot123},
       // Busy and no status are retried on request; a cancel is not followed by a message.
-      {{{kResultBusy, 0}}, {kOnline}, {kR}, 1, "ready, step 0, Printer ready...", kEot1, "Printer busy.", ""},
-      {{{kResultBusy, 0}}, {}, {kC}, 1, "failed, step 0, (unchanged)", "", "Printer busy.", ""},
-      {{}, {kResultTimeout, kOnline}, {kR}, 1, "ready, step 0, Printer ready...", kEot1 + kEot1, "Timeout getting status: printer offline?", ""},
-      // The request refused, the cause lost, DLE ENQ refused.
-      {{{kResultPortClosed, 0}}, {}, {}, 1, "failed, step 0, (unchanged)", "", "", kRaised},
-      {{}, {kOffline, kResultPortClosed}, {}, 1, "failed, step 0, (unchanged)", kEot12, "", kRaised},
-      {{{}, {}, {}, {kResultPortClosed, 0}}, {kOffline, kError, 0x12}, {}, 1, "failed, step 0, Error occurred. Waiting...", kEot123, "", kRaised},
+      {{kOnline}, 1, "ready, step 0, Printer ready...", kEot1, {{kResultBusy, 0}}, {kR}, "Printer busy."},
+      {{}, 1, "failed, step 0, (unchanged)", "", {{kResultBusy, 0}}, {kC}, "Printer busy."},
+      {{kResultTimeout, kOnline}, 1, "ready, step 0, Printer ready...", kEot1 + kEot1, {}, {kR},
+       "Timeout getting status: printer offline?"},
+      // The request refused, the cause lost, DLE ENQ refused: described.
+      {{}, 1, "failed, step 0, (unchanged)", "", {{kResultPortClosed, 0}}, {}, "", kRaised},
+      {{kOffline, kResultPortClosed}, 1, "failed, step 0, (unchanged)", kEot12, {}, {}, "", kRaised},
+      {{kOffline, kError, 0x12}, 1, "failed, step 0, Error occurred. Waiting...", kEot123, {{}, {}, {}, {kResultPortClosed, 0}},
+       {}, "", kRaised},
       // clang-format on
   };
   for (const auto& c : cases) {

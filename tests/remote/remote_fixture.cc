@@ -11,7 +11,8 @@ std::string Results(std::initializer_list<int32_t> results) {
       {kResultOk, "ok"}, {kResultTimeout, "timeout"}, {kResultBusy, "busy"}, {kResultPaperOut, "paper-out"},
       {kResultNotClaimed, "not-claimed"}, {kResultClaimedElsewhere, "claimed-elsewhere"},
       {kResultPortClosed, "port-closed"}, {kResultBadArgument, "bad-argument"},
-      {kResultUnreachable, "unreachable"}, {kResultAccessDenied, "access-denied"}, {kResultNotFound, "not-found"}};
+      {kResultUnreachable, "unreachable"}, {kResultAccessDenied, "access-denied"},
+      {kResultNotFound, "not-found"}};
   // clang-format on
   std::string out;
   for (int32_t r : results)

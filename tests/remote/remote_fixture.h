@@ -20,7 +20,6 @@
 
 namespace zelta::test {
 
-// An error's number and description, to compare in one go.
 inline std::string ErrorText(int32_t number, const std::string& description) {
   return std::to_string(number) + " " + description;
 }
