@@ -119,8 +119,8 @@ TEST_F(QtWindows, DialogsBelongToTheWindowOfAFormThatIsNotAWidgetAndShowTheFilte
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->parentWidget() == &window && dialog->fileMode() == QFileDialog::ExistingFiles);
-    EXPECT_EQ(dialog->nameFilters(), QStringList{"BMP Files (*.bmp)"});
-    EXPECT_EQ(dialog->windowTitle(), "Select one or more files");
+    EXPECT_EQ(QStringList({dialog->windowTitle()}) + dialog->nameFilters(),
+              QStringList({"Select one or more files", "BMP Files (*.bmp)"}));  // the filter once
     dialog->reject();
   });
   std::vector<std::string> files{"left over"};

@@ -50,9 +50,8 @@ PortPrinterFactory ScriptedPorts::Factory() {
 }
 
 ScriptedPrinter* ScriptedPorts::Printer(const std::string& spec) const {
-  for (auto it = opened_.rbegin(); it != opened_.rend(); ++it) {
+  for (auto it = opened_.rbegin(); it != opened_.rend(); ++it)
     if (it->first == spec) return it->second;
-  }
   return nullptr;
 }
 

@@ -270,34 +270,28 @@ class RawRpcTest : public RemoteTest {
   rpc::ObjectRef printer_ref;
 };
 
-// Another client that learns an id can neither use the object, renew it, drop it nor find out that it
-// exists.
-TEST_F(RawRpcTest, AnotherClientCannotUseRenewOrDropAnId) {
+TEST_F(RawRpcTest, AnotherClientCannotUseAnIdAndAStreamNeedsTheClaimAndIsTheOnlyOne) {
+  rpc::StreamRequest first;
+  first.set_object_id(printer_ref.object_id());
+  rpc::StreamReply reply;
+  grpc::ClientContext c1, c2, c3, c4, c5;
+  auto refused = printer->Stream(&c1);
+  ASSERT_TRUE(refused->Write(first) && refused->Read(&reply));
+  EXPECT_EQ(reply.result().outcome().result(), kResultNotClaimed);
+  // Another client that learns an id can neither use the object, renew it, drop it nor find out that it
+  // exists.
   EXPECT_EQ(Claim(true), kResultNotFound);
   rpc::RenewRequest ids;
   ids.add_object_ids(printer_ref.object_id());
   ids.add_object_ids(monitor_id);
   rpc::RenewReply renewed;
   rpc::DropReply dropped;
-  grpc::ClientContext c1, c2;
-  Intruder(c1);
-  Intruder(c2);
-  ASSERT_TRUE(objects->Renew(&c1, ids, &renewed).ok());
+  Intruder(c4);
+  Intruder(c5);
+  ASSERT_TRUE(objects->Renew(&c4, ids, &renewed).ok());
   EXPECT_EQ(renewed.unknown_ids_size(), 2);
-  ASSERT_TRUE(objects->Drop(&c2, printer_ref, &dropped).ok());
-  EXPECT_EQ(Claim(), kResultOk);  // the owner still has it
-}
-
-TEST_F(RawRpcTest, AStreamNeedsTheClaimAndIsTheOnlyOne) {
-  rpc::StreamRequest first;
-  first.set_object_id(printer_ref.object_id());
-  rpc::StreamReply reply;
-  grpc::ClientContext c1, c2, c3;
-  auto refused = printer->Stream(&c1);
-  ASSERT_TRUE(refused->Write(first) && refused->Read(&reply));
-  EXPECT_EQ(reply.result().outcome().result(), kResultNotClaimed);
-
-  ASSERT_EQ(Claim(), kResultOk);
+  ASSERT_TRUE(objects->Drop(&c5, printer_ref, &dropped).ok());
+  ASSERT_EQ(Claim(), kResultOk);  // the owner still has it
   auto stream = printer->Stream(&c2);
   ASSERT_TRUE(stream->Write(first) && stream->Read(&reply));
   EXPECT_EQ(reply.capacity(), 65536u);
