@@ -109,12 +109,20 @@ TEST_F(CheckRealTimeStatusTest, AnswersAndFailuresGiveTheResultThePanelTextAndTh
                                " by ZeltaLogo\rExtended error description: No printer is connected."));
 }
 
-TEST_F(RequestReplyTest, BlocksLoseTheirFramesAndAListIsJoinedInOrder) {
+TEST_F(RequestReplyTest, BlocksLoseTheirFramesAndWriteFailuresPromptResumeOrAreDescribed) {
+  const Bytes one = B({0x37, 0x30, '1', 0});
+  const std::string timeout = "Timeout sending data. Printer off-line?";
   const struct {
     int32_t multi_block;
     std::vector<Bytes> replies;
     Bytes payload;
+    ScriptedPrinter::Write write = {};  // the first write of the request
+    std::vector<MsgBoxResult> answers = {};
+    int32_t number = kResultOk;  // the request's error; the replies are read only when it is none
+    bool sent = true;  // all of the request reached the printer, resumed from the first byte not written
+    std::string prompt = "", message = "", panel = "Printer ready...";
   } cases[] = {
+      // clang-format off
       {0, {B({0x37, 0x30}) + "3072" + B({0})}, "3072"},
       {1, {KeyBlock(0x41, "0102"), KeyBlock(0x41, "0A0B"), KeyBlock(0x40, "ZZ")}, "01020A0BZZ"},
       {1, {KeyBlock(0x40, "")}, ""},
@@ -123,49 +131,28 @@ TEST_F(RequestReplyTest, BlocksLoseTheirFramesAndAListIsJoinedInOrder) {
       {0, {B({0x37})}, ""},
       {0, {B({0x37, 0x30})}, ""},
       {0, {B({0x37, 0x30, 0})}, ""},
+      // Write failures.
+      {0, {one}, "1", {kResultTimeout, 4}, {kR}, kResultOk, true, timeout},
+      {0, {one}, "", {kResultTimeout, 0}, {kC}, kResultTimeout, false, timeout, "", "(unchanged)"},
+      {0, {one}, "", {kResultPaperOut, 0}, {kC}, kResultPaperOut, false, "Paper out.", "", "Printer error..."},
+      {0, {one}, "", {kResultBusy, 0}, {kC}, kResultBusy, false, "Printer busy.", "", "Printer error..."},
+      {0, {one}, "", {kResultPortClosed, 0}, {}, kResultPortClosed, false, "",
+       "Error " + std::to_string(kResultPortClosed) + " by ScriptedPrinter:\rScripted failure", "Printer error..."},
+      // clang-format on
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(ToHex(c.replies[0]));
-    NewPrinter();
+    SCOPED_TRACE(ToHex(c.replies[0]) + " " + c.prompt + c.message);
+    NewPrinter(c.answers);
+    form.SetStatusPanelText(1, "(unchanged)");
+    printer->writes.push_back(c.write);
     for (const Bytes& r : c.replies) printer->replies.push_back({kResultOk, r});
     PrinterErrorInfo info;
     const Bytes request = c.multi_block ? CmdKeyCodeList() : CmdNvCapacity();
     EXPECT_EQ(RequestReply(request, info, c.multi_block), c.payload);
-    EXPECT_EQ(info.Number, kResultOk);
-    EXPECT_EQ(printer->written, request);
+    EXPECT_EQ(info.Number, c.number);
+    EXPECT_EQ(printer->written, c.sent ? request : "");
     EXPECT_EQ(printer->write_log[0].mode, kWriteOrdinary);
-    EXPECT_EQ(printer->Count("ReadReply"), static_cast<int>(c.replies.size()));
-    EXPECT_EQ(form.StatusPanelText(1), "Printer ready...");
-  }
-}
-
-TEST_F(RequestReplyTest, WriteFailuresPromptResumeOrAreDescribed) {
-  const Bytes request = CmdPrintGraphics("03");
-  const struct {
-    int32_t result, accepted;
-    std::vector<MsgBoxResult> answers;
-    Bytes payload, written;
-    std::string prompt, message, panel;
-  } cases[] = {
-      // clang-format off
-      {kResultTimeout, 4, {kR}, "1", request, "Timeout sending data. Printer off-line?", "", "Printer ready..."},
-      {kResultTimeout, 0, {kC}, "", "", "Timeout sending data. Printer off-line?", "", "(unchanged)"},
-      {kResultPaperOut, 0, {kC}, "", "", "Paper out.", "", "Printer error..."},
-      {kResultBusy, 0, {kC}, "", "", "Printer busy.", "", "Printer error..."},
-      {kResultPortClosed, 0, {}, "", "", "", "Error " + std::to_string(kResultPortClosed) +
-       " by ScriptedPrinter:\rScripted failure", "Printer error..."},
-      // clang-format on
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.result);
-    NewPrinter(c.answers);
-    form.SetStatusPanelText(1, "(unchanged)");
-    printer->writes.push_back({c.result, c.accepted});
-    printer->replies.push_back({kResultOk, B({0x37, 0x30, '1', 0})});
-    PrinterErrorInfo info;
-    EXPECT_EQ(RequestReply(request, info, 0), c.payload);
-    EXPECT_EQ(info.Number, c.payload.empty() ? c.result : kResultOk);
-    EXPECT_EQ(printer->written, c.written) << "resumed from the first byte not written";
+    EXPECT_EQ(printer->Count("ReadReply"), c.number == kResultOk ? static_cast<int>(c.replies.size()) : 0);
     EXPECT_EQ(ui.PromptTexts(), Texts(c.prompt, "\rPlease verify..."));
     EXPECT_EQ(ui.messages, Texts(c.message));
     EXPECT_EQ(form.StatusPanelText(1), c.panel);
