@@ -188,17 +188,6 @@ TEST_F(RemoteFailureTest, ACallThatOutlivesItsDeadlineFails) {
   EXPECT_EQ(info.Description, "The server on " + Machine() + " did not answer within 400 ms.");
 }
 
-TEST_F(RemoteFailureTest, TheServerProgramStopsOnABadConfigurationWithItsLine) {
-  temp.Write("zelta.conf", "server_name = BACKOFFICE\nprinter = Broken\n");
-  Child server;
-  ASSERT_TRUE(server.Start(ZELTA_SERVER_PROGRAM, {"--config", temp.File("zelta.conf")}, true));
-  std::string line;
-  ASSERT_TRUE(server.ReadLine(line, 5s));
-  EXPECT_EQ(line, "zelta-server: " + temp.File("zelta.conf") +
-                      ": line 2: printer wants NAME, PORT_SPEC[, gsi|escq]");
-  EXPECT_FALSE(server.ReadLine(line, 2s));  // and nothing more: the program ended
-}
-
 class RemoteSecurityTest : public RemoteTest {
  protected:
   static void SetUpTestSuite() {
@@ -265,7 +254,7 @@ TEST_F(RemoteSecurityTest, TlsWithATokenServesTrustingClientsWithTheTokenOnly) {
             "The trusted certificate file " + certs_.File("missing.crt") + " cannot be read.");
 }
 
-TEST_F(RemoteSecurityTest, AServerThatCannotStartSaysWhy) {
+TEST_F(RemoteSecurityTest, AServerOrTheServerProgramThatCannotStartSaysWhy) {
   ServerConfig c = Secured();
   c.tls_key_file = certs_.File("missing.key");
   c.listen_address = "127.0.0.1";
@@ -282,6 +271,16 @@ TEST_F(RemoteSecurityTest, AServerThatCannotStartSaysWhy) {
   ZeltaServer second;
   EXPECT_FALSE(second.Start(same_port, ports.Factory(), error));
   EXPECT_EQ(error, "cannot listen on " + Machine() + " (address in use or not ours)");
+
+  // The server program stops on a bad configuration, with its line.
+  temp.Write("zelta.conf", "server_name = BACKOFFICE\nprinter = Broken\n");
+  Child program;
+  ASSERT_TRUE(program.Start(ZELTA_SERVER_PROGRAM, {"--config", temp.File("zelta.conf")}, true));
+  std::string line;
+  ASSERT_TRUE(program.ReadLine(line, 5s));
+  EXPECT_EQ(line, "zelta-server: " + temp.File("zelta.conf") +
+                      ": line 2: printer wants NAME, PORT_SPEC[, gsi|escq]");
+  EXPECT_FALSE(program.ReadLine(line, 2s));  // and nothing more: the program ended
 }
 
 }  // namespace
