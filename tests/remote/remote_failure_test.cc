@@ -1,6 +1,5 @@
-// Machine names; what the client sees when no creation can start, when machines do not answer, when
-// servers stop, restart or cannot start, when it lacks the access token or the server's trust; and the
-// client's settings from the registry.
+// Machine names; what the client sees when no creation can start, machines do not answer, servers stop,
+// restart or cannot start, or it lacks the token or the trust; the client's settings from the registry.
 #include <cstdlib>
 
 #include <thread>
@@ -76,10 +75,10 @@ TEST(RemoteSettings, TokenAndTrustComeFromTheRegistry) {
     return s.access_token + "|" + s.trusted_certificate_file + "|" + std::to_string(s.default_port);
   };
   EXPECT_EQ(read(), "||" + std::to_string(kDefaultServerPort));  // no key yet
-  ASSERT_EQ(RegCreateKey("SOFTWARE\\Zelta\\Remote"), kRegSuccess);
-  ASSERT_EQ(RegWriteString("SOFTWARE\\Zelta\\Remote", "AccessToken", "counter-7f3a"), kRegSuccess);
-  ASSERT_EQ(RegWriteString("SOFTWARE\\Zelta\\Remote", "TrustedCertificate", "/etc/zelta/ca.crt"),
-            kRegSuccess);
+  const char* key = "SOFTWARE\\Zelta\\Remote";
+  ASSERT_TRUE(RegCreateKey(key) == kRegSuccess &&
+              RegWriteString(key, "AccessToken", "counter-7f3a") == kRegSuccess &&
+              RegWriteString(key, "TrustedCertificate", "/etc/zelta/ca.crt") == kRegSuccess);
   EXPECT_EQ(read(), "counter-7f3a|/etc/zelta/ca.crt|" + std::to_string(kDefaultServerPort));
   unsetenv("ZELTA_REGISTRY");
 }
@@ -232,11 +231,10 @@ TEST_F(RemoteSecurityTest, AClientWithoutTheTokenIsRefused) {
 TEST_F(RemoteSecurityTest, TlsWithATokenServesTrustingClientsWithTheTokenOnly) {
   if (!have_openssl_) GTEST_SKIP() << "openssl could not make a certificate";
   StartServer(Secured());
-  Created trusted = CreateWith("server.crt", "counter-7f3a");
-  ASSERT_NE(trusted.monitor(), nullptr) << trusted.error.Description;
-  std::string name = "Receipt", port = "emu:36";
-  std::shared_ptr<PrinterObject> printer;
-  ASSERT_EQ(trusted.monitor()->GetPrinter(name, port, printer), kResultOk);
+  settings.trusted_certificate_file = certs_.File("server.crt");
+  settings.access_token = "counter-7f3a";
+  auto printer = ReceiptPrinter();  // by a client that trusts the server and sends the token
+  ASSERT_NE(printer, nullptr);
   int32_t written = 0;
   EXPECT_EQ(Results({printer->ClaimPrinter(), printer->WriteData("\x1b@", 2, written, kWriteOrdinary),
                      printer->ReleasePrinter()}),  // the release behind the data

@@ -1,6 +1,5 @@
-// Monitor, ServerCollection and Printer calls from the network client to an in-process server; writes
-// streamed through the send queue, with push-back and port failures; and the services called directly, as
-// a client of another make might. (A server that goes away: RemoteFailureTest; a printer: LogoRoadTest.)
+// Monitor, ServerCollection and Printer calls from the network client to an in-process server; streamed
+// writes with push-back and port failures; the services called directly, as a client of another make might.
 #include <grpcpp/grpcpp.h>
 
 #include <sstream>
