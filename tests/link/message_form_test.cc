@@ -42,7 +42,7 @@ class QtWindows : public ::testing::Test {
   QtUiHooks hooks_;
 };
 
-TEST_F(QtWindows, MessageFormShowsItsCaptionLabelsAndTextOwnedByTheCurrentWindow) {
+TEST_F(QtWindows, MessageFormAndPromptsShowTheirTextsOwnedByTheCurrentWindow) {
   FormWindow start("StartForm");
   FormWindow logo("LogoForm");
   start.show();
@@ -67,6 +67,19 @@ TEST_F(QtWindows, MessageFormShowsItsCaptionLabelsAndTextOwnedByTheCurrentWindow
   EXPECT_TRUE(seen);
   // Closed and released: no message window is left behind.
   EXPECT_EQ(logo.findChild<MessageForm*>(), nullptr);
+  // A retry prompt is an information box with Retry and Cancel; a question's answer comes back too.
+  WhenModal([](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle() + "|" + box->text(), "Logo|Printer busy.\nPlease verify...");
+    EXPECT_TRUE(box->icon() == QMessageBox::Information &&
+                box->standardButtons() == (QMessageBox::Retry | QMessageBox::Cancel));
+    box->button(QMessageBox::Retry)->click();
+  });
+  EXPECT_EQ(MsgBox("Printer busy.\rPlease verify...", MsgBoxButtons::kRetryCancel, MsgBoxIcon::kInformation),
+            MsgBoxResult::kRetry);
+  WhenModal([](QWidget* modal) { qobject_cast<QMessageBox*>(modal)->button(QMessageBox::No)->click(); });
+  EXPECT_EQ(MsgBox("Delete?", MsgBoxButtons::kYesNo, MsgBoxIcon::kQuestion), MsgBoxResult::kNo);
 }
 
 TEST_F(QtWindows, StatusTextAndEndReqBelongToTheFirstOpenWindowNamedCurrent) {
@@ -92,22 +105,6 @@ TEST_F(QtWindows, StatusTextAndEndReqBelongToTheFirstOpenWindowNamedCurrent) {
   EXPECT_EQ(later.cursor().shape(), Qt::WaitCursor);
   later.SetBusy(false);
   EXPECT_EQ(later.cursor().shape(), Qt::ArrowCursor);
-}
-
-TEST_F(QtWindows, RetryPromptIsAnInformationBoxWithRetryAndCancel) {
-  FormWindow logo("LogoForm");
-  WhenModal([](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->windowTitle() + "|" + box->text(), "Logo|Printer busy.\nPlease verify...");
-    EXPECT_TRUE(box->icon() == QMessageBox::Information &&
-                box->standardButtons() == (QMessageBox::Retry | QMessageBox::Cancel));
-    box->button(QMessageBox::Retry)->click();
-  });
-  EXPECT_EQ(MsgBox("Printer busy.\rPlease verify...", MsgBoxButtons::kRetryCancel, MsgBoxIcon::kInformation),
-            MsgBoxResult::kRetry);
-  WhenModal([](QWidget* modal) { qobject_cast<QMessageBox*>(modal)->button(QMessageBox::No)->click(); });
-  EXPECT_EQ(MsgBox("Delete?", MsgBoxButtons::kYesNo, MsgBoxIcon::kQuestion), MsgBoxResult::kNo);
 }
 
 TEST_F(QtWindows, DialogsBelongToTheWindowOfAFormThatIsNotAWidgetAndShowTheFilterOnce) {
