@@ -157,8 +157,7 @@ TEST_F(PrintTemplateTest, WaitsForAReadyPrinterBeforeAndAfterTheText) {
     std::vector<int32_t> results;  // GetPrinterState results, in order (then 0)
     std::vector<int32_t> states;   // the states of the calls that succeed
     std::vector<MsgBoxResult> answers;
-    bool end_req;  // the window is asked to close during the third pause
-    bool sent;
+    bool end_req, sent;  // end_req: the window is asked to close during the third pause
     int16_t result;
     std::string panel1, prompts;
     int32_t failure;     // the code the message names; 0: no message
