@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "support/link_fixture.h"
 
@@ -28,10 +29,7 @@ class PrintTemplateTest : public LinkTest {
 };
 
 TEST_F(PrintTemplateTest, SyntaxTurnsEachLineIntoOneWrite) {
-  const struct {
-    std::string text;
-    std::vector<Bytes> writes;
-  } cases[] = {
+  const std::pair<std::string, std::vector<Bytes>> cases[] = {
       // Lines and comments.
       {"abc/* note */def", {"abcdef"}},
       {"/* only a comment */", {}},
@@ -60,30 +58,26 @@ TEST_F(PrintTemplateTest, SyntaxTurnsEachLineIntoOneWrite) {
       {"<27,36,116,1>", {B({27, 36, 116, 1})}},
       {"T=<27,35,116,1>;D=<27,35,100,2>", {"T=14:05:09;D=0703"}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(ToHex(c.text));
+  for (const auto& [text, writes] : cases) {
+    SCOPED_TRACE(ToHex(text));
     printer->write_log.clear();
-    EXPECT_EQ(PrintTemplate(c.text, clock), kTemplatePrinted);
-    EXPECT_EQ(Writes(), c.writes);
+    EXPECT_EQ(PrintTemplate(text, clock), kTemplatePrinted);
+    EXPECT_EQ(Writes(), writes);
   }
   EXPECT_TRUE(ui.prompts.empty() && ui.messages.empty());
 }
 
 TEST_F(PrintTemplateTest, DateAndTimeUseTheGivenSeparatorsAndTwoDigitFields) {
-  const struct {
-    TemplateTime t;
-    std::string date_sep, time_sep;
-    Bytes expected;
-  } cases[] = {
+  const std::tuple<TemplateTime, std::string, std::string, Bytes> cases[] = {
       {{2026, 3, 7, 14, 5, 9}, ".", "-", "07.03.2026 07.03.26 14-05-09 14-05"},
       {{1999, 12, 31, 0, 0, 0}, "/", ":", "31/12/1999 31/12/99 00:00:00 00:00"},
       {{2000, 1, 1, 23, 59, 59}, "-", ".", "01-01-2000 01-01-00 23.59.59 23.59"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [t, date_sep, time_sep, expected] : cases) {
     printer->written.clear();
     PrintTemplate("<27,35,100,1> <27,35,100,3> <27,35,116,1> <27,35,116,9>",
-                  FixedClock(c.t, c.date_sep, c.time_sep));
-    EXPECT_EQ(printer->written, c.expected);
+                  FixedClock(t, date_sep, time_sep));
+    EXPECT_EQ(printer->written, expected);
   }
   // The system clock names the separators of its locale (the C locale's are "/" and ":").
   const TemplateClock system = SystemTemplateClock();

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include <thread>
+#include <tuple>
 
 #include "platform/registry.h"
 #include "remote/create_remote_object.h"
@@ -90,12 +91,8 @@ TEST_F(RemoteFailureTest, ACreationThatReachesNoServerFailsWithinTheBoundAndOneR
   SilentListener silent;  // listens and accepts, but never speaks
   const std::string closed = "127.0.0.1:" + std::to_string(FreePort()),
                     quiet = "127.0.0.1:" + std::to_string(silent.port());
-  const struct {
-    std::string machine;
-    int32_t number;
-    std::string description;  // its start
-    std::chrono::milliseconds at_least;
-  } cases[] = {
+  // The machine, the error it gives and the start of its description, and the least time it takes.
+  const std::tuple<std::string, int32_t, std::string, std::chrono::milliseconds> cases[] = {
       {closed, kResultUnreachable, "The machine " + closed + " does not answer", 0ms},
       {quiet, kResultUnreachable,
        "The machine " + quiet + " does not answer: no zelta-server reached on port " +
@@ -104,12 +101,12 @@ TEST_F(RemoteFailureTest, ACreationThatReachesNoServerFailsWithinTheBoundAndOneR
       {"no-such-machine.invalid", kResultUnreachable, "The name no-such-machine.invalid ", 0ms},
       {"SHOP1:99999", kResultBadArgument, "The machine name SHOP1:99999 has a bad port number.", 0ms},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.machine);
-    Created created = CreateAndWait(settings, kProgIdMonitor, c.machine);
-    const std::string expected = "ZeltaWorker.CreateObj: " + ErrorText(c.number, c.description);
+  for (const auto& [machine, number, description, at_least] : cases) {
+    SCOPED_TRACE(machine);
+    Created created = CreateAndWait(settings, kProgIdMonitor, machine);
+    const std::string expected = "ZeltaWorker.CreateObj: " + ErrorText(number, description);
     EXPECT_EQ((created.error.Source + ": " + created.Outcome()).substr(0, expected.size()), expected);
-    EXPECT_TRUE(created.took >= c.at_least && created.took < 2500ms) << created.took.count() << " ms";
+    EXPECT_TRUE(created.took >= at_least && created.took < 2500ms) << created.took.count() << " ms";
   }
   // A factory runs one creation at a time and raises its completion once; then it takes the next one.
   auto factory = MakeGrpcCreateObj(settings);

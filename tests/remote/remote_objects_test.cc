@@ -156,18 +156,15 @@ class RemoteStreamTest : public RemoteTest {
 
 TEST_F(RemoteStreamTest, RowsArriveOnceAndInOrderWithAndWithoutPushBack) {
   const ScriptedPrinter::Write busy{kResultBusy, 0}, slow{kResultTimeout, 100}, paper_out{kResultPaperOut, 0};
-  const struct {
-    const char* name;
-    std::deque<ScriptedPrinter::Write> script;
-  } cases[] = {
+  const std::pair<const char*, std::deque<ScriptedPrinter::Write>> cases[] = {
       {"taken at once", {}},
       {"busy, then slow", {busy, busy, busy, slow, slow, busy, slow}},
       {"paper out for a while", std::deque<ScriptedPrinter::Write>(30, paper_out)},
   };
   const Bytes data = Rows(300);  // 21600 bytes: five times the credit
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto printer = Start(c.script);
+  for (const auto& [name, script] : cases) {
+    SCOPED_TRACE(name);
+    auto printer = Start(script);
     auto remote = std::dynamic_pointer_cast<RemotePrinter>(printer);
     ASSERT_NE(remote, nullptr);
     EXPECT_EQ(Results({WriteInRows(*printer, data), Barrier(*printer)}), "ok ok");
@@ -175,7 +172,7 @@ TEST_F(RemoteStreamTest, RowsArriveOnceAndInOrderWithAndWithoutPushBack) {
     for (const auto& w : port->write_log) EXPECT_LE(w.offered.size(), 4096u);
     // Round trips: claim, opening the stream, the read, and about two waits per queue's worth.
     const uint64_t trips = remote->round_trips();
-    if (c.script.empty()) {
+    if (script.empty()) {
       EXPECT_LE(trips, 3u + 2 * data.size() / 4096 + 2);
     }
     EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
