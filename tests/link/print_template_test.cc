@@ -103,13 +103,10 @@ std::vector<std::string> Messages(int32_t n) {
 TEST_F(PrintTemplateTest, LineWritesResumeAfterRetryAndStopOnCancelOrFailure) {
   using W = ScriptedPrinter::Write;
   constexpr auto R = MsgBoxResult::kRetry, C = MsgBoxResult::kCancel;
-  const struct {
-    std::vector<W> writes;
-    std::vector<MsgBoxResult> answers;
-    std::vector<Bytes> offered;  // every write of the text, in order
-    std::string prompts;
-    int32_t failure;  // the code the message names; 0: none, everything sent
-  } cases[] = {
+  // The port's writes, the answers to the prompts, every write of the text in order, the prompts, and the
+  // code the message names (0: none, everything sent).
+  using Case = std::tuple<std::vector<W>, std::vector<MsgBoxResult>, std::vector<Bytes>, std::string, int>;
+  const Case cases[] = {
       // clang-format off
       {{{kResultOk}, {kResultTimeout, 3}}, {R}, {"ab", "cdefgh", "fgh"}, "T", 0},
       {{{kResultOk}, {kResultBusy, 0}}, {R}, {"ab", "cdefgh", "cdefgh"}, "B", 0},
@@ -118,17 +115,17 @@ TEST_F(PrintTemplateTest, LineWritesResumeAfterRetryAndStopOnCancelOrFailure) {
       {{{kResultOk}, {kResultPortClosed, 2}}, {}, {"ab", "cdefgh"}, "", kResultPortClosed},
       // clang-format on
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.prompts + std::to_string(c.failure));
-    NewPrinter(c.answers);
-    printer->writes.assign(c.writes.begin(), c.writes.end());
-    EXPECT_EQ(PrintTemplate("ab\r\ncdefgh", clock), c.failure ? kTemplateStopped : kTemplatePrinted);
-    EXPECT_EQ(Writes(), c.offered);
-    EXPECT_EQ(ui.PromptTexts(), Prompts(c.prompts));
-    EXPECT_EQ(printer->Count("GetPrinterState"), c.failure ? 1 : 2) << "no wait after a stopped text";
+  for (const auto& [writes, answers, offered, prompts, failure] : cases) {
+    SCOPED_TRACE(prompts + std::to_string(failure));
+    NewPrinter(answers);
+    printer->writes.assign(writes.begin(), writes.end());
+    EXPECT_EQ(PrintTemplate("ab\r\ncdefgh", clock), failure ? kTemplateStopped : kTemplatePrinted);
+    EXPECT_EQ(Writes(), offered);
+    EXPECT_EQ(ui.PromptTexts(), Prompts(prompts));
+    EXPECT_EQ(printer->Count("GetPrinterState"), failure ? 1 : 2) << "no wait after a stopped text";
     EXPECT_EQ(form.StatusPanelText(2), "Ready...");
-    EXPECT_EQ(ui.messages, Messages(c.failure));
-    if (!c.failure) {
+    EXPECT_EQ(ui.messages, Messages(failure));
+    if (!failure) {
       EXPECT_EQ(printer->written, "abcdefgh");
     }
     EXPECT_EQ(printer->claims + printer->releases, 0) << "the caller owns the claim";
