@@ -24,6 +24,7 @@ class QtWindows : public ::testing::Test {
   void SetUp() override {
     InstallUiHooks(&hooks_);
     ResetPubblicVar();
+    CurrentFormName = "LogoForm";  // the window the tests look at
   }
   void TearDown() override {
     InstallUiHooks(nullptr);
@@ -41,12 +42,11 @@ class QtWindows : public ::testing::Test {
   QtUiHooks hooks_;
 };
 
-TEST_F(QtWindows, MessageFormShowsItsCaptionLabelsAndTextOwnedByTheCurrentWindow) {
+TEST_F(QtWindows, MessageFormAndPromptsShowTheirTextsOwnedByTheCurrentWindow) {
   FormWindow start("StartForm");
   FormWindow logo("LogoForm");
   start.show();
   logo.show();
-  CurrentFormName = "LogoForm";
   bool seen = false;
   WhenModal([&](QWidget* modal) {
     auto* form = qobject_cast<MessageForm*>(modal);
@@ -67,15 +67,25 @@ TEST_F(QtWindows, MessageFormShowsItsCaptionLabelsAndTextOwnedByTheCurrentWindow
   EXPECT_TRUE(seen);
   // Closed and released: no message window is left behind.
   EXPECT_EQ(logo.findChild<MessageForm*>(), nullptr);
+  // A retry prompt is an information box with Retry and Cancel; a question's answer comes back too.
+  WhenModal([](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle() + "|" + box->text(), "Logo|Printer busy.\nPlease verify...");
+    EXPECT_TRUE(box->icon() == QMessageBox::Information &&
+                box->standardButtons() == (QMessageBox::Retry | QMessageBox::Cancel));
+    box->button(QMessageBox::Retry)->click();
+  });
+  EXPECT_EQ(MsgBox("Printer busy.\rPlease verify...", MsgBoxButtons::kRetryCancel, MsgBoxIcon::kInformation),
+            MsgBoxResult::kRetry);
+  WhenModal([](QWidget* modal) { qobject_cast<QMessageBox*>(modal)->button(QMessageBox::No)->click(); });
+  EXPECT_EQ(MsgBox("Delete?", MsgBoxButtons::kYesNo, MsgBoxIcon::kQuestion), MsgBoxResult::kNo);
 }
 
-// The first open window of the current name gets the status text and is asked for EndReq; a closed one
-// is gone.
 TEST_F(QtWindows, StatusTextAndEndReqBelongToTheFirstOpenWindowNamedCurrent) {
   FormWindow start("StartForm");
   auto logo = std::make_unique<FormWindow>("LogoForm");
   FormWindow later("LogoForm");
-  CurrentFormName = "LogoForm";
   SetStatusText(2, "Ready...");
   EXPECT_EQ(logo->StatusPanel(2)->text() + "|" + logo->StatusPanel(2)->accessibleName() + "|" +
                 start.StatusPanel(1)->text() + "|" + later.StatusPanel(2)->text(),
@@ -97,35 +107,17 @@ TEST_F(QtWindows, StatusTextAndEndReqBelongToTheFirstOpenWindowNamedCurrent) {
   EXPECT_EQ(later.cursor().shape(), Qt::ArrowCursor);
 }
 
-TEST_F(QtWindows, RetryPromptIsAnInformationBoxWithRetryAndCancel) {
-  FormWindow logo("LogoForm");
-  CurrentFormName = "LogoForm";
-  WhenModal([](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->windowTitle() + "|" + box->text(), "Logo|Printer busy.\nPlease verify...");
-    EXPECT_TRUE(box->icon() == QMessageBox::Information &&
-                box->standardButtons() == (QMessageBox::Retry | QMessageBox::Cancel));
-    box->button(QMessageBox::Retry)->click();
-  });
-  EXPECT_EQ(MsgBox("Printer busy.\rPlease verify...", MsgBoxButtons::kRetryCancel, MsgBoxIcon::kInformation),
-            MsgBoxResult::kRetry);
-  WhenModal([](QWidget* modal) { qobject_cast<QMessageBox*>(modal)->button(QMessageBox::No)->click(); });
-  EXPECT_EQ(MsgBox("Delete?", MsgBoxButtons::kYesNo, MsgBoxIcon::kQuestion), MsgBoxResult::kNo);
-}
-
 TEST_F(QtWindows, DialogsBelongToTheWindowOfAFormThatIsNotAWidgetAndShowTheFilterOnce) {
   test::FakeForm record("LogoForm");  // a form whose window only draws it
   QWidget window;
   window.setObjectName("LogoForm");
   window.show();
-  CurrentFormName = "LogoForm";
   WhenModal([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->parentWidget() == &window && dialog->fileMode() == QFileDialog::ExistingFiles);
-    EXPECT_EQ(dialog->nameFilters(), QStringList{"BMP Files (*.bmp)"});
-    EXPECT_EQ(dialog->windowTitle(), "Select one or more files");
+    EXPECT_EQ(QStringList({dialog->windowTitle()}) + dialog->nameFilters(),
+              QStringList({"Select one or more files", "BMP Files (*.bmp)"}));  // the filter once
     dialog->reject();
   });
   std::vector<std::string> files{"left over"};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "support/link_fixture.h"
 
@@ -28,10 +29,7 @@ class PrintTemplateTest : public LinkTest {
 };
 
 TEST_F(PrintTemplateTest, SyntaxTurnsEachLineIntoOneWrite) {
-  const struct {
-    std::string text;
-    std::vector<Bytes> writes;
-  } cases[] = {
+  const std::pair<std::string, std::vector<Bytes>> cases[] = {
       // Lines and comments.
       {"abc/* note */def", {"abcdef"}},
       {"/* only a comment */", {}},
@@ -60,30 +58,26 @@ TEST_F(PrintTemplateTest, SyntaxTurnsEachLineIntoOneWrite) {
       {"<27,36,116,1>", {B({27, 36, 116, 1})}},
       {"T=<27,35,116,1>;D=<27,35,100,2>", {"T=14:05:09;D=0703"}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(ToHex(c.text));
+  for (const auto& [text, writes] : cases) {
+    SCOPED_TRACE(ToHex(text));
     printer->write_log.clear();
-    EXPECT_EQ(PrintTemplate(c.text, clock), kTemplatePrinted);
-    EXPECT_EQ(Writes(), c.writes);
+    EXPECT_EQ(PrintTemplate(text, clock), kTemplatePrinted);
+    EXPECT_EQ(Writes(), writes);
   }
   EXPECT_TRUE(ui.prompts.empty() && ui.messages.empty());
 }
 
 TEST_F(PrintTemplateTest, DateAndTimeUseTheGivenSeparatorsAndTwoDigitFields) {
-  const struct {
-    TemplateTime t;
-    std::string date_sep, time_sep;
-    Bytes expected;
-  } cases[] = {
+  const std::tuple<TemplateTime, std::string, std::string, Bytes> cases[] = {
       {{2026, 3, 7, 14, 5, 9}, ".", "-", "07.03.2026 07.03.26 14-05-09 14-05"},
       {{1999, 12, 31, 0, 0, 0}, "/", ":", "31/12/1999 31/12/99 00:00:00 00:00"},
       {{2000, 1, 1, 23, 59, 59}, "-", ".", "01-01-2000 01-01-00 23.59.59 23.59"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [t, date_sep, time_sep, expected] : cases) {
     printer->written.clear();
     PrintTemplate("<27,35,100,1> <27,35,100,3> <27,35,116,1> <27,35,116,9>",
-                  FixedClock(c.t, c.date_sep, c.time_sep));
-    EXPECT_EQ(printer->written, c.expected);
+                  FixedClock(t, date_sep, time_sep));
+    EXPECT_EQ(printer->written, expected);
   }
   // The system clock names the separators of its locale (the C locale's are "/" and ":").
   const TemplateClock system = SystemTemplateClock();
@@ -94,13 +88,10 @@ TEST_F(PrintTemplateTest, DateAndTimeUseTheGivenSeparatorsAndTwoDigitFields) {
 
 // Prompt texts by letter: T time-out, B busy, P paper out.
 std::vector<std::string> Prompts(const std::string& letters) {
+  const std::map<char, std::string> text = {
+      {'T', "Timeout sending data. Printer off-line?"}, {'B', "Printer busy."}, {'P', "Paper out."}};
   std::vector<std::string> out;
-  for (char c : letters) {
-    out.push_back(std::string(c == 'T'   ? "Timeout sending data. Printer off-line?"
-                              : c == 'B' ? "Printer busy."
-                                         : "Paper out.") +
-                  "\rPlease verify...");
-  }
+  for (char c : letters) out.push_back(text.at(c) + "\rPlease verify...");
   return out;
 }
 // The message naming code n; none for 0.
@@ -112,13 +103,10 @@ std::vector<std::string> Messages(int32_t n) {
 TEST_F(PrintTemplateTest, LineWritesResumeAfterRetryAndStopOnCancelOrFailure) {
   using W = ScriptedPrinter::Write;
   constexpr auto R = MsgBoxResult::kRetry, C = MsgBoxResult::kCancel;
-  const struct {
-    std::vector<W> writes;
-    std::vector<MsgBoxResult> answers;
-    std::vector<Bytes> offered;  // every write of the text, in order
-    std::string prompts;
-    int32_t failure;  // the code the message names; 0: none, everything sent
-  } cases[] = {
+  // The port's writes, the answers to the prompts, every write of the text in order, the prompts, and the
+  // code the message names (0: none, everything sent).
+  using Case = std::tuple<std::vector<W>, std::vector<MsgBoxResult>, std::vector<Bytes>, std::string, int>;
+  const Case cases[] = {
       // clang-format off
       {{{kResultOk}, {kResultTimeout, 3}}, {R}, {"ab", "cdefgh", "fgh"}, "T", 0},
       {{{kResultOk}, {kResultBusy, 0}}, {R}, {"ab", "cdefgh", "cdefgh"}, "B", 0},
@@ -127,17 +115,17 @@ TEST_F(PrintTemplateTest, LineWritesResumeAfterRetryAndStopOnCancelOrFailure) {
       {{{kResultOk}, {kResultPortClosed, 2}}, {}, {"ab", "cdefgh"}, "", kResultPortClosed},
       // clang-format on
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.prompts + std::to_string(c.failure));
-    NewPrinter(c.answers);
-    printer->writes.assign(c.writes.begin(), c.writes.end());
-    EXPECT_EQ(PrintTemplate("ab\r\ncdefgh", clock), c.failure ? kTemplateStopped : kTemplatePrinted);
-    EXPECT_EQ(Writes(), c.offered);
-    EXPECT_EQ(ui.PromptTexts(), Prompts(c.prompts));
-    EXPECT_EQ(printer->Count("GetPrinterState"), c.failure ? 1 : 2) << "no wait after a stopped text";
+  for (const auto& [writes, answers, offered, prompts, failure] : cases) {
+    SCOPED_TRACE(prompts + std::to_string(failure));
+    NewPrinter(answers);
+    printer->writes.assign(writes.begin(), writes.end());
+    EXPECT_EQ(PrintTemplate("ab\r\ncdefgh", clock), failure ? kTemplateStopped : kTemplatePrinted);
+    EXPECT_EQ(Writes(), offered);
+    EXPECT_EQ(ui.PromptTexts(), Prompts(prompts));
+    EXPECT_EQ(printer->Count("GetPrinterState"), failure ? 1 : 2) << "no wait after a stopped text";
     EXPECT_EQ(form.StatusPanelText(2), "Ready...");
-    EXPECT_EQ(ui.messages, Messages(c.failure));
-    if (!c.failure) {
+    EXPECT_EQ(ui.messages, Messages(failure));
+    if (!failure) {
       EXPECT_EQ(printer->written, "abcdefgh");
     }
     EXPECT_EQ(printer->claims + printer->releases, 0) << "the caller owns the claim";
@@ -146,25 +134,21 @@ TEST_F(PrintTemplateTest, LineWritesResumeAfterRetryAndStopOnCancelOrFailure) {
 
 TEST_F(PrintTemplateTest, WaitsForAReadyPrinterBeforeAndAfterTheText) {
   // Panel 1 texts by letter.
-  const std::map<char, std::string> text = {{'R', "Printer ready..."},
-                                            {'C', "Cover open. Waiting..."},
-                                            {'F', "Paper is being fed..."},
-                                            {'S', "Printing is being stopped due to paper end. Waiting..."},
-                                            {'W', "Error occurred. Waiting..."},
-                                            {'N', "Paper is near end. Waiting..."},
-                                            {'U', "Unknown offline status. Waiting..."},
-                                            {'A', "Unknown answer. Waiting..."},
-                                            {'O', "Paper out. Waiting..."},
-                                            {'X', "Unrecoverable printer error. Please check printer..."},
-                                            {'E', "Printer error..."}};
+  // clang-format off
+  const std::map<char, std::string> text = {
+      {'R', "Printer ready..."}, {'C', "Cover open. Waiting..."}, {'F', "Paper is being fed..."},
+      {'S', "Printing is being stopped due to paper end. Waiting..."}, {'W', "Error occurred. Waiting..."},
+      {'N', "Paper is near end. Waiting..."}, {'U', "Unknown offline status. Waiting..."},
+      {'A', "Unknown answer. Waiting..."}, {'O', "Paper out. Waiting..."},
+      {'X', "Unrecoverable printer error. Please check printer..."}, {'E', "Printer error..."}};
+  // clang-format on
   constexpr auto R = MsgBoxResult::kRetry, C = MsgBoxResult::kCancel;
   const int32_t busy = kResultBusy, paper = kResultPaperOut, closed = kResultPortClosed;
   const struct {
     std::vector<int32_t> results;  // GetPrinterState results, in order (then 0)
     std::vector<int32_t> states;   // the states of the calls that succeed
     std::vector<MsgBoxResult> answers;
-    bool end_req;  // the window is asked to close during the third pause
-    bool sent;
+    bool end_req, sent;  // end_req: the window is asked to close during the third pause
     int16_t result;
     std::string panel1, prompts;
     int32_t failure;     // the code the message names; 0: no message

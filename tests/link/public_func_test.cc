@@ -37,78 +37,65 @@ class PublicFuncTest : public LinkTest {
       }
     }
   }
+  // The status check's result by name, the recovery step after it and panel 1's text; every request it
+  // wrote must have gone as real-time.
+  std::string Check() {
+    const int16_t result = CheckRealTimeStatus();
+    for (const auto& w : printer->write_log) EXPECT_EQ(w.mode, kWriteRealTime);
+    const char* const names[] = {"ready", "waiting", "failed", "recovering"};
+    return std::string(result >= 0 && result < 4 ? names[result] : "?") + ", step " +
+           std::to_string(ErrorRecoveryStep) + ", " + form.StatusPanelText(1);
+  }
 };
 using CheckRealTimeStatusTest = PublicFuncTest;
 using RequestReplyTest = PublicFuncTest;
 
-TEST_F(CheckRealTimeStatusTest, AnswersGiveTheResultThePanelTextAndTheRecoveryStep) {
-  const struct {
-    std::vector<int> answers;  // to DLE EOT 1, 2 and 3
-    int16_t step_before, result, step_after;
-    const char* text;
-    Bytes sent;
-  } cases[] = {
-      // clang-format off
-      {{kOnline}, 2, kRtReady, 0, "Printer ready...", kEot1},
-      {{kOffline, 0x12 | 0x04}, 1, kRtWaiting, 1, "Cover open. Waiting...", kEot12},
-      {{kOffline, 0x12 | 0x04 | 0x40}, 0, kRtWaiting, 0, "Cover open. Waiting...", kEot12},  // cover beats error
-      {{kOffline, 0x12 | 0x08}, 0, kRtWaiting, 0, "Paper is being fed...", kEot12},
-      {{kOffline, 0x12 | 0x08 | 0x20}, 0, kRtWaiting, 0, "Paper is being fed...", kEot12},
-      {{kOffline, 0x12 | 0x20}, 0, kRtWaiting, 0, "Printing is being stopped due to paper end. Waiting...", kEot12},
-      {{kOffline, 0x12}, 0, kRtWaiting, 0, "Unknown offline status...", kEot12},
-      // A recoverable error (auto-cutter): DLE ENQ 1, then DLE ENQ 2, then given up.
-      {{kOffline, kError, 0x12 | 0x08}, 0, kRtRecovering, 1, "Error occurred. Waiting...", kEot123 + B({16, 5, 1})},
-      {{kOffline, kError, 0x12 | 0x08}, 1, kRtRecovering, 2, "Error occurred. Waiting...", kEot123 + B({16, 5, 2})},
-      {{kOffline, kError, 0x12 | 0x08}, 2, kRtFailed, 2, "Unable to recover printer error. Please check printer...",
-       kEot123},
-      {{kOffline, kError, 0x12 | 0x20}, 1, kRtFailed, 0, "Unrecoverable printer error. Please check printer...",
-       kEot123},
-      // clang-format on
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(ToHex(c.sent) + " step " + std::to_string(c.step_before));
-    printer->written.clear();
-    ErrorRecoveryStep = c.step_before;
-    Answer(c.answers);
-    EXPECT_EQ(CheckRealTimeStatus(), c.result);
-    EXPECT_EQ(ErrorRecoveryStep, c.step_after);
-    EXPECT_EQ(form.StatusPanelText(1), c.text);
-    EXPECT_EQ(printer->written, c.sent);
-    for (const auto& w : printer->write_log) EXPECT_EQ(w.mode, kWriteRealTime);
-  }
-  EXPECT_TRUE(ui.prompts.empty() && ui.messages.empty());
-}
-
-TEST_F(CheckRealTimeStatusTest, FailuresAreRetriedOnRequestOrDescribedOnce) {
+TEST_F(CheckRealTimeStatusTest, AnswersAndFailuresGiveTheResultThePanelTextAndTheRecoveryStep) {
   using W = ScriptedPrinter::Write;
   const struct {
-    const char* name;
-    std::vector<W> writes;
-    std::vector<int> answers;
-    std::vector<MsgBoxResult> choices;
-    int16_t result;
+    std::vector<int> answers;  // to DLE EOT 1, 2 and 3
+    int16_t step_before;
+    std::string outcome;  // the result, the recovery step after it and panel 1's text
     Bytes sent;
-    std::string prompt, message;
+    std::vector<W> writes = {};
+    std::vector<MsgBoxResult> choices = {};
+    std::string prompt = "", message = "";
   } cases[] = {
       // clang-format off
-      {"busy, retried", {{kResultBusy, 0}}, {kOnline}, {kR}, kRtReady, kEot1, "Printer busy.", ""},
-      {"busy, cancelled: no message", {{kResultBusy, 0}}, {}, {kC}, kRtFailed, "", "Printer busy.", ""},
-      {"no status, retried", {}, {kResultTimeout, kOnline}, {kR}, kRtReady, kEot1 + kEot1,
-       "Timeout getting status: printer offline?", ""},
-      {"request refused", {{kResultPortClosed, 0}}, {}, {}, kRtFailed, "", "", kRaised},
-      {"cause lost", {}, {kOffline, kResultPortClosed}, {}, kRtFailed, kEot12, "", kRaised},
-      {"DLE ENQ refused", {{}, {}, {}, {kResultPortClosed, 0}}, {kOffline, kError, 0x12}, {}, kRtFailed, kEot123, "",
-       kRaised},
+      {{kOnline}, 2, "ready, step 0, Printer ready...", kEot1},
+      {{kOffline, 0x12 | 0x04}, 1, "waiting, step 1, Cover open. Waiting...", kEot12},
+      {{kOffline, 0x12 | 0x04 | 0x40}, 0, "waiting, step 0, Cover open. Waiting...", kEot12},  // cover beats error
+      {{kOffline, 0x12 | 0x08}, 0, "waiting, step 0, Paper is being fed...", kEot12},
+      {{kOffline, 0x12 | 0x08 | 0x20}, 0, "waiting, step 0, Paper is being fed...", kEot12},
+      {{kOffline, 0x12 | 0x20}, 0, "waiting, step 0, Printing is being stopped due to paper end. Waiting...", kEot12},
+      {{kOffline, 0x12}, 0, "waiting, step 0, Unknown offline status...", kEot12},
+      // A recoverable error (auto-cutter): DLE ENQ 1, then DLE ENQ 2, then given up.
+      {{kOffline, kError, 0x12 | 0x08}, 0, "recovering, step 1, Error occurred. Waiting...", kEot123 + B({16, 5, 1})},
+      {{kOffline, kError, 0x12 | 0x08}, 1, "recovering, step 2, Error occurred. Waiting...", kEot123 + B({16, 5, 2})},
+      {{kOffline, kError, 0x12 | 0x08}, 2, "failed, step 2, Unable to recover printer error. Please check printer...",
+       kEot123},
+      {{kOffline, kError, 0x12 | 0x20}, 1, "failed, step 0, Unrecoverable printer error. Please check printer...",
+       kEot123},
+      // Busy and no status are retried on request; a cancel is not followed by a message.
+      {{kOnline}, 1, "ready, step 0, Printer ready...", kEot1, {{kResultBusy, 0}}, {kR}, "Printer busy."},
+      {{}, 1, "failed, step 0, (unchanged)", "", {{kResultBusy, 0}}, {kC}, "Printer busy."},
+      {{kResultTimeout, kOnline}, 1, "ready, step 0, Printer ready...", kEot1 + kEot1, {}, {kR},
+       "Timeout getting status: printer offline?"},
+      // The request refused, the cause lost, DLE ENQ refused: described.
+      {{}, 1, "failed, step 0, (unchanged)", "", {{kResultPortClosed, 0}}, {}, "", kRaised},
+      {{kOffline, kResultPortClosed}, 1, "failed, step 0, (unchanged)", kEot12, {}, {}, "", kRaised},
+      {{kOffline, kError, 0x12}, 1, "failed, step 0, Error occurred. Waiting...", kEot123, {{}, {}, {}, {kResultPortClosed, 0}},
+       {}, "", kRaised},
       // clang-format on
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(ToHex(c.sent) + " step " + std::to_string(c.step_before) + " " + c.prompt + c.message);
     NewPrinter(c.choices);
-    ErrorRecoveryStep = 1;
+    form.SetStatusPanelText(1, "(unchanged)");
+    ErrorRecoveryStep = c.step_before;
     printer->writes.assign(c.writes.begin(), c.writes.end());
     Answer(c.answers);
-    EXPECT_EQ(CheckRealTimeStatus(), c.result);
-    EXPECT_EQ(ErrorRecoveryStep, 0);
+    EXPECT_EQ(Check(), c.outcome);
     EXPECT_EQ(printer->written, c.sent);
     EXPECT_EQ(ui.PromptTexts(), Texts(c.prompt, "\rPlease verify..."));
     for (const auto& p : ui.prompts)
@@ -122,12 +109,20 @@ TEST_F(CheckRealTimeStatusTest, FailuresAreRetriedOnRequestOrDescribedOnce) {
                                " by ZeltaLogo\rExtended error description: No printer is connected."));
 }
 
-TEST_F(RequestReplyTest, BlocksLoseTheirFramesAndAListIsJoinedInOrder) {
+TEST_F(RequestReplyTest, BlocksLoseTheirFramesAndWriteFailuresPromptResumeOrAreDescribed) {
+  const Bytes one = B({0x37, 0x30, '1', 0});
+  const std::string timeout = "Timeout sending data. Printer off-line?";
   const struct {
     int32_t multi_block;
     std::vector<Bytes> replies;
     Bytes payload;
+    ScriptedPrinter::Write write = {};  // the first write of the request
+    std::vector<MsgBoxResult> answers = {};
+    int32_t number = kResultOk;  // the request's error; the replies are read only when it is none
+    bool sent = true;  // all of the request reached the printer, resumed from the first byte not written
+    std::string prompt = "", message = "", panel = "Printer ready...";
   } cases[] = {
+      // clang-format off
       {0, {B({0x37, 0x30}) + "3072" + B({0})}, "3072"},
       {1, {KeyBlock(0x41, "0102"), KeyBlock(0x41, "0A0B"), KeyBlock(0x40, "ZZ")}, "01020A0BZZ"},
       {1, {KeyBlock(0x40, "")}, ""},
@@ -136,49 +131,28 @@ TEST_F(RequestReplyTest, BlocksLoseTheirFramesAndAListIsJoinedInOrder) {
       {0, {B({0x37})}, ""},
       {0, {B({0x37, 0x30})}, ""},
       {0, {B({0x37, 0x30, 0})}, ""},
+      // Write failures.
+      {0, {one}, "1", {kResultTimeout, 4}, {kR}, kResultOk, true, timeout},
+      {0, {one}, "", {kResultTimeout, 0}, {kC}, kResultTimeout, false, timeout, "", "(unchanged)"},
+      {0, {one}, "", {kResultPaperOut, 0}, {kC}, kResultPaperOut, false, "Paper out.", "", "Printer error..."},
+      {0, {one}, "", {kResultBusy, 0}, {kC}, kResultBusy, false, "Printer busy.", "", "Printer error..."},
+      {0, {one}, "", {kResultPortClosed, 0}, {}, kResultPortClosed, false, "",
+       "Error " + std::to_string(kResultPortClosed) + " by ScriptedPrinter:\rScripted failure", "Printer error..."},
+      // clang-format on
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(ToHex(c.replies[0]));
-    NewPrinter();
+    SCOPED_TRACE(ToHex(c.replies[0]) + " " + c.prompt + c.message);
+    NewPrinter(c.answers);
+    form.SetStatusPanelText(1, "(unchanged)");
+    printer->writes.push_back(c.write);
     for (const Bytes& r : c.replies) printer->replies.push_back({kResultOk, r});
     PrinterErrorInfo info;
     const Bytes request = c.multi_block ? CmdKeyCodeList() : CmdNvCapacity();
     EXPECT_EQ(RequestReply(request, info, c.multi_block), c.payload);
-    EXPECT_EQ(info.Number, kResultOk);
-    EXPECT_EQ(printer->written, request);
+    EXPECT_EQ(info.Number, c.number);
+    EXPECT_EQ(printer->written, c.sent ? request : "");
     EXPECT_EQ(printer->write_log[0].mode, kWriteOrdinary);
-    EXPECT_EQ(printer->Count("ReadReply"), static_cast<int>(c.replies.size()));
-    EXPECT_EQ(form.StatusPanelText(1), "Printer ready...");
-  }
-}
-
-TEST_F(RequestReplyTest, WriteFailuresPromptResumeOrAreDescribed) {
-  const Bytes request = CmdPrintGraphics("03");
-  const struct {
-    int32_t result, accepted;
-    std::vector<MsgBoxResult> answers;
-    Bytes payload, written;
-    std::string prompt, message, panel;
-  } cases[] = {
-      // clang-format off
-      {kResultTimeout, 4, {kR}, "1", request, "Timeout sending data. Printer off-line?", "", "Printer ready..."},
-      {kResultTimeout, 0, {kC}, "", "", "Timeout sending data. Printer off-line?", "", "(unchanged)"},
-      {kResultPaperOut, 0, {kC}, "", "", "Paper out.", "", "Printer error..."},
-      {kResultBusy, 0, {kC}, "", "", "Printer busy.", "", "Printer error..."},
-      {kResultPortClosed, 0, {}, "", "", "", "Error " + std::to_string(kResultPortClosed) +
-       " by ScriptedPrinter:\rScripted failure", "Printer error..."},
-      // clang-format on
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.result);
-    NewPrinter(c.answers);
-    form.SetStatusPanelText(1, "(unchanged)");
-    printer->writes.push_back({c.result, c.accepted});
-    printer->replies.push_back({kResultOk, B({0x37, 0x30, '1', 0})});
-    PrinterErrorInfo info;
-    EXPECT_EQ(RequestReply(request, info, 0), c.payload);
-    EXPECT_EQ(info.Number, c.payload.empty() ? c.result : kResultOk);
-    EXPECT_EQ(printer->written, c.written) << "resumed from the first byte not written";
+    EXPECT_EQ(printer->Count("ReadReply"), c.number == kResultOk ? static_cast<int>(c.replies.size()) : 0);
     EXPECT_EQ(ui.PromptTexts(), Texts(c.prompt, "\rPlease verify..."));
     EXPECT_EQ(ui.messages, Texts(c.message));
     EXPECT_EQ(form.StatusPanelText(1), c.panel);

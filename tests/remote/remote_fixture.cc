@@ -1,8 +1,24 @@
 #include "remote_fixture.h"
 
+#include <map>
 #include <thread>
 
 namespace zelta::test {
+
+std::string Results(std::initializer_list<int32_t> results) {
+  // clang-format off
+  static const std::map<int32_t, std::string> names = {
+      {kResultOk, "ok"}, {kResultTimeout, "timeout"}, {kResultBusy, "busy"}, {kResultPaperOut, "paper-out"},
+      {kResultNotClaimed, "not-claimed"}, {kResultClaimedElsewhere, "claimed-elsewhere"},
+      {kResultPortClosed, "port-closed"}, {kResultBadArgument, "bad-argument"},
+      {kResultUnreachable, "unreachable"}, {kResultAccessDenied, "access-denied"},
+      {kResultNotFound, "not-found"}};
+  // clang-format on
+  std::string out;
+  for (int32_t r : results)
+    out += (out.empty() ? "" : " ") + (names.count(r) ? names.at(r) : std::to_string(r));
+  return out;
+}
 
 Created CreateAndWait(const RemoteSettings& settings, const std::string& prog_id,
                       const std::string& machine) {
@@ -34,9 +50,8 @@ PortPrinterFactory ScriptedPorts::Factory() {
 }
 
 ScriptedPrinter* ScriptedPorts::Printer(const std::string& spec) const {
-  for (auto it = opened_.rbegin(); it != opened_.rend(); ++it) {
+  for (auto it = opened_.rbegin(); it != opened_.rend(); ++it)
     if (it->first == spec) return it->second;
-  }
   return nullptr;
 }
 

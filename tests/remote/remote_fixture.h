@@ -20,11 +20,12 @@
 
 namespace zelta::test {
 
-// An error's number and description, to compare in one go.
 inline std::string ErrorText(int32_t number, const std::string& description) {
   return std::to_string(number) + " " + description;
 }
 inline std::string ErrorText(const PrinterErrorInfo& e) { return ErrorText(e.Number, e.Description); }
+// Result codes by name ("ok", "not-found", ...), space-separated, in the order the calls were made.
+std::string Results(std::initializer_list<int32_t> results);
 
 // The outcome of one creation through the network factory.
 struct Created {

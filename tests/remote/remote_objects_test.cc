@@ -1,6 +1,5 @@
-// Monitor, ServerCollection and Printer calls from the network client to an in-process server; writes
-// streamed through the send queue, with push-back and port failures; and the services called directly, as
-// a client of another make might. (A server that goes away: RemoteFailureTest; a printer: LogoRoadTest.)
+// Monitor, ServerCollection and Printer calls from the network client to an in-process server; streamed
+// writes with push-back and port failures; the services called directly, as a client of another make might.
 #include <grpcpp/grpcpp.h>
 
 #include <sstream>
@@ -18,30 +17,28 @@ using namespace std::chrono_literals;
 
 using RemoteObjectsTest = RemoteTest;
 
-TEST_F(RemoteObjectsTest, EveryMonitorCallAndTheClassesThatAreNotServed) {
+TEST_F(RemoteObjectsTest, EveryMonitorAndPrinterCallAndTheClassesThatAreNotServed) {
   StartServer(ShopConfig());
   auto monitor = Monitor();
   ASSERT_NE(monitor, nullptr);
   int32_t result = -1;
-  std::string list(255, ' '), nets, text, name = "receipt", port = "COM1";
-  EXPECT_EQ(monitor->GetPrinterCollection(list, result), kResultOk);
-  EXPECT_EQ(monitor->GetNetPrinterCollection(nets, result), kResultOk);
-  EXPECT_EQ(list + "|" + nets, "emu:36=Receipt\0|127.0.0.1:9100=Bar\0"s);
-  EXPECT_EQ(monitor->CheckPrinter(name, port, result), kResultOk);
-  EXPECT_EQ(name + " on " + port, "Receipt on emu:36");  // as configured
-  name = "Nobody";
-  EXPECT_EQ(monitor->CheckPrinter(name, port, result), kResultNotFound);
-  EXPECT_EQ(monitor->GetResultText(result, text), kResultOk);  // of the result it gave
-  EXPECT_EQ(text, "No printer of this name is attached to the server.");
-
+  std::string list(255, ' '), nets, text, name = "receipt", port = "COM1", nobody = "Nobody", ghost = "Ghost",
+                                          ghost_port = "emu:1";
   std::shared_ptr<PrinterObject> printer;
-  name = "Ghost", port = "emu:1";
-  EXPECT_EQ(monitor->GetPrinter(name, port, printer), kResultNotFound);
-  EXPECT_EQ(printer, nullptr);
   PrinterErrorInfo info;
-  EXPECT_EQ(monitor->GetLastError(info, result), kResultOk);
-  EXPECT_EQ(ErrorText(info), ErrorText(kResultNotFound, "No printer Ghost on emu:1 is attached to SHOP1."));
-  EXPECT_EQ(info.Source, "ZeltaServer.Monitor");
+  // The result text is that of the result the last check gave.
+  EXPECT_EQ(
+      Results({monitor->GetPrinterCollection(list, result), monitor->GetNetPrinterCollection(nets, result),
+               monitor->CheckPrinter(name, port, result), monitor->CheckPrinter(nobody, port, result),
+               monitor->GetResultText(result, text), monitor->GetPrinter(ghost, ghost_port, printer),
+               monitor->GetLastError(info, result)}),
+      "ok ok ok not-found ok not-found ok");
+  EXPECT_EQ(list + "|" + nets + "|" + name + " on " + port + "|" + text,  // the name as configured
+            "emu:36=Receipt\0|127.0.0.1:9100=Bar\0|Receipt on emu:36|"
+            "No printer of this name is attached to the server."s);
+  EXPECT_EQ(ErrorText(info) + " from " + info.Source + (printer ? ", with a printer" : ""),
+            ErrorText(kResultNotFound, "No printer Ghost on emu:1 is attached to SHOP1.") +
+                " from ZeltaServer.Monitor");
   EXPECT_EQ(
       Create(kProgIdServerCollection).Outcome(),  // not the main server
       ErrorText(
@@ -49,40 +46,33 @@ TEST_F(RemoteObjectsTest, EveryMonitorCallAndTheClassesThatAreNotServed) {
           "The class ZeltaMainServer.ServerCollection is not served by SHOP1: it is not the main server."));
   EXPECT_EQ(Create("ZeltaServer.Toaster").Outcome(),
             ErrorText(kResultNotFound, "The class ZeltaServer.Toaster is not served by SHOP1."));
-}
 
-TEST_F(RemoteObjectsTest, PrinterCallsReachThePrinter) {
-  StartServer(ShopConfig());
-  auto printer = ReceiptPrinter();
+  // And every Printer call reaches the port.
+  printer = ReceiptPrinter();
   ASSERT_NE(printer, nullptr);
-  ScriptedPrinter* port = ports.Printer("emu:36");
+  ScriptedPrinter* receipt = ports.Printer("emu:36");
+  receipt->QueueByte(0x24);
+  receipt->replies.push_back({kResultOk, "7\x31OK\0"s});
+  receipt->busy_states.push_back(1);
+  receipt->printer_states.push_back(kStatePaperNearEnd);
   int32_t kind = 0, timeout = 0, written = 0, count = 0, reply_count = 0, busy = 0, state = 0, mode = 1;
-  EXPECT_EQ(printer->GetDeviceKind(kind), kResultOk);
-  EXPECT_EQ(printer->ClaimPrinter(), kResultOk);
-  EXPECT_EQ(printer->PutReadTimeout(50), kResultOk);
-  EXPECT_EQ(printer->PutReadTimeout(-5), kResultBadArgument);  // refused by the server, and not taken
-  EXPECT_EQ(printer->GetReadTimeout(timeout), kResultOk);
   const Bytes data = "\x1d(L\x02\x00\x30\x31"s + std::string(1000, '\0');
-  EXPECT_EQ(printer->WriteData(data, static_cast<int32_t>(data.size()), written, kWriteOrdinary), kResultOk);
-  port->QueueByte(0x24);
   std::string buffer = " ", description;
-  EXPECT_EQ(printer->ReadData(buffer, 1, count), kResultOk);  // read behind the data
-  EXPECT_EQ(port->written, data);                             // every byte, NULs included
-  port->replies.push_back({kResultOk, "7\x31OK\0"s});
   Bytes reply;
-  EXPECT_EQ(printer->ReadReply(reply, reply_count, 1), kResultOk);
-  port->busy_states.push_back(1);
-  EXPECT_EQ(printer->GetBusyState(busy), kResultOk);
-  port->printer_states.push_back(kStatePaperNearEnd);
-  EXPECT_EQ(printer->GetPrinterState(state, mode), kResultOk);
-  EXPECT_EQ(printer->ClearInput(), kResultOk);
-  EXPECT_EQ(printer->ClearOutput(), kResultOk);
-  EXPECT_EQ(printer->GetDeviceDescription(description), kResultOk);
-  EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
-  std::ostringstream seen;  // what each call gave back, in order, and the releases
-  seen << kind << ' ' << timeout << '/' << port->read_timeouts_put.back() << ' ' << written << ' ' << count
+  // A time-out below 0 is refused by the server, and not taken; the read comes behind the data.
+  EXPECT_EQ(Results({printer->GetDeviceKind(kind), printer->ClaimPrinter(), printer->PutReadTimeout(50),
+                     printer->PutReadTimeout(-5), printer->GetReadTimeout(timeout),
+                     printer->WriteData(data, static_cast<int32_t>(data.size()), written, kWriteOrdinary),
+                     printer->ReadData(buffer, 1, count), printer->ReadReply(reply, reply_count, 1),
+                     printer->GetBusyState(busy), printer->GetPrinterState(state, mode),
+                     printer->ClearInput(), printer->ClearOutput(),
+                     printer->GetDeviceDescription(description), printer->ReleasePrinter()}),
+            "ok ok ok bad-argument ok ok ok ok ok ok ok ok ok ok");
+  EXPECT_EQ(receipt->written, data);  // every byte, NULs included
+  std::ostringstream seen;            // what each call gave back, in order, and the releases
+  seen << kind << ' ' << timeout << '/' << receipt->read_timeouts_put.back() << ' ' << written << ' ' << count
        << buffer << ' ' << reply << ' ' << busy << ' ' << state << ' ' << description << ' '
-       << port->releases;
+       << receipt->releases;
   EXPECT_EQ(seen.str(), "1 50/50 1007 1$ 7\x31OK\0 1 7 Receipt on emu:36 ("s + Machine() + ") 1");
 }
 
@@ -94,12 +84,12 @@ TEST_F(RemoteObjectsTest, ClientsShareAPrinterOneClaimAtATimeWhileTheirObjectsOu
   ASSERT_TRUE(a && b);
   ASSERT_EQ(a->ClaimPrinter(), kResultOk);
   std::this_thread::sleep_for(600ms);  // four leases without a call: the client renews them
-  EXPECT_EQ(b->ClaimPrinter(), kResultClaimedElsewhere);
   std::string name = "Receipt", port;
   int32_t result = 0;
-  EXPECT_EQ(Monitor()->CheckPrinter(name, port, result), kResultClaimedElsewhere);
-  EXPECT_EQ(a->ReleasePrinter(), kResultOk);  // a's object is still known
-  EXPECT_EQ(b->ClaimPrinter(), kResultOk);
+  // a's object is still known after them, and its release lets b claim.
+  EXPECT_EQ(Results({b->ClaimPrinter(), Monitor()->CheckPrinter(name, port, result), a->ReleasePrinter(),
+                     b->ClaimPrinter()}),
+            "claimed-elsewhere claimed-elsewhere ok ok");
   b.reset();  // dropping a printer object that holds the claim frees the printer at once
   EXPECT_EQ(a->ClaimPrinter(), kResultOk);
   EXPECT_EQ(ports.Printer("emu:36")->releases, 2);
@@ -115,14 +105,11 @@ TEST_F(RemoteObjectsTest, EveryServerCollectionCallAndTheListAfterARestart) {
     auto col = created.collection();
     ASSERT_NE(col, nullptr) << created.error.Description;
     int32_t result = -1;
-    for (const char* name : {"SHOP1", "SHOP2", "BACK"})
-      EXPECT_EQ(col->AddServer(name, "", result), kResultOk);
-    EXPECT_EQ(result, kResultOk);
-    EXPECT_EQ(col->RemoveServer("SHOP2", result), kResultOk);
-    EXPECT_EQ(col->RemoveServer("NOWHERE", result), kResultNotFound);
     PrinterErrorInfo info;
-    EXPECT_EQ(col->GetLastError(info, result), kResultOk);
-    EXPECT_EQ(info.Number, kResultNotFound);
+    EXPECT_EQ(Results({col->AddServer("SHOP1", "", result), col->AddServer("SHOP2", "", result),
+                       col->AddServer("BACK", "", result), result, col->RemoveServer("SHOP2", result),
+                       col->RemoveServer("NOWHERE", result), col->GetLastError(info, result), info.Number}),
+              "ok ok ok ok ok not-found ok not-found");
     EXPECT_EQ(info.Source, "ZeltaMainServer.ServerCollection");
   }
   StopServer();
@@ -130,8 +117,8 @@ TEST_F(RemoteObjectsTest, EveryServerCollectionCallAndTheListAfterARestart) {
   Created created = Create(kProgIdServerCollection);
   ASSERT_NE(created.collection(), nullptr) << created.error.Description;
   std::string list, info;
-  EXPECT_EQ(created.collection()->ServerList(list), kResultOk);
-  EXPECT_EQ(created.collection()->ServerInfo(info), kResultOk);
+  EXPECT_EQ(Results({created.collection()->ServerList(list), created.collection()->ServerInfo(info)}),
+            "ok ok");
   EXPECT_EQ(list + "|" + info, "SHOP1\0BACK\0|Main server SHOP1: 2 servers registered."s);
 }
 
@@ -169,29 +156,25 @@ class RemoteStreamTest : public RemoteTest {
 
 TEST_F(RemoteStreamTest, RowsArriveOnceAndInOrderWithAndWithoutPushBack) {
   const ScriptedPrinter::Write busy{kResultBusy, 0}, slow{kResultTimeout, 100}, paper_out{kResultPaperOut, 0};
-  const struct {
-    const char* name;
-    std::deque<ScriptedPrinter::Write> script;
-  } cases[] = {
+  const std::pair<const char*, std::deque<ScriptedPrinter::Write>> cases[] = {
       {"taken at once", {}},
       {"busy, then slow", {busy, busy, busy, slow, slow, busy, slow}},
       {"paper out for a while", std::deque<ScriptedPrinter::Write>(30, paper_out)},
   };
   const Bytes data = Rows(300);  // 21600 bytes: five times the credit
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto printer = Start(c.script);
-    EXPECT_EQ(WriteInRows(*printer, data), kResultOk);
-    EXPECT_EQ(Barrier(*printer), kResultOk);
+  for (const auto& [name, script] : cases) {
+    SCOPED_TRACE(name);
+    auto printer = Start(script);
+    auto remote = std::dynamic_pointer_cast<RemotePrinter>(printer);
+    ASSERT_NE(remote, nullptr);
+    EXPECT_EQ(Results({WriteInRows(*printer, data), Barrier(*printer)}), "ok ok");
     EXPECT_EQ(port->written, data);
     for (const auto& w : port->write_log) EXPECT_LE(w.offered.size(), 4096u);
     // Round trips: claim, opening the stream, the read, and about two waits per queue's worth.
-    auto remote = std::dynamic_pointer_cast<RemotePrinter>(printer);
-    ASSERT_NE(remote, nullptr);
-    if (c.script.empty()) {
-      EXPECT_LE(remote->round_trips(), 3u + 2 * data.size() / 4096 + 2);
-    }
     const uint64_t trips = remote->round_trips();
+    if (script.empty()) {
+      EXPECT_LE(trips, 3u + 2 * data.size() / 4096 + 2);
+    }
     EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
     EXPECT_EQ(remote->round_trips(), trips + 1) << "a release answered on the stream is the only call";
     StopServer();
@@ -200,23 +183,22 @@ TEST_F(RemoteStreamTest, RowsArriveOnceAndInOrderWithAndWithoutPushBack) {
 
 TEST_F(RemoteStreamTest, APushBackThatLastsIsTheWritesResultWithWhatFitted) {
   auto printer = Start(std::deque<ScriptedPrinter::Write>(100000, {kResultPaperOut, 0}));
-  int32_t written = 0;
+  int32_t written = 0, busy = 0, real_time = 0;
   const Bytes data = Rows(100);
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(printer->WriteData(data, static_cast<int32_t>(data.size()), written, kWriteOrdinary),
             kResultPaperOut);
-  EXPECT_EQ(written, 4096);  // the credit
   EXPECT_GE(std::chrono::steady_clock::now() - start, 250ms);
+  // The busy state counts the queue, and real-time requests still reach the port at once.
   PrinterErrorInfo info;
-  printer->GetLastError(info);
-  EXPECT_EQ(info.Number, kResultPaperOut);
-  // Real-time requests still reach the port at once; the busy state counts the queue.
-  int32_t busy = 0;
-  EXPECT_EQ(printer->GetBusyState(busy), kResultOk);
-  EXPECT_EQ(busy, 1);
   start = std::chrono::steady_clock::now();
-  EXPECT_EQ(printer->WriteData(B({0x10, 0x04, 0x02}), 3, written, kWriteRealTime), kResultPaperOut);
+  EXPECT_EQ(Results({printer->GetLastError(info), printer->GetBusyState(busy),
+                     printer->WriteData(B({0x10, 0x04, 0x02}), 3, real_time, kWriteRealTime)}),
+            "ok ok paper-out");
   EXPECT_LT(std::chrono::steady_clock::now() - start, 250ms);
+  EXPECT_EQ(std::to_string(written) + " written, last error " + Results({info.Number}) + ", busy " +
+                std::to_string(busy),
+            "4096 written, last error paper-out, busy 1");  // up to the credit
   // A release drops what the printer did not take; the claim is given back.
   EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
   EXPECT_EQ(port->releases, 1);
@@ -236,14 +218,12 @@ TEST_F(RemoteStreamTest, APortFailureIsReportedOnceWithTheBytesThatGotThereAndAR
   EXPECT_NE(info.Description.find(std::to_string(reached) + " bytes reached the printer"), std::string::npos)
       << info.Description;
   // Reported once: the next calls go through, and the resend from the first byte not sent completes it.
-  EXPECT_EQ(WriteInRows(*printer, data.substr(reached)), kResultOk);
-  EXPECT_EQ(Barrier(*printer), kResultOk);
+  EXPECT_EQ(Results({WriteInRows(*printer, data.substr(reached)), Barrier(*printer)}), "ok ok");
   EXPECT_EQ(port->written, data);
-  EXPECT_EQ(printer->ReleasePrinter(), kResultOk);
   // The next claim starts with an empty queue and its whole credit.
-  ASSERT_EQ(printer->ClaimPrinter(), kResultOk);
-  EXPECT_EQ(WriteInRows(*printer, data), kResultOk);
-  EXPECT_EQ(Barrier(*printer), kResultOk);
+  EXPECT_EQ(Results({printer->ReleasePrinter(), printer->ClaimPrinter(), WriteInRows(*printer, data),
+                     Barrier(*printer)}),
+            "ok ok ok ok");
   EXPECT_EQ(port->written, data + data);
 }
 
@@ -286,34 +266,28 @@ class RawRpcTest : public RemoteTest {
   rpc::ObjectRef printer_ref;
 };
 
-// Another client that learns an id can neither use the object, renew it, drop it nor find out that it
-// exists.
-TEST_F(RawRpcTest, AnotherClientCannotUseRenewOrDropAnId) {
+TEST_F(RawRpcTest, AnotherClientCannotUseAnIdAndAStreamNeedsTheClaimAndIsTheOnlyOne) {
+  rpc::StreamRequest first;
+  first.set_object_id(printer_ref.object_id());
+  rpc::StreamReply reply;
+  grpc::ClientContext c1, c2, c3, c4, c5;
+  auto refused = printer->Stream(&c1);
+  ASSERT_TRUE(refused->Write(first) && refused->Read(&reply));
+  EXPECT_EQ(reply.result().outcome().result(), kResultNotClaimed);
+  // Another client that learns an id can neither use the object, renew it, drop it nor find out that it
+  // exists.
   EXPECT_EQ(Claim(true), kResultNotFound);
   rpc::RenewRequest ids;
   ids.add_object_ids(printer_ref.object_id());
   ids.add_object_ids(monitor_id);
   rpc::RenewReply renewed;
   rpc::DropReply dropped;
-  grpc::ClientContext c1, c2;
-  Intruder(c1);
-  Intruder(c2);
-  ASSERT_TRUE(objects->Renew(&c1, ids, &renewed).ok());
+  Intruder(c4);
+  Intruder(c5);
+  ASSERT_TRUE(objects->Renew(&c4, ids, &renewed).ok());
   EXPECT_EQ(renewed.unknown_ids_size(), 2);
-  ASSERT_TRUE(objects->Drop(&c2, printer_ref, &dropped).ok());
-  EXPECT_EQ(Claim(), kResultOk);  // the owner still has it
-}
-
-TEST_F(RawRpcTest, AStreamNeedsTheClaimAndIsTheOnlyOne) {
-  rpc::StreamRequest first;
-  first.set_object_id(printer_ref.object_id());
-  rpc::StreamReply reply;
-  grpc::ClientContext c1, c2, c3;
-  auto refused = printer->Stream(&c1);
-  ASSERT_TRUE(refused->Write(first) && refused->Read(&reply));
-  EXPECT_EQ(reply.result().outcome().result(), kResultNotClaimed);
-
-  ASSERT_EQ(Claim(), kResultOk);
+  ASSERT_TRUE(objects->Drop(&c5, printer_ref, &dropped).ok());
+  ASSERT_EQ(Claim(), kResultOk);  // the owner still has it
   auto stream = printer->Stream(&c2);
   ASSERT_TRUE(stream->Write(first) && stream->Read(&reply));
   EXPECT_EQ(reply.capacity(), 65536u);
@@ -363,14 +337,13 @@ TEST_F(RawRpcTest, AClientThatDisappearsInTheMiddleOfADownloadLeavesNoHalfLogo) 
   EXPECT_TRUE(emu->WaitIdle(5000));
   EXPECT_TRUE(emu->KeyCodes().empty() && emu->NvRemaining() == capacity) << "no half logo";
 
-  ASSERT_EQ(WriteInRows(*other, logo + B({0x1d, 0x49, 0x01})), kResultOk);  // then GS I 1
-  std::string reply = " ";
-  ASSERT_EQ(other->PutReadTimeout(5000), kResultOk);
-  ASSERT_EQ(other->ReadData(reply, 1, count), kResultOk);
+  std::string reply = " ";  // to GS I 1, sent behind the logo
+  ASSERT_EQ(Results({WriteInRows(*other, logo + B({0x1d, 0x49, 0x01})), other->PutReadTimeout(5000),
+                     other->ReadData(reply, 1, count), other->ReleasePrinter()}),
+            "ok ok ok ok");
   EXPECT_EQ(At(reply, 0), 46);
   EXPECT_EQ(emu->KeyCodes(), std::vector<std::string>{"L1"});
   EXPECT_EQ(capacity - emu->NvRemaining(), logo.size() - 7);  // every byte after p1..p4
-  EXPECT_EQ(other->ReleasePrinter(), kResultOk);
 }
 
 }  // namespace
