@@ -102,7 +102,13 @@ inline Bytes Collect(emu::VirtualPrinter& printer, int quiet_ms = 30) {
   return out;
 }
 
-// A fresh empty folder under the test temp folder.
+// The printer's logo keys, its free graphics bytes and what it sent since the last look (in hex).
+inline std::string Look(emu::VirtualPrinter& printer) {
+  std::string out = "keys", sent = ToHex(Collect(printer));
+  for (const std::string& key : printer.KeyCodes()) out += " " + key;
+  return out + " | free " + std::to_string(printer.NvRemaining()) + (sent.empty() ? "" : " | sent " + sent);
+}
+
 inline std::string FreshDir(const std::string& name) {
   const std::string dir = ::testing::TempDir() + "/zelta-emu-" + name;
   std::filesystem::remove_all(dir);

@@ -23,14 +23,12 @@ TEST(NvMemoryTest, RedefiningAKeyFreesTheOldSizeAndWhatDoesNotFitStoresNothing) 
   auto p = MakePrinter(161);
   const Bytes plane = Plane(400, 2304, 0x0F);
   Send(*p, NvRasterPacket("B1", 400, 2304, {plane}) + NvRasterPacket("B2", 400, 2304, {plane}));
-  EXPECT_EQ(p->KeyCodes(), std::vector<std::string>{"B1"});
-  EXPECT_EQ(p->NvRemaining(), 131072u - 115211u);
+  EXPECT_EQ(Look(*p), "keys B1 | free " + std::to_string(131072 - 115211));
   // Replacing B1 by a larger logo fits, because the old one's space is given back: N = 51 × 2304 + 11.
   Send(*p, NvRasterPacket("B1", 408, 2304, {Plane(408, 2304, 0x0F)}));
-  EXPECT_EQ(p->NvRemaining(), 131072u - 117515u);
+  EXPECT_EQ(Look(*p), "keys B1 | free " + std::to_string(131072 - 117515));
   Send(*p, SmallLogo("B1"));
-  EXPECT_EQ(p->KeyCodes(), std::vector<std::string>{"B1"});
-  EXPECT_EQ(p->NvRemaining(), 131072u - kSmallLogoN);
+  EXPECT_EQ(Look(*p), "keys B1 | free " + std::to_string(131072 - kSmallLogoN));
   // A memory filled to the last byte.
   emu::NvMemory m(100, 0);
   EXPECT_TRUE(m.DefineGraphic("AA", {.width = 8, .height = 1, .planes = {B({1})}, .charged = 100}));
@@ -47,9 +45,7 @@ TEST(NvMemoryTest, DefinitionCutOffByTheHostGoingAwayStoresNothing) {
     Send(*p, packet.substr(0, cut));
     p->Disconnect();
     Send(*p, CmdModelId());  // what the next host sends is read from a fresh start
-    EXPECT_EQ(Collect(*p), B({46}));
-    EXPECT_EQ(p->KeyCodes(), std::vector<std::string>{"K1"});
-    EXPECT_EQ(p->NvRemaining(), kCapacity46 - kSmallLogoN);
+    EXPECT_EQ(Look(*p), "keys K1 | free " + std::to_string(kCapacity46 - kSmallLogoN) + " | sent 2E");
   }
 }
 
@@ -83,8 +79,7 @@ TEST(NvMemoryTest, StateFileSurvivesRestartsAndKilledWritersAndABadOneIsRefusedW
   Send(*p, SmallLogo("A1") + SmallLogo("B2") + SmallLogo("C3") + CmdDeleteGraphics("B2"));
   EXPECT_EQ(p->StateError(), "");
   p = MakePrinter(46, state);
-  EXPECT_EQ(p->KeyCodes(), (std::vector<std::string>{"A1", "C3"}));
-  EXPECT_EQ(p->NvRemaining(), kCapacity46 - 2 * kSmallLogoN);
+  EXPECT_EQ(Look(*p), "keys A1 C3 | free " + std::to_string(kCapacity46 - 2 * kSmallLogoN));
   std::string bytes, error;
   ASSERT_TRUE(emu::ReadWholeFile(state, bytes));
   emu::EmuOptions other;  // a file of another model
@@ -100,8 +95,7 @@ TEST(NvMemoryTest, StateFileSurvivesRestartsAndKilledWritersAndABadOneIsRefusedW
   }
   Send(*p, CmdPrintGraphics("C3") + CmdDeleteAllGraphics());
   p = MakePrinter(46, state);
-  EXPECT_TRUE(p->KeyCodes().empty());
-  EXPECT_EQ(p->NvRemaining(), kCapacity46);
+  EXPECT_EQ(Look(*p), "keys | free " + std::to_string(kCapacity46));
   // Written through a temporary file that is renamed: nothing else is left in the folder.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
   // A writer killed between writing its temporary file and renaming it leaves the file behind; the
