@@ -137,9 +137,13 @@ class PortPrinterTest : public PortTest, public ::testing::WithParamInterface<st
   void Connect(int model) {
     if (GetParam() == "tcp") return OpenTcp(MakePrinter(model));
     if (GetParam() == "pty") return OpenPty(MakePrinter(model), ":115200");
-    static int serial = 0;  // a state file per test, so that every test has a fresh printer
-    const std::string port = "emu:" + std::to_string(model) + ":" + ::testing::TempDir() + "/port-test-" +
-                             std::to_string(getpid()) + "-" + std::to_string(++serial) + ".nv";
+    // A state file per test, so that every test has a fresh printer; one that a process of the same
+    // id left is no longer this printer's.
+    static int serial = 0;
+    const std::string state = ::testing::TempDir() + "/port-test-" + std::to_string(getpid()) + "-" +
+                              std::to_string(++serial) + ".nv";
+    std::filesystem::remove(state);
+    const std::string port = "emu:" + std::to_string(model) + ":" + state;
     std::string error;
     ASSERT_TRUE(printer_ = SharedVirtualPrinter(port, error)) << error;
     Open(port);
