@@ -110,7 +110,7 @@ TEST(RealTimeTest, RequestInsideDataIsAnsweredAndTakenOutUnlessSwitchedOffAround
   EXPECT_EQ(Look(*p), "keys M1 | free 393197 | sent 12 2E");
   // A DLE that starts no real-time request stays in the data.
   Send(*p, NvRasterPacket("M2", 16, 1, {B({16, 0x20})}) + CmdKeyCodeList());
-  EXPECT_EQ(Collect(*p), B({0x37, 0x72, 0x40}) + "M1M2" + B({0}));
+  EXPECT_EQ(Collect(*p), KeyBlock(0x40, "M1M2"));
 
   const Bytes off = B({29, 40, 68, 5, 0, 20, 1, 0, 2, 0}), on = B({29, 40, 68, 5, 0, 20, 1, 1, 2, 1});
   const Bytes logo = NvRasterPacket("R1", 64, 1, {B({0x10, 0x04, 0x01, 0x10, 0x05, 0x02, 0xff, 0x10})});
