@@ -11,7 +11,6 @@
 #include "fuzz_escpos_input.h"
 #include "memory/nv_commands.h"
 #include "printer/escpos_framer.h"
-#include "printer/nv_memory.h"
 #include "printer/paper.h"
 
 namespace zelta::test {

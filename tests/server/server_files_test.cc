@@ -148,7 +148,6 @@ using Names = std::vector<std::string>;
 
 class ServerListStoreTest : public ::testing::Test {
  protected:
-  // A store of path, loaded.
   std::unique_ptr<ServerListStore> Loaded() {
     auto store = std::make_unique<ServerListStore>(path);
     EXPECT_TRUE(store->Load(error)) << error;
@@ -161,13 +160,11 @@ class ServerListStoreTest : public ::testing::Test {
 };
 
 TEST_F(ServerListStoreTest, ChangesSurviveAReloadNamesAreListedOnceWhateverTheirCaseAndDamageIsSkipped) {
-  {
-    auto store = Loaded();  // the file is not there yet: an empty list
-    EXPECT_TRUE(store->Names().empty());
-    for (const char* name : {"SHOP1", "SHOP2", "BACKOFFICE", "Shop1"})
-      EXPECT_EQ(store->Add(name, error), kResultOk);
-    EXPECT_EQ(store->Remove("shop2", error), kResultOk);
-  }
+  auto store = Loaded();  // the file is not there yet: an empty list
+  EXPECT_TRUE(store->Names().empty());
+  for (const char* name : {"SHOP1", "SHOP2", "BACKOFFICE", "Shop1"})
+    EXPECT_EQ(store->Add(name, error), kResultOk);
+  EXPECT_EQ(store->Remove("shop2", error), kResultOk);
   EXPECT_EQ(dir.Read("servers.txt"), "SHOP1\nBACKOFFICE\n");
   EXPECT_EQ(Loaded()->Names(), (Names{"SHOP1", "BACKOFFICE"}));
   // Damaged lines and a write that was cut short by a crash are ignored.
