@@ -165,8 +165,8 @@ TEST_F(ServerListStoreTest, ChangesSurviveAReloadNamesAreListedOnceWhateverTheir
   for (const char* name : {"SHOP1", "SHOP2", "BACKOFFICE", "Shop1"})
     EXPECT_EQ(store->Add(name, error), kResultOk);
   EXPECT_EQ(store->Remove("shop2", error), kResultOk);
-  EXPECT_EQ(dir.Read("servers.txt"), "SHOP1\nBACKOFFICE\n");
-  EXPECT_EQ(Loaded()->Names(), (Names{"SHOP1", "BACKOFFICE"}));
+  EXPECT_EQ(std::pair(Loaded()->Names(), dir.Read("servers.txt")),
+            std::pair(Names{"SHOP1", "BACKOFFICE"}, std::string("SHOP1\nBACKOFFICE\n")));
   // Damaged lines and a write that was cut short by a crash are ignored.
   dir.Write("servers.txt", "ONE\r\n\n\001bad\nTWO\none\n");
   dir.Write("servers.txt.tmp.999", "HALF");
@@ -181,8 +181,7 @@ TEST_F(ServerListStoreTest, BadNamesAndUnknownNamesAreRefusedAndChangeNothing) {
     EXPECT_EQ(store->Add(name, error), kResultBadArgument) << name;
   EXPECT_EQ(store->Remove("B", error), kResultNotFound);
   EXPECT_EQ(error, "The server B is not in the server list.");
-  EXPECT_EQ(store->Names(), Names{"A"});
-  EXPECT_EQ(dir.Read("servers.txt"), "A\n");
+  EXPECT_EQ(std::pair(store->Names(), dir.Read("servers.txt")), std::pair(Names{"A"}, std::string("A\n")));
 }
 
 TEST_F(ServerListStoreTest, AFailedWriteKeepsTheListAndLeavesNoTemporaryFile) {

@@ -213,14 +213,13 @@ TEST(SendQueue, APushBackThatLastsKeepsTheBytesUntilDiscarded) {
   EXPECT_EQ(error.Description, "scripted " + std::to_string(kResultPaperOut));
   EXPECT_EQ(q.queued(), 100u);
   q.Discard();
-  EXPECT_EQ(q.progress().done, 100u);
-  EXPECT_EQ(q.progress().reached, 0u);
+  EXPECT_EQ(std::pair(q.progress().done, q.progress().reached), std::pair(uint64_t{100}, uint64_t{0}));
   port.Script({{kResultBusy, 0}, {kResultOk, 10}});
   EXPECT_TRUE(q.Push(Bytes(50, 'y')));
   EXPECT_EQ(q.Drain(2000, error), kResultOk);
   EXPECT_EQ(port.Got(), Bytes(50, 'y'));
-  EXPECT_EQ(q.progress().reached, 50u);
-  EXPECT_EQ(q.progress().stall.Number, 0);  // the stall ends with the bytes taken
+  // The stall ends with the bytes taken.
+  EXPECT_EQ(std::pair(q.progress().reached, q.progress().stall.Number), std::pair(uint64_t{50}, 0));
 }
 
 TEST(SendQueue, AFailureDropsTheRestAndWhatFollowsUntilReported) {
@@ -230,8 +229,7 @@ TEST(SendQueue, AFailureDropsTheRestAndWhatFollowsUntilReported) {
   EXPECT_TRUE(q.Push(Bytes(10000, 'f')));
   auto until = std::chrono::steady_clock::now() + 2s;
   while (!q.progress().failed && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(q.progress().failed);
-  EXPECT_EQ(q.progress().failure_seq, 1u);
+  ASSERT_EQ(std::pair(q.progress().failed, q.progress().failure_seq), std::pair(true, uint64_t{1}));
   EXPECT_EQ(q.progress().failure.Description,
             "scripted " + std::to_string(kResultPortClosed) +
                 " 4102 bytes reached the printer; 5898 queued bytes were not sent.");
