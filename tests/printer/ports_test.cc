@@ -28,28 +28,25 @@ using emu::EmuFault;
 
 // Runs the program with args through the shell, which says the pid it hands on to the program; the
 // program's first line of output is kept.
-class EmuProcess {
- public:
+struct EmuProcess {
   explicit EmuProcess(const std::string& args)
-      : out_(popen(("echo $$; exec " ZELTA_EMU_PROGRAM " " + args).c_str(), "r")) {
+      : out(popen(("echo $$; exec " ZELTA_EMU_PROGRAM " " + args).c_str(), "r")) {
     char line[256] = {};
-    if (out_ && std::fgets(line, sizeof line, out_)) pid_ = std::atoi(line);
-    if (out_ && std::fgets(line, sizeof line, out_)) first_line_ = line;
+    if (out && std::fgets(line, sizeof line, out)) pid = std::atoi(line);
+    if (out && std::fgets(line, sizeof line, out)) first_line = line;
   }
   ~EmuProcess() { Stop(); }
   // Ends the program with SIGTERM; its exit code, or -1 when it did not exit by itself.
   int Stop() {
-    if (!out_) return -1;
-    if (pid_ > 0) kill(pid_, SIGTERM);
-    const int status = pclose(std::exchange(out_, nullptr));
+    if (!out) return -1;
+    if (pid > 0) kill(pid, SIGTERM);
+    const int status = pclose(std::exchange(out, nullptr));
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  const std::string& FirstLine() const { return first_line_; }
 
- private:
-  FILE* out_;
-  pid_t pid_ = -1;
-  std::string first_line_;
+  FILE* out;
+  pid_t pid = -1;
+  std::string first_line;
 };
 
 // Sends one line to the control socket; the answer.
@@ -292,8 +289,8 @@ TEST_F(EmuProgramTest, ServesOverTcpWithFaultsStateAndPaperAndRefusesBadArgument
   {
     EmuProcess emu("--model 46 --listen 127.0.0.1:0 --state " + state + " --paper " + dir + " --control " +
                    control);
-    ASSERT_EQ(emu.FirstLine().rfind("listening on 127.0.0.1:", 0), 0u) << emu.FirstLine();
-    Open("tcp:127.0.0.1:" + std::to_string(std::stoi(emu.FirstLine().substr(23))));
+    ASSERT_EQ(emu.first_line.rfind("listening on 127.0.0.1:", 0), 0u) << emu.first_line;
+    Open("tcp:127.0.0.1:" + std::to_string(std::stoi(emu.first_line.substr(23))));
     const Bytes logo =
         NvRasterPacket("P1", 16, 4, {Plane(16, 4, 0x99)}) + CmdPrintGraphics("P1") + CmdFeedAndCut();
     EXPECT_EQ(Ask(logo + CmdModelId(), kWriteOrdinary), B({46}));
@@ -319,7 +316,7 @@ TEST_F(EmuProgramTest, ServesOverTcpWithFaultsStateAndPaperAndRefusesBadArgument
   for (const char* args : {"--listen 127.0.0.1:0", "--model 99 --pty", "--model 46",
                            "--model 46 --pty --listen 127.0.0.1:0", "--model 46 --bogus"}) {
     EmuProcess emu(args);
-    EXPECT_EQ(emu.FirstLine() + std::to_string(emu.Stop()), "2") << args;  // no line, exit code 2
+    EXPECT_EQ(emu.first_line + std::to_string(emu.Stop()), "2") << args;  // no line, exit code 2
   }
 }
 
