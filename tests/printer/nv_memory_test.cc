@@ -89,8 +89,7 @@ TEST(NvMemoryTest, StateFileSurvivesRestartsAndKilledWritersAndABadOneIsRefusedW
   // Every truncation of a good file is refused and leaves the memory as it was.
   for (size_t n = 0; n < bytes.size(); ++n) {
     emu::NvMemory m(kCapacity46, 0);
-    EXPECT_FALSE(m.Deserialize(bytes.substr(0, n), 46, error)) << n;
-    EXPECT_TRUE(m.KeyCodes().empty());
+    EXPECT_TRUE(!m.Deserialize(bytes.substr(0, n), 46, error) && m.KeyCodes().empty()) << n;
   }
   Send(*p, CmdPrintGraphics("C3") + CmdDeleteAllGraphics());
   p = MakePrinter(46, state);

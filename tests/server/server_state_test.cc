@@ -165,8 +165,7 @@ TEST_F(PrinterSessionTest, PrinterCallsNeedTheClaimThenReachThePortWithTheSessio
   EXPECT_EQ((std::vector<int32_t>{a->ReadData(buffer, -1, count), a->PutWriteTimeout(700000),
                                   a->WriteData("abc", -1, written, 1), a->WriteData("abc", 4, written, 1)}),
             std::vector<int32_t>(4, kResultBadArgument));
-  EXPECT_EQ(written, 0);
-  EXPECT_EQ(printer->Count("WriteData"), 1);
+  EXPECT_EQ(std::pair(written, printer->Count("WriteData")), std::pair(0, 1));
 }
 
 // Takes chunks by a script of (result, bytes taken); all of each and success once the script is used
