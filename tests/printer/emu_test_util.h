@@ -43,8 +43,11 @@ inline Bytes NvRasterPacket(const std::string& key, int width, int height, const
   return Gs8L(body);
 }
 
-// A logo of 16 × 2 dots (N = 15) under key; count of them under the keys Key(0), Key(1)...
+// A logo of 16 × 2 dots (N = 15) under key; count of them under the keys Key(0), Key(1)... Keys(from, to)
+// are Key(from) to Key(to - 1); a key list block has status 0x41 when more follow, 0x40 for the last.
 inline std::string Key(int i) { return {static_cast<char>('!' + i / 90), static_cast<char>('!' + i % 90)}; }
+inline std::string Keys(int from, int to) { return from < to ? Key(from) + Keys(from + 1, to) : ""; }
+inline Bytes KeyBlock(int status, const Bytes& keys) { return B({0x37, 0x72, status}) + keys + B({0}); }
 inline Bytes SmallLogo(const std::string& key) { return NvRasterPacket(key, 16, 2, {Plane(16, 2, 0xAA)}); }
 inline Bytes Logos(int count) {
   Bytes all;
@@ -102,7 +105,13 @@ inline Bytes Collect(emu::VirtualPrinter& printer, int quiet_ms = 30) {
   return out;
 }
 
-// A fresh empty folder under the test temp folder.
+// The printer's logo keys, its free graphics bytes and what it sent since the last look (in hex).
+inline std::string Look(emu::VirtualPrinter& printer) {
+  std::string out = "keys", sent = ToHex(Collect(printer));
+  for (const std::string& key : printer.KeyCodes()) out += " " + key;
+  return out + " | free " + std::to_string(printer.NvRemaining()) + (sent.empty() ? "" : " | sent " + sent);
+}
+
 inline std::string FreshDir(const std::string& name) {
   const std::string dir = ::testing::TempDir() + "/zelta-emu-" + name;
   std::filesystem::remove_all(dir);

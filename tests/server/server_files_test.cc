@@ -148,7 +148,6 @@ using Names = std::vector<std::string>;
 
 class ServerListStoreTest : public ::testing::Test {
  protected:
-  // A store of path, loaded.
   std::unique_ptr<ServerListStore> Loaded() {
     auto store = std::make_unique<ServerListStore>(path);
     EXPECT_TRUE(store->Load(error)) << error;
@@ -161,15 +160,13 @@ class ServerListStoreTest : public ::testing::Test {
 };
 
 TEST_F(ServerListStoreTest, ChangesSurviveAReloadNamesAreListedOnceWhateverTheirCaseAndDamageIsSkipped) {
-  {
-    auto store = Loaded();  // the file is not there yet: an empty list
-    EXPECT_TRUE(store->Names().empty());
-    for (const char* name : {"SHOP1", "SHOP2", "BACKOFFICE", "Shop1"})
-      EXPECT_EQ(store->Add(name, error), kResultOk);
-    EXPECT_EQ(store->Remove("shop2", error), kResultOk);
-  }
-  EXPECT_EQ(dir.Read("servers.txt"), "SHOP1\nBACKOFFICE\n");
-  EXPECT_EQ(Loaded()->Names(), (Names{"SHOP1", "BACKOFFICE"}));
+  auto store = Loaded();  // the file is not there yet: an empty list
+  EXPECT_TRUE(store->Names().empty());
+  for (const char* name : {"SHOP1", "SHOP2", "BACKOFFICE", "Shop1"})
+    EXPECT_EQ(store->Add(name, error), kResultOk);
+  EXPECT_EQ(store->Remove("shop2", error), kResultOk);
+  EXPECT_EQ(std::pair(Loaded()->Names(), dir.Read("servers.txt")),
+            std::pair(Names{"SHOP1", "BACKOFFICE"}, std::string("SHOP1\nBACKOFFICE\n")));
   // Damaged lines and a write that was cut short by a crash are ignored.
   dir.Write("servers.txt", "ONE\r\n\n\001bad\nTWO\none\n");
   dir.Write("servers.txt.tmp.999", "HALF");
@@ -184,8 +181,7 @@ TEST_F(ServerListStoreTest, BadNamesAndUnknownNamesAreRefusedAndChangeNothing) {
     EXPECT_EQ(store->Add(name, error), kResultBadArgument) << name;
   EXPECT_EQ(store->Remove("B", error), kResultNotFound);
   EXPECT_EQ(error, "The server B is not in the server list.");
-  EXPECT_EQ(store->Names(), Names{"A"});
-  EXPECT_EQ(dir.Read("servers.txt"), "A\n");
+  EXPECT_EQ(std::pair(store->Names(), dir.Read("servers.txt")), std::pair(Names{"A"}, std::string("A\n")));
 }
 
 TEST_F(ServerListStoreTest, AFailedWriteKeepsTheListAndLeavesNoTemporaryFile) {

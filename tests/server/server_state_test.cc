@@ -54,15 +54,15 @@ TEST(ObjectTable, ObjectsAreFoundByIdTypeAndClientUnderRandomIds) {
 TEST(ObjectTable, FullTableAndFullClientShareTakeNoMore) {
   ObjectTable table(1000ms, 3, 2);
   int alive = 0;
-  EXPECT_FALSE(table.Add(std::make_shared<Counter>(&alive), kMe).empty());
-  ObjectId second = table.Add(std::make_shared<Counter>(&alive), kMe);
-  EXPECT_FALSE(second.empty());
-  EXPECT_TRUE(table.Add(std::make_shared<Counter>(&alive), kMe).empty());  // my share is full
-  EXPECT_EQ(alive, 2);                                                     // the refused one is gone
-  EXPECT_FALSE(table.Add(std::make_shared<Counter>(&alive), kOther).empty());
-  EXPECT_TRUE(table.Add(std::make_shared<Counter>(&alive), "c").empty());  // the table is full
-  table.Drop(second, kMe);
-  EXPECT_FALSE(table.Add(std::make_shared<Counter>(&alive), kMe).empty());
+  std::vector<ObjectId> ids;
+  std::string taken;  // + for each object taken, - for each refused; the second is dropped before the last
+  for (const std::string& client : {kMe, kMe, kMe, kOther, "c"s, kMe}) {
+    if (ids.size() == 5) table.Drop(ids[1], kMe);
+    ids.push_back(table.Add(std::make_shared<Counter>(&alive), client));
+    taken += ids.back().empty() ? '-' : '+';
+  }
+  // My share of two is full at the third, the table of three at the fifth; the refused ones are gone.
+  EXPECT_EQ(taken + " alive " + std::to_string(alive), "++-+-+ alive 3");
 }
 
 TEST(ObjectTable, LeasesRunOutUnlessRenewedOrInUse) {
@@ -75,8 +75,7 @@ TEST(ObjectTable, LeasesRunOutUnlessRenewedOrInUse) {
   EXPECT_TRUE(table.Renew({kept}, kMe).empty());
   // lost is 120 ms old by then, kept 60 ms.
   EXPECT_EQ(table.Expire(ObjectTable::Clock::now() + 60ms), 1u);
-  EXPECT_FALSE(table.Begin<Counter>(lost, kMe));
-  EXPECT_EQ(alive, 1);
+  EXPECT_EQ(std::pair(!!table.Begin<Counter>(lost, kMe), alive), std::pair(false, 1));
   EXPECT_EQ(table.Renew({kept, lost}, kMe), std::vector<ObjectId>{lost});
   {
     auto use = table.Begin<Counter>(kept, kMe);
@@ -84,8 +83,7 @@ TEST(ObjectTable, LeasesRunOutUnlessRenewedOrInUse) {
     table.Drop(kept, kMe);  // dropped from the table while the call runs...
     EXPECT_EQ(alive, 1);    // ...but kept until the call ends
   }
-  EXPECT_EQ(alive, 0);
-  EXPECT_EQ(table.size(), 0u);
+  EXPECT_EQ(std::pair(alive, table.size()), std::pair(0, size_t{0}));
 }
 
 class PrinterSessionTest : public ::testing::Test {
@@ -148,12 +146,10 @@ TEST_F(PrinterSessionTest, PrinterCallsNeedTheClaimThenReachThePortWithTheSessio
   EXPECT_EQ(a->PutReadTimeout(50), kResultOk);  // kept until the claim
   EXPECT_TRUE(printer->read_timeouts_put.empty());
   ASSERT_EQ(a->ClaimPrinter(), kResultOk);
-  EXPECT_EQ(printer->read_timeouts_put, std::vector<int32_t>{50});
-  EXPECT_EQ(printer->write_timeouts_put, std::vector<int32_t>{800});
   EXPECT_EQ(a->PutWriteTimeout(200), kResultOk);
-  EXPECT_EQ(printer->write_timeouts_put, (std::vector<int32_t>{800, 200}));
   a->GetWriteTimeout(value);
-  EXPECT_EQ(value, 200);
+  EXPECT_EQ(std::tuple(printer->read_timeouts_put, printer->write_timeouts_put, value),
+            std::tuple(std::vector<int32_t>{50}, std::vector<int32_t>{800, 200}, 200));
   EXPECT_EQ(a->WriteData("\x1dI\x01xyz", 3, written, kWriteRealTime), kResultOk);
   printer->QueueByte(36);
   buffer.clear();
@@ -169,8 +165,7 @@ TEST_F(PrinterSessionTest, PrinterCallsNeedTheClaimThenReachThePortWithTheSessio
   EXPECT_EQ((std::vector<int32_t>{a->ReadData(buffer, -1, count), a->PutWriteTimeout(700000),
                                   a->WriteData("abc", -1, written, 1), a->WriteData("abc", 4, written, 1)}),
             std::vector<int32_t>(4, kResultBadArgument));
-  EXPECT_EQ(written, 0);
-  EXPECT_EQ(printer->Count("WriteData"), 1);
+  EXPECT_EQ(std::pair(written, printer->Count("WriteData")), std::pair(0, 1));
 }
 
 // Takes chunks by a script of (result, bytes taken); all of each and success once the script is used
@@ -217,14 +212,13 @@ TEST(SendQueue, APushBackThatLastsKeepsTheBytesUntilDiscarded) {
   EXPECT_EQ(error.Description, "scripted " + std::to_string(kResultPaperOut));
   EXPECT_EQ(q.queued(), 100u);
   q.Discard();
-  EXPECT_EQ(q.progress().done, 100u);
-  EXPECT_EQ(q.progress().reached, 0u);
+  EXPECT_EQ(std::pair(q.progress().done, q.progress().reached), std::pair(uint64_t{100}, uint64_t{0}));
   port.Script({{kResultBusy, 0}, {kResultOk, 10}});
   EXPECT_TRUE(q.Push(Bytes(50, 'y')));
   EXPECT_EQ(q.Drain(2000, error), kResultOk);
   EXPECT_EQ(port.Got(), Bytes(50, 'y'));
-  EXPECT_EQ(q.progress().reached, 50u);
-  EXPECT_EQ(q.progress().stall.Number, 0);  // the stall ends with the bytes taken
+  // The stall ends with the bytes taken.
+  EXPECT_EQ(std::pair(q.progress().reached, q.progress().stall.Number), std::pair(uint64_t{50}, 0));
 }
 
 TEST(SendQueue, AFailureDropsTheRestAndWhatFollowsUntilReported) {
@@ -234,8 +228,7 @@ TEST(SendQueue, AFailureDropsTheRestAndWhatFollowsUntilReported) {
   EXPECT_TRUE(q.Push(Bytes(10000, 'f')));
   auto until = std::chrono::steady_clock::now() + 2s;
   while (!q.progress().failed && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(q.progress().failed);
-  EXPECT_EQ(q.progress().failure_seq, 1u);
+  ASSERT_EQ(std::pair(q.progress().failed, q.progress().failure_seq), std::pair(true, uint64_t{1}));
   EXPECT_EQ(q.progress().failure.Description,
             "scripted " + std::to_string(kResultPortClosed) +
                 " 4102 bytes reached the printer; 5898 queued bytes were not sent.");
