@@ -20,6 +20,7 @@
 #include "printer/emu_host.h"
 #include "printer/emu_port.h"
 #include "shared/result_codes.h"
+#include "support/temp_dir.h"
 
 namespace zelta::test {
 namespace {
@@ -134,13 +135,12 @@ class PortPrinterTest : public PortTest, public ::testing::WithParamInterface<st
   void Connect(int model) {
     if (GetParam() == "tcp") return OpenTcp(MakePrinter(model));
     if (GetParam() == "pty") return OpenPty(MakePrinter(model), ":115200");
-    // A state file per test, so that every test has a fresh printer; one that a process of the same
-    // id left is no longer this printer's.
+    // A state file per test, so that every test has a fresh printer, in a folder of this process's own
+    // (a recycled process id finds no printer of an earlier run), removed at exit.
+    static TempDir dir;
     static int serial = 0;
-    const std::string state = ::testing::TempDir() + "/port-test-" + std::to_string(getpid()) + "-" +
-                              std::to_string(++serial) + ".nv";
-    std::filesystem::remove(state);
-    const std::string port = "emu:" + std::to_string(model) + ":" + state;
+    const std::string port =
+        "emu:" + std::to_string(model) + ":" + dir.File(std::to_string(++serial) + ".nv");
     std::string error;
     ASSERT_TRUE(printer_ = SharedVirtualPrinter(port, error)) << error;
     Open(port);
