@@ -556,12 +556,6 @@ class PrintTest : public LogoWindowTest {
     s.tabs.push_back(Tab{"New(00)", "New(00)", i});
     s.selected_tab = static_cast<int>(s.tabs.size()) - 1;
   }
-  // Ready, idle and released after one claim.
-  void ExpectIdleAndReleased(const LogoWindowState& s) {
-    EXPECT_EQ(s.panels[1], "Ready...");
-    EXPECT_TRUE(printer->Count("ReleasePrinter") == 1 && printer->claims == 1);
-    EXPECT_FALSE(s.busy || s.progress.visible || s.panel3_visible);
-  }
 
   ProgressSpy spy;
   bool answer_id = true, close_on_write = false;
@@ -574,24 +568,28 @@ TEST_F(PrintTest, PrintAllAndPrintLogoOnTheGallerySendStoredLogosUnderTheirCapti
   for (int n = 1; n <= 255; ++n) fs_p += B({28, 'p', n, 0});
   const Bytes three = B({27, '!', 0}) + Logo("A1") + "\n" + Logo("B2") + "\n" + Logo("C3");
   const Bytes two = B({27, '!', 0}) + Logo("A1") + "\n" + Logo("D4");
+  const std::string all = "tabs 1, count 0, - - - -/- - - -, claims 1/1",
+                    gallery =
+                        "Logo(A1) New(00) Logo(C3) Logo(D4) tabs 1, count 5, - - - -/- - - -, claims 1/1";
   const struct {
     uint8_t model;
     Click click;
     std::vector<Bytes> replies;
     Bytes expected;
     int jobs;
+    std::string shown;
   } cases[] = {
-      {46, kAll, {KeyBlock(0x40, "A1B2C3")}, kListRequest + three + kCut, 3},
-      {161, kAll, {KeyBlock(0x40, "A1B2C3")}, kListRequest + three + kNineLf, 3},
-      {36, kAll, {KeyBlock(0x41, "A1B2"), KeyBlock(0x40, "C3")}, kListRequest + three + kCut, 3},
-      {176, kAll, {KeyBlock(0x40, "A1B")}, kListRequest + B({27, '!', 0}) + Logo("A1") + kCut, 1},
-      {46, kAll, {KeyBlock(0x40, "")}, kListRequest, 0},
-      {46, kAll, {}, kListRequest, 0},  // no list: the time-out prompt is cancelled
-      {32, kAll, {}, fs_p + kCut, 1},
-      {10, kAll, {}, fs_p + kNineLf, 1},
-      {46, kGallery, {}, two + kCut, 3},
-      {161, kGallery, {}, two + kNineLf, 3},
-      {46, kGalleryNoneSelected, {}, kCut, 1},
+      {46, kAll, {KeyBlock(0x40, "A1B2C3")}, kListRequest + three + kCut, 3, all},
+      {161, kAll, {KeyBlock(0x40, "A1B2C3")}, kListRequest + three + kNineLf, 3, all},
+      {36, kAll, {KeyBlock(0x41, "A1B2"), KeyBlock(0x40, "C3")}, kListRequest + three + kCut, 3, all},
+      {176, kAll, {KeyBlock(0x40, "A1B")}, kListRequest + B({27, '!', 0}) + Logo("A1") + kCut, 1, all},
+      {46, kAll, {KeyBlock(0x40, "")}, kListRequest, 0, all},
+      {46, kAll, {}, kListRequest, 0, all + ", printer error"},  // no list: the time-out prompt is cancelled
+      {32, kAll, {}, fs_p + kCut, 1, all},
+      {10, kAll, {}, fs_p + kNineLf, 1, all},
+      {46, kGallery, {}, two + kCut, 3, gallery},
+      {161, kGallery, {}, two + kNineLf, 3, gallery},
+      {46, kGalleryNoneSelected, {}, kCut, 1, gallery},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << int(c.model) << " click " << c.click << ", replies "
@@ -609,8 +607,8 @@ TEST_F(PrintTest, PrintAllAndPrintLogoOnTheGallerySendStoredLogosUnderTheirCapti
     c.click == kAll ? cmdPrintMemLogos_Click(s) : cmdPrintLogo_Click(s);
     EXPECT_EQ(ToHex(printer->written, 2000), ToHex(c.expected, 2000));
     EXPECT_EQ(printer->Count("GetPrinterState"), 2 * c.jobs);
-    EXPECT_FALSE(s.unloaded);
-    ExpectIdleAndReleased(s);
+    EXPECT_EQ(printer->Count("ReleasePrinter"), 1);
+    EXPECT_EQ(Shown(), c.shown);
   }
 }
 
@@ -646,8 +644,8 @@ TEST_F(PrintTest, PrintLogoSendsANewLogosDotsForEachModel) {
     EXPECT_EQ(static_cast<int>(printer->write_log.size()), c.writes) << "one write per row";
     for (const auto& w : printer->write_log) EXPECT_EQ(w.mode, w.offered == kModelRequest ? 2 : 1);
     EXPECT_TRUE(spy.max == c.max && spy.peak == c.max) << spy.max << " " << spy.peak;
-    EXPECT_TRUE(ui.prompts.empty() && ui.messages.empty());
-    ExpectIdleAndReleased(s);
+    EXPECT_TRUE(ui.prompts.empty() && printer->Count("ReleasePrinter") == 1);
+    EXPECT_EQ(Shown(), "New(00) tabs 2, count 1, - - - -/- - - -, claims 1/1");
   }
 }
 
