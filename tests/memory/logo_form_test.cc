@@ -168,8 +168,8 @@ TEST_F(LogoFormRemoteTest, GalleryAndMemoryShowWhatThePrinterStores) {
   ASSERT_TRUE(PreparedBitmaps(5));
   EXPECT_EQ(PreparedBitmaps(5)->width(), 560);
   QTest::mouseClick(page->chkFit, Qt::LeftButton);
-  EXPECT_TRUE(form->state().Slot(5).chkFit == 1 && PreparedBitmaps(5)->height() == 72)
-      << "fitted: 90 × 560 / 700";
+  EXPECT_EQ(form->state().Slot(5).chkFit, 1);
+  EXPECT_EQ(PreparedBitmaps(5)->height(), 72) << "fitted: 90 × 560 / 700";
   page->cmbPaperWidth->setCurrentIndex(2);
   Q_EMIT page->cmbPaperWidth->activated(2);
   EXPECT_EQ(PreparedBitmaps(5)->width(), 390);
