@@ -481,7 +481,9 @@ Bytes Le16(int v) { return B({v & 0xFF, (v >> 8) & 0xFF}); }
 Bytes Le32(int v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
 const Bytes kCut = B({29, 'V', 'B', 15}), kNineLf(9, '\n');
 const Bytes kFn50 = B({29, 40, 76, 2, 0, 48, 50});
-Bytes Logo(const std::string& k) { return "Logo " + k + "\n" + CmdPrintGraphics(k); }
+Bytes Logo(const std::string& k) {
+  return "Logo " + k + "\n" + B({29, 40, 76, 6, 0, 48, 69}) + k + B({1, 1});
+}
 Bytes Band(int c, int rows) {
   return B({29, '8', 'L'}) + Le32(3 * rows + 10) + B({48, 112, 48, 1, 1, c, kW, 0}) + Le16(rows);
 }
