@@ -374,17 +374,33 @@ TEST_F(LogoOperationsTest, DownloadRefusesWhatCannotBeSentAndDoesNothingOnALogoP
   EXPECT_TRUE(printer->claims == 1 && s.unloaded) << "a logo's page sends nothing; the close request holds";
 }
 
-TEST_F(LogoOperationsTest, DeleteSendsOneExchangePerStoredLogoAndRefreshesTheFiguresOnce) {
+// A delete answered No, then one from a new logo's page (no printer traffic), then the gallery's choice.
+TEST_F(LogoOperationsTest, DeleteAsksThenDropsNewLogosAndSendsOneExchangePerStoredLogo) {
   LogoWindowState& s = Open(46);
-  Stored("A1");
+  const int16_t a1 = Stored("A1", false);
+  Fresh(8, 1);
+  const int16_t b2 = Stored("B2", false);
+  ui.answers = {MsgBoxResult::kNo};
+  cmdDelLogo_Click(s);
+  const std::string ask_new = "Are you sure you want to delete New(00)?";
+  EXPECT_EQ(ui.PromptTexts(), std::vector<std::string>{ask_new});
+  EXPECT_EQ(Shown(), "Logo(A1) New(00) Logo(B2) tabs 2, count 3, - - - -/100000, claims 0/0, no status");
+
+  s.selected_tab = 1;
+  ui.answers = {MsgBoxResult::kYes};
+  cmdDelLogo_Click(s);
+  EXPECT_EQ(Shown(), "Logo(A1) Logo(B2) tabs 1, count 2, - - - -/100000, claims 0/0, no status");
+  EXPECT_TRUE(s.selected_tab == 0 && s.cmdAddLogo.enabled && printer->calls.empty()) << "back in the gallery";
+
   const int16_t fresh = Fresh(8, 1);
-  Stored("B2");
-  s.LogoCount = 3;
+  SetSelected(s.Slot(a1), true);
+  SetSelected(s.Slot(b2), true);
   ui.answers = {MsgBoxResult::kYes};
   for (uint8_t id : {7, 46, 46}) printer->QueueByte(id);  // another byte first: the wait goes on
   printer->replies = {{kResultOk, Block("3072")}, {kResultOk, Block("3072")}};
   cmdDelLogo_Click(s);
-  EXPECT_EQ(ui.PromptTexts(), std::vector<std::string>{"Are you sure you want to delete these3 logos?"});
+  EXPECT_EQ(ui.PromptTexts(),
+            (std::vector<std::string>{ask_new, ask_new, "Are you sure you want to delete these3 logos?"}));
   EXPECT_EQ(ToHex(printer->written), ToHex(CmdDeleteGraphics("A1") + kModelRequest + CmdDeleteGraphics("B2") +
                                            kModelRequest + kMemoryRequests));
   EXPECT_EQ(Shown(), "tabs 1, count 0, 0/3072, claims 1/1") << "every logo gone";
@@ -434,23 +450,6 @@ TEST_F(LogoOperationsTest, DeleteOrClearThatFailsOrWaitsInVainReleasesThePrinter
                                 "Timeout waiting for logo deletion: printer offline?\rPlease verify..."));
     EXPECT_EQ(Shown(), c.shown);
   }
-}
-
-TEST_F(LogoOperationsTest, DeleteAnsweredNoOrFromALogosPageSendsNothing) {
-  LogoWindowState& s = Open(46);
-  Stored("A1", false);
-  Fresh(8, 1);
-  ui.answers = {MsgBoxResult::kNo};
-  cmdDelLogo_Click(s);
-  EXPECT_EQ(ui.PromptTexts(), std::vector<std::string>{"Are you sure you want to delete New(00)?"});
-  EXPECT_EQ(Shown(), "Logo(A1) New(00) tabs 2, count 2, - - - -/100000, claims 0/0, no status");
-
-  s.selected_tab = 1;
-  ui.answers = {MsgBoxResult::kYes};
-  cmdDelLogo_Click(s);
-  EXPECT_EQ(ui.prompts.back().text, "Are you sure you want to delete New(00)?");
-  EXPECT_EQ(Shown(), "Logo(A1) tabs 1, count 1, - - - -/100000, claims 0/0, no status");
-  EXPECT_TRUE(s.selected_tab == 0 && s.cmdAddLogo.enabled && printer->calls.empty()) << "back in the gallery";
 }
 
 TEST_F(LogoOperationsTest, ClearReadsFirstAfterSixSecondsAndKeepsNewLogos) {
