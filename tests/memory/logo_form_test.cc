@@ -141,9 +141,8 @@ TEST_F(LogoFormRemoteTest, GalleryAndMemoryShowWhatThePrinterStores) {
   EXPECT_GT(named, 20);
   EXPECT_TRUE(form->cmdPrintMemLogos->isEnabled() && !form->cmdDelLogo->isEnabled());
   QTest::mouseClick(form->Thumbnail(2), Qt::LeftButton);
-  EXPECT_EQ(form->Thumbnail(2)->accessibleDescription(), "selected");
-  EXPECT_TRUE(form->cmdDelLogo->isEnabled() && form->cmdPrintLogo->isEnabled() &&
-              !form->cmdDwldLogo->isEnabled());
+  EXPECT_TRUE(form->Thumbnail(2)->accessibleDescription() == "selected" && form->cmdDelLogo->isEnabled() &&
+              form->cmdPrintLogo->isEnabled() && !form->cmdDwldLogo->isEnabled());
 
   if (const char* shots = std::getenv("ZELTA_SCREENSHOT_DIR")) {
     picThumbFrame_Click(form->state(), 4);
@@ -240,8 +239,7 @@ TEST_F(LogoRoadTest, MemoryThatFilledUpMeanwhileKeepsTheLogoNewAndSaysWhy) {
                                                   "Delete logos to make room, then download it again."});
   EXPECT_EQ(s.Slot(i).picThumbFrame.tag + ", tabs " + std::to_string(s.tabs.size()), "New(00), tabs 2")
       << "its page";
-  EXPECT_EQ(s.lblMemFree, std::to_string(emu->NvRemaining()));
-  EXPECT_FALSE(s.busy);
+  EXPECT_TRUE(s.lblMemFree == std::to_string(emu->NvRemaining()) && !s.busy);
 }
 
 }  // namespace

@@ -157,8 +157,7 @@ TEST_F(ProductRoadTest, TreeConnectAddDownloadPrintDeleteCloseQuit) {
   LogoForm* form = nullptr;
   ASSERT_TRUE(Wait([&] { return (form = OpenLogoForm()) != nullptr; }));
   QPointer<LogoForm> logo_window = form;
-  EXPECT_EQ(form->parentWidget(), browser.data());
-  EXPECT_FALSE(browser->isVisible());
+  EXPECT_TRUE(form->parentWidget() == browser.data() && !browser->isVisible());
   ASSERT_TRUE(Wait([&] { return form->lblMemFree->text() == QString::number(kCapacity46); }));
   EXPECT_EQ(form->lblMemUsed->text(), "0");
   EXPECT_FALSE(form->Thumbnail(1) && form->Thumbnail(1)->isVisible()) << "nothing stored yet";
@@ -234,8 +233,7 @@ TEST_F(ProductRoadTest, TreeConnectAddDownloadPrintDeleteCloseQuit) {
   std::shared_ptr<PrinterObject> printer;
   monitor->GetPrinter(name, port, printer);
   ASSERT_TRUE(printer);
-  EXPECT_EQ(printer->ClaimPrinter(), 0) << "released on the road's every path";
-  EXPECT_EQ(printer->ReleasePrinter(), 0);
+  EXPECT_TRUE(printer->ClaimPrinter() == 0 && printer->ReleasePrinter() == 0) << "released on every path";
   printer.reset();
   monitor.reset();
   server.reset();
