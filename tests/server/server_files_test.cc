@@ -2,11 +2,11 @@
 // list (kept across restarts, damaged lines skipped, failed writes, a writer killed in the middle).
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <thread>
 #include <tuple>
 
 #include "remote/remote_settings.h"
@@ -202,30 +202,27 @@ TEST_F(ServerListStoreTest, AFailedWriteKeepsTheListAndLeavesNoTemporaryFile) {
 }
 
 TEST_F(ServerListStoreTest, AWriterKilledMidWriteLeavesAWholeList) {
-  for (int round = 0; round < 4; ++round) {
-    int started[2];
-    ASSERT_EQ(pipe(started), 0);
+  // The writer adds SRV0, SRV1, ... until a write goes past the file size limit, which kills it in the
+  // middle of writing a list, at a byte that falls inside a name.
+  for (const auto& [limit, whole] : {std::pair<rlim_t, size_t>{1, 0}, {700, 3}, {5001, 24}, {20011, 97}}) {
     const pid_t writer = fork();
     ASSERT_GE(writer, 0);
-    if (writer == 0) {  // adds SRV0, SRV1, ... as fast as it can, and says so after the first
+    if (writer == 0) {
+      const rlimit no_core{0, 0}, size{limit, limit};
       ServerListStore store(path);
-      for (int i = 0; store.Load(error) && i < 100000; ++i) {
+      if (setrlimit(RLIMIT_CORE, &no_core) != 0 || setrlimit(RLIMIT_FSIZE, &size) != 0) _exit(1);
+      for (int i = 0; store.Load(error) && i < 1000; ++i)
         if (store.Add("SRV" + std::to_string(i) + std::string(200, 'x'), error) != kResultOk) break;
-        if (i == 0 && write(started[1], "s", 1) != 1) break;
-      }
       _exit(0);
     }
-    char said = 0;
-    ASSERT_EQ(read(started[0], &said, 1), 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20 + 15 * round));
-    kill(writer, SIGKILL);
-    waitpid(writer, nullptr, 0);
-    for (int fd : started) close(fd);
-    // Whatever moment the kill hit, the list is SRV0, SRV1, ... without a gap or a broken name.
+    int status = 0;
+    waitpid(writer, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "limit " << limit;
+    // The list is the last one written whole: SRV0, SRV1, ... without a gap or a broken name.
     const Names names = Loaded()->Names();
-    ASSERT_FALSE(names.empty());
+    ASSERT_EQ(names.size(), whole) << "limit " << limit;
     for (size_t i = 0; i < names.size(); ++i)
-      ASSERT_EQ(names[i], "SRV" + std::to_string(i) + std::string(200, 'x')) << "round " << round;
+      ASSERT_EQ(names[i], "SRV" + std::to_string(i) + std::string(200, 'x')) << "limit " << limit;
   }
 }
 
