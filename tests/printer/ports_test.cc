@@ -148,7 +148,7 @@ class PortPrinterTest : public PortTest, public ::testing::WithParamInterface<st
 };
 
 TEST_P(PortPrinterTest, IdentifiesWithEitherRequestAndNeedsAClaim) {
-  Connect(161);
+  ASSERT_NO_FATAL_FAILURE(Connect(161));
   EXPECT_EQ(Ask(CmdModelId()), B({161}));
   ASSERT_EQ(Write(B({27, 63, 48}), kWriteRealTime), kResultOk);
   EXPECT_EQ(Read(3 + 8), B({'_', 8, '0'}) + "VX-7800" + B({0}));
@@ -166,7 +166,7 @@ TEST_P(PortPrinterTest, IdentifiesWithEitherRequestAndNeedsAClaim) {
 }
 
 TEST_P(PortPrinterTest, ReadReplyGivesWholeBlocksAndLetsTheNextComeThenTimesOut) {
-  Connect(46);
+  ASSERT_NO_FATAL_FAILURE(Connect(46));
   ASSERT_EQ(Write(Logos(45) + CmdNvCapacity() + CmdKeyCodeList()), kResultOk);
   EXPECT_EQ(Reply(0), B({0x37, 0x30}) + "393216" + B({0}));
   EXPECT_EQ(Reply(1), KeyBlock(0x41, Keys(0, 40)));
@@ -183,7 +183,7 @@ TEST_P(PortPrinterTest, ReadReplyGivesWholeBlocksAndLetsTheNextComeThenTimesOut)
 }
 
 TEST_P(PortPrinterTest, PrinterStateFollowsTheFaultsAndStatusIsPickedOutAheadOfAnUnreadReply) {
-  Connect(46);
+  ASSERT_NO_FATAL_FAILURE(Connect(46));
   std::string states = std::to_string(State());
   for (EmuFault fault : {EmuFault::kCoverOpen, EmuFault::kPaperNearEnd, EmuFault::kPaperOut,
                          EmuFault::kRecoverableError, EmuFault::kUnrecoverableError, EmuFault::kOffline}) {
@@ -202,7 +202,7 @@ TEST_P(PortPrinterTest, PrinterStateFollowsTheFaultsAndStatusIsPickedOutAheadOfA
 }
 
 TEST_P(PortPrinterTest, StoppedPrinterPushesBackAndIsReported) {
-  Connect(46);
+  ASSERT_NO_FATAL_FAILURE(Connect(46));
   printer_->SetFault(EmuFault::kPaperOut, true);
   ASSERT_EQ(p->PutWriteTimeout(150), kResultOk);
   const Bytes big(256 * 1024, 'z');
@@ -230,7 +230,7 @@ TEST_P(PortPrinterTest, StoppedPrinterPushesBackAndIsReported) {
 }
 
 TEST_P(PortPrinterTest, ReleaseInTheMiddleOfADefinitionStoresNothingAndNvSurvives) {
-  Connect(46);
+  ASSERT_NO_FATAL_FAILURE(Connect(46));
   ASSERT_EQ(Write(SmallLogo("K1")), kResultOk);
   const Bytes packet = NvRasterPacket("K2", 576, 120, {Plane(576, 120, 0xF0)});
   ASSERT_EQ(Write(packet.substr(0, packet.size() / 2)), kResultOk);
@@ -245,10 +245,10 @@ INSTANTIATE_TEST_SUITE_P(Ports, PortPrinterTest, ::testing::Values("emu", "tcp",
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 TEST_F(PortTest, PrinterThatGoesAwayIsReportedNotWaitedFor) {
-  OpenPty(MakePrinter(46), ":9600:xonxoff");
+  ASSERT_NO_FATAL_FAILURE(OpenPty(MakePrinter(46), ":9600:xonxoff"));
   pty_.reset();
   Read(1, kResultPortClosed);
-  OpenTcp(printer_);
+  ASSERT_NO_FATAL_FAILURE(OpenTcp(printer_));
   tcp_.reset();  // the printer is switched off
   Read(1, kResultPortClosed);
   EXPECT_NE(LastError().Description.find("lost"), std::string::npos) << LastError().Description;
@@ -261,9 +261,9 @@ TEST_F(PortTest, PrinterThatGoesAwayIsReportedNotWaitedFor) {
 // A client that connects and then says nothing does not keep the printer from the next one: the
 // idle connection is closed after the idle time-out.
 TEST_F(PortTest, AnIdleConnectionDoesNotLockOutTheNextClient) {
-  OpenTcp(MakePrinter(46), 200);
+  ASSERT_NO_FATAL_FAILURE(OpenTcp(MakePrinter(46), 200));
   const auto idle = std::move(p);  // connected, and silent from now on
-  Open(TcpSpec());
+  ASSERT_NO_FATAL_FAILURE(Open(TcpSpec()));
   ASSERT_EQ(p->PutReadTimeout(3000), kResultOk);
   ASSERT_EQ(Write(CmdModelId(), kWriteRealTime), kResultOk);
   EXPECT_EQ(Read(1), B({46}));
@@ -272,7 +272,7 @@ TEST_F(PortTest, AnIdleConnectionDoesNotLockOutTheNextClient) {
 // A printer off line with more data waiting than its buffer holds still answers status requests that
 // the host sends behind the data.
 TEST_F(PortTest, RequestsBehindAFullBufferAreAnsweredOverTcp) {
-  OpenTcp(MakePrinter(46));
+  ASSERT_NO_FATAL_FAILURE(OpenTcp(MakePrinter(46)));
   printer_->SetFault(EmuFault::kPaperOut, true);
   ASSERT_EQ(p->PutReadTimeout(2000), kResultOk);
   ASSERT_EQ(Write(Bytes(4200, 'x')), kResultOk);  // the line takes it
