@@ -10,7 +10,10 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 pids=()
 trap 'for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null; done; rm -rf "$root"' EXIT
 
-DESTDIR=$root cmake --install "$build" --prefix /usr >"$root/install.log" 2>&1 || { cat "$root/install.log" >&2; exit 1; }
+DESTDIR=$root cmake --install "$build" --prefix /usr >"$root/install.log" 2>&1 || {
+  cat "$root/install.log" >&2
+  exit 1
+}
 usr=$root/usr
 pkg=$usr/lib/zelta-logo
 
@@ -25,7 +28,8 @@ done
 for f in Logo.INI ColorTable_{BW,2C,3C}.txt icons/{DOMAIN,SERVER,PRINTER,NETPRINTER}.png; do
   [ -f "$pkg/$f" ] || fail "$f not beside the programs"
 done
-for f in share/zelta-logo/samples/{shop_name,line_drawing,gradient}.bmp share/icons/hicolor/scalable/apps/zelta-logo.svg \
+for f in share/zelta-logo/samples/{shop_name,line_drawing,gradient}.bmp \
+  share/icons/hicolor/scalable/apps/zelta-logo.svg \
   share/doc/zelta-logo/zelta-server.conf.example lib/sysusers.d/zelta-logo.conf; do
   [ -f "$usr/$f" ] || fail "$f missing"
 done
@@ -51,7 +55,10 @@ done
 
 # Waits up to 10 s for "listening on 127.0.0.1:PORT" in file; prints PORT.
 listening_port() {
-  for _ in $(seq 100); do grep -om1 'listening on 127.0.0.1:[0-9]*' "$1" | cut -d: -f2 | grep . && return; sleep 0.1; done
+  for _ in $(seq 100); do
+    grep -om1 'listening on 127.0.0.1:[0-9]*' "$1" | cut -d: -f2 | grep . && return
+    sleep 0.1
+  done
   return 1
 }
 
@@ -75,7 +82,11 @@ pids+=($!)
 server_port=$(listening_port "$root/server.out") || fail "installed zelta-server did not start: $(cat "$root/server.out")"
 python3 "$(dirname "$0")/relay_count.py" "${server_port:-1}" >"$root/relay.out" &
 pids+=($!)
-for _ in $(seq 50); do relay_port=$(head -1 "$root/relay.out" 2>/dev/null); [ -n "$relay_port" ] && break; sleep 0.1; done
+for _ in $(seq 50); do
+  relay_port=$(head -1 "$root/relay.out" 2>/dev/null)
+  [ -n "$relay_port" ] && break
+  sleep 0.1
+done
 printf '[SOFTWARE\\Zelta]\nInstallationType=LOCAL\n[SOFTWARE\\Zelta\\Remote]\nServerPort=%s\n' "$relay_port" \
   >"$root/registry"
 ZELTA_REGISTRY=$root/registry XDG_RUNTIME_DIR=$root QT_QPA_PLATFORM=offscreen "$usr/bin/Logo" >"$root/logo.out" 2>&1 &

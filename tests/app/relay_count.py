@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """A TCP relay for one connection on 127.0.0.1: prints its port, relays to the port given until either side
 closes or 3 s have passed, then prints the byte counts each way and the first 14 bytes the client sent."""
-import select, socket, sys, time
+import select
+import socket
+import sys
+import time
 
 listener = socket.create_server(("127.0.0.1", 0))
 print(listener.getsockname()[1], flush=True)
